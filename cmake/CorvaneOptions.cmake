@@ -1,0 +1,26 @@
+# Compile options shared by every target of the project (not by GoogleTest itself).
+add_library(corvane_options INTERFACE)
+target_include_directories(corvane_options INTERFACE ${PROJECT_SOURCE_DIR})
+
+if(MSVC)
+  target_compile_options(corvane_options INTERFACE /W4 /WX /permissive- /utf-8)
+else()
+  target_compile_options(corvane_options INTERFACE -Wall -Wextra -Werror)
+endif()
+
+if(WIN32)
+  target_compile_definitions(corvane_options INTERFACE
+    UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0A00)
+endif()
+
+if(MINGW)
+  # The program and its tests must run on a bare Windows: no MinGW runtime DLLs beside them.
+  target_link_options(corvane_options INTERFACE -static -static-libgcc -static-libstdc++)
+endif()
+
+if(CORVANE_SANITIZERS)
+  string(REPLACE ";" "," _corvane_sanitize "${CORVANE_SANITIZERS}")
+  target_compile_options(corvane_options INTERFACE
+    -fsanitize=${_corvane_sanitize} -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
+  target_link_options(corvane_options INTERFACE -fsanitize=${_corvane_sanitize})
+endif()

@@ -1,0 +1,31 @@
+#include "runtime/ProcessState.h"
+
+CSoundStreamWASAPI* pSoundStream = nullptr;
+CNamedValueList* pNamedValueList = nullptr;
+CMultimediaTimer* pMultimediaTimer = nullptr;
+
+CParameterRamp* pLevelRamp = nullptr;
+CParameterRamp* pFrequencyRamp = nullptr;
+CParameterRamp* pPhaseRamp = nullptr;
+CParameterRamp* pAMFrequencyRamp = nullptr;
+CParameterRamp* pFMFrequencyRamp = nullptr;
+CParameterRamp* pFMBandwidthRamp = nullptr;
+
+CSoundStreamBuffer* pSoundBuffer = nullptr;
+CWorkerThread* pSynthesizerThread = nullptr;
+double* pdfMultiChannelPacketBuffer = nullptr;
+
+std::atomic<uint32_t> bAM{0};
+std::atomic<uint32_t> bFM{0};
+std::atomic<uint32_t> bNoise{0};
+std::atomic<uint32_t> bTrigger{0};
+std::atomic<uint32_t> bInvertTrigger{0};
+
+double dfSamplingRate = 0.0;
+double dfAMPhase = 0.0;
+double dfFMPhase = 0.0;
+
+uint64_t uiBufferSizeToWrite = 0;
+uint32_t uiRateIndex = 8;
+uint32_t uiMaxEffectiveBits = 24;
+uint32_t bEnableResolutionEnhancer = 1;

@@ -1,0 +1,54 @@
+#include "runtime/BoundedString.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <cwchar>
+
+TEST(BoundedString, AppendFitsAndReportsWhole)
+{
+    wchar_t buffer[8] = L"*";
+    EXPECT_EQ(1, AppendWideString(buffer, 8, L"::ab"));
+    EXPECT_STREQ(L"*::ab", buffer);
+}
+
+TEST(BoundedString, AppendCutsAtCapacityAndTerminates)
+{
+    wchar_t buffer[6] = L"ab";
+    buffer[5] = L'Z';
+    EXPECT_EQ(0, AppendWideString(buffer, 6, L"cdefgh"));
+    EXPECT_STREQ(L"abcde", buffer);
+    EXPECT_EQ(L'\0', buffer[5]);
+}
+
+TEST(BoundedString, AppendToUnterminatedDestinationCutsIt)
+{
+    wchar_t buffer[4] = {L'a', L'b', L'c', L'd'};
+    EXPECT_EQ(0, AppendWideString(buffer, 4, L"x"));
+    EXPECT_EQ(L'\0', buffer[3]);
+    EXPECT_EQ(1, AppendWideString(buffer, 4, L""));
+}
+
+TEST(BoundedString, RefusesNullAndZeroCapacity)
+{
+    wchar_t wide[4] = L"";
+    char narrow[4] = "";
+    EXPECT_EQ(-1, AppendWideString(nullptr, 4, L"a"));
+    EXPECT_EQ(-1, AppendWideString(wide, 4, nullptr));
+    EXPECT_EQ(-1, AppendWideString(wide, 0, L"a"));
+    EXPECT_EQ(-1, CopyNarrowString(nullptr, 4, "a"));
+    EXPECT_EQ(-1, CopyNarrowString(narrow, 4, nullptr));
+    EXPECT_EQ(-1, CopyNarrowString(narrow, 0, "a"));
+}
+
+TEST(BoundedString, CopyNarrowWholeAndCut)
+{
+    char buffer[5];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(1, CopyNarrowString(buffer, 5, "abcd"));
+    EXPECT_STREQ("abcd", buffer);
+    EXPECT_EQ(0, CopyNarrowString(buffer, 5, "abcdef"));
+    EXPECT_STREQ("abcd", buffer);
+    EXPECT_EQ(0, CopyNarrowString(buffer, 1, "a"));
+    EXPECT_STREQ("", buffer);
+}

@@ -1,0 +1,75 @@
+#include "runtime/CLock.h"
+#include "runtime/CLockGuard.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+TEST(CLock, IsReentrantForTheOwningThread)
+{
+    CLock lock;
+    ASSERT_TRUE(lock.IsLive());
+    lock.Enter();
+    lock.Enter();
+    lock.Leave();
+    lock.Leave();
+    // Another thread can take it once the owner has left both levels.
+    bool taken = false;
+    std::thread other([&] {
+        CLockGuard guard(lock);
+        taken = true;
+    });
+    other.join();
+    EXPECT_TRUE(taken);
+}
+
+TEST(CLock, ExcludesOtherThreads)
+{
+    CLock lock;
+    long counter = 0;
+    auto work = [&] {
+        for (int i = 0; i < 20000; ++i)
+        {
+            CLockGuard guard(lock);
+            ++counter;
+        }
+    };
+    std::thread a(work), b(work);
+    a.join();
+    b.join();
+    EXPECT_EQ(40000, counter);
+}
+
+TEST(CLock, DestroyedLockDoesNothingAndDestroyTwiceIsHarmless)
+{
+    CLock lock;
+    lock.Destroy();
+    EXPECT_FALSE(lock.IsLive());
+    lock.Enter();
+    lock.Leave();
+    lock.Destroy();
+    EXPECT_FALSE(lock.IsLive());
+}
+
+TEST(CLockGuard, SecondReleaseDoesNothing)
+{
+    CLock lock;
+    CLockGuard guard(lock);
+    guard.Release();
+    guard.Release();
+    // The lock is free again: another thread can take it.
+    bool taken = false;
+    std::thread other([&] {
+        CLockGuard inner(lock);
+        taken = true;
+    });
+    other.join();
+    EXPECT_TRUE(taken);
+}
+
+TEST(CLockGuard, NullLockIsAccepted)
+{
+    CLockGuard guard(static_cast<CLock*>(nullptr));
+    guard.Release();
+    SUCCEED();
+}
