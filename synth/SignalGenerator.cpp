@@ -45,9 +45,19 @@ inline bool IsSet(const std::atomic<uint32_t>& flag)
     return flag.load(std::memory_order_relaxed) != 0;
 }
 
-inline double PhaseStep(double frequency, double fs)
+// Advances a phase by frequency * 2*pi / fs and removes one 2*pi when it passes 2*pi (a negative
+// phase is not wrapped; a frequency above fs leaves it above 2*pi). Returns whether it wrapped.
+// A phase that overflowed (a frequency near the double range) restarts at 0: left infinite, it
+// would make every later sample NaN.
+inline bool AdvancePhase(double& phase, double frequency, double fs)
 {
-    return frequency * TwoPi / fs;
+    phase += frequency * TwoPi / fs;
+    const bool wrapped = phase > TwoPi;
+    if (wrapped)
+        phase -= TwoPi;
+    if (!std::isfinite(phase))
+        phase = 0.0;
+    return wrapped;
 }
 
 // The carrier, AM and FM phases, kept in locals for the length of a block.
@@ -68,12 +78,7 @@ inline double Modulate(double level, double amFrequency, double fs, double& amPh
         amPhase = 0.0;
         return level;
     }
-    amPhase += PhaseStep(amFrequency, fs);
-    if (amPhase > TwoPi)
-    {
-        wrapped = true;
-        amPhase -= TwoPi;
-    }
+    wrapped = AdvancePhase(amPhase, amFrequency, fs);
     return (SignalMath::Cos(amPhase) * 0.5 + 0.5) * level;
 }
 
@@ -85,9 +90,7 @@ inline double CarrierFrequency(double fc, double fmFrequency, double bandwidth, 
         fmPhase = 0.0;
         return fc;
     }
-    fmPhase += PhaseStep(fmFrequency, fs);
-    if (fmPhase > TwoPi)
-        fmPhase -= TwoPi;
+    AdvancePhase(fmPhase, fmFrequency, fs);
     return SignalMath::Sin(fmPhase) * (bandwidth * 0.5) + fc;
 }
 
@@ -106,10 +109,7 @@ void FillTone(double* block, uint64_t frames, const RampSet& ramps, double fs, P
         const double fm = Next(ramps.pFMFrequency);
         const double bandwidth = Next(ramps.pFMBandwidth);
         const double f = CarrierFrequency(fc, fm, bandwidth, fs, phases.dfFM);
-        // Wrapped at the top only; one 2*pi per sample.
-        phases.dfCarrier += PhaseStep(f, fs);
-        if (phases.dfCarrier > TwoPi)
-            phases.dfCarrier += -TwoPi;
+        AdvancePhase(phases.dfCarrier, f, fs);
         const double level = Next(ramps.pLevel);
         const double amFrequency = Next(ramps.pAMFrequency);
         bool wrapped = false;

@@ -77,6 +77,28 @@ TEST_F(SignalGenerator, FrequencyAboveTheRateKeepsTheAccumulatedPhase)
     EXPECT_NEAR(50 * Pi, CarrierPhase, 1e-9);
 }
 
+TEST_F(SignalGenerator, FrequencyNearTheDoubleRangeDoesNotPoisonThePhases)
+{
+    Frequency.Initialize(8e307);
+    AMFrequency.Initialize(8e307);
+    FMFrequency.Initialize(8e307);
+    bAM = 1;
+    bFM = 1;
+    const std::vector<double> wild = Fill(10);
+    for (double sample : wild)
+        EXPECT_TRUE(std::isfinite(sample));
+    EXPECT_TRUE(std::isfinite(CarrierPhase) && std::isfinite(dfAMPhase) && std::isfinite(dfFMPhase));
+    // Back to a sane frequency, the tone is a tone again.
+    bAM = 0;
+    bFM = 0;
+    Frequency.Initialize(1000.0);
+    const std::vector<double> block = Fill(48);
+    double peak = 0.0;
+    for (double sample : block)
+        peak = std::max(peak, std::fabs(sample));
+    EXPECT_NEAR(1.0, peak, 0.01);
+}
+
 TEST_F(SignalGenerator, AmplitudeModulationFollowsARaisedCosineEnvelope)
 {
     dfSamplingRate = 1000.0;
