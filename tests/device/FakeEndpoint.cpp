@@ -40,8 +40,10 @@ HRESULT FakeEndpoint::Record(FakeCall call)
     const FakeMethod method = call.method;
     m_calls.push_back(std::move(call));
     const auto failure = m_config.failures.find(method);
-    if (failure != m_config.failures.end() && number >= failure->second.fromCall)
-        return failure->second.hr;
+    if (failure == m_config.failures.end() || number < failure->second.fromCall)
+        return S_OK;
+    const FakeFailure& scripted = failure->second;
+    return scripted.count == 0 || number - scripted.fromCall < scripted.count ? scripted.hr : S_OK;
     return S_OK;
 }
 

@@ -39,11 +39,13 @@ struct FakeCall
     WAVEFORMATEXTENSIBLE format{};
 };
 
-// A scripted failure: calls of `method` numbered `fromCall` and later (0-based) return `hr`.
+// A scripted failure: `count` calls of `method` from call number `fromCall` on (0-based)
+// return `hr` (count 0: every call from there on).
 struct FakeFailure
 {
     HRESULT hr = E_FAIL;
     size_t fromCall = 0;
+    size_t count = 0;
 };
 
 // What an endpoint accepts and how it answers. Defaults: a 48 kHz endpoint with a 10 ms
