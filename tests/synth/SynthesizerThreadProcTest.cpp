@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -223,6 +224,7 @@ TEST_F(SynthesizerThreadProcTest, StopWhileTheBufferIsFullEndsWithinMilliseconds
     EXPECT_EQ(1, worker.Release());
     // The pause is 1 ms; the bound leaves room for a loaded machine, not for a missed stop.
     EXPECT_LT(milliseconds, 100.0);
+    std::printf("stop request to joined thread: %.2f ms\n", milliseconds);
     EXPECT_EQ(fill, buffer.GetQueueStatus().uiFillLevel);
 }
 
