@@ -160,9 +160,10 @@ TEST(CParameterRamp, ConcurrentChangesYieldOnlyValuesInRange)
         {
             ramp.SetTarget((i % 2) != 0 ? 1.0 : 2.0);
             if (i % 100 == 0)
+            {
                 ramp.Initialize(1.5);
-            if (i % 100 == 0)
                 ramp.SetDefaultLength(3);
+            }
         }
         done = true;
     });
