@@ -1,6 +1,7 @@
-#include <windows.h>
+#include "app/Application.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+// The program takes nothing from its command line and keeps no settings between runs.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
-    return 0;
+    return RunApplication(instance);
 }

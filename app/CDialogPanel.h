@@ -1,0 +1,24 @@
+#pragma once
+
+#include "app/SControlPanel.h"
+
+// The control panel as playback sees it, over the dialog's own controls.
+class CDialogPanel final : public SControlPanel
+{
+public:
+    explicit CDialogPanel(HWND dialog);
+
+    HWND GetOwnerWindow() override;
+    uint32_t GetRateEntry() override;
+    uint32_t GetDeviceEntry() override;
+    void ShowRateEntry(uint32_t entry) override;
+    void GetBitsText(wchar_t* text, size_t capacity) override;
+    void SetBitsText(uint32_t bits) override;
+    void ShowDeviceBits(uint32_t bits) override;
+    void ShowIdle(bool idle) override;
+
+private:
+    uint32_t GetSelection(int controlId, uint32_t fallback) const;
+
+    HWND m_hDialog;
+};

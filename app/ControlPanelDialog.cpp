@@ -1,0 +1,295 @@
+#include "app/ControlPanelDialog.h"
+
+#include "app/CDialogPanel.h"
+#include "app/ControlValues.h"
+#include "app/DeviceList.h"
+#include "app/PlaybackControl.h"
+#include "app/RateTable.h"
+#include "app/ResourceIds.h"
+#include "runtime/BoundedString.h"
+#include "runtime/ProcessState.h"
+#include "synth/CParameterRamp.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+
+namespace
+{
+constexpr size_t kDisplayCapacity = 64;
+constexpr size_t kDeviceNameCapacity = 128;
+constexpr size_t kBitsTextCapacity = 32;
+constexpr double kInitialLevel = 1e-7;
+constexpr double kInitialFrequency = 1000.0;
+constexpr uint32_t kLevelSliderBottom = 1400;
+
+const wchar_t kDefaultDeviceText[] = L"既定のオーディオ再生デバイス";
+
+struct SliderBinding
+{
+    int iSliderId;
+    double (*pfnValue)(uint32_t position);
+    CParameterRamp** ppRamp;
+    int iDisplayId;
+    uint32_t uiDecimals;
+};
+
+const SliderBinding kHorizontalSliders[] = {
+    {IDC_FREQUENCY_SLIDER, ControlValues::CarrierFrequency, &pFrequencyRamp, IDC_FREQUENCY_TEXT, 8},
+    {IDC_PHASE_SLIDER, ControlValues::Phase, &pPhaseRamp, IDC_PHASE_TEXT, 3},
+    {IDC_AM_SLIDER, ControlValues::AMFrequency, &pAMFrequencyRamp, IDC_AM_TEXT, 2},
+    {IDC_FM_SLIDER, ControlValues::FMFrequency, &pFMFrequencyRamp, IDC_FM_TEXT, 2},
+    {IDC_BANDWIDTH_SLIDER, ControlValues::FMBandwidth, &pFMBandwidthRamp, IDC_BANDWIDTH_TEXT, 2},
+};
+
+struct SliderSetup
+{
+    int iSliderId;
+    uint32_t uiMaximum;
+    uint32_t uiTickFrequency;
+    uint32_t uiPageSize;
+    uint32_t uiPosition;
+};
+
+LRESULT SendItem(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return SendDlgItemMessageW(dialog, id, message, wParam, lParam);
+}
+
+bool IsChecked(HWND dialog, int id)
+{
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+
+void ShowValue(HWND dialog, int displayId, double value, uint32_t decimals)
+{
+    wchar_t text[kDisplayCapacity];
+    ControlValues::FormatFixed(value, decimals, text, kDisplayCapacity);
+    SetDlgItemTextW(dialog, displayId, text);
+}
+
+void PostSelectionChange(HWND dialog, int listId)
+{
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(listId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(dialog, listId)));
+}
+
+uint32_t SliderPosition(HWND slider)
+{
+    return static_cast<uint32_t>(SendMessageW(slider, TBM_GETPOS, 0, 0));
+}
+
+void SetUpSlider(HWND dialog, const SliderSetup& setup)
+{
+    SendItem(dialog, setup.iSliderId, TBM_SETRANGE, FALSE, MAKELPARAM(0, 0));
+    SendItem(dialog, setup.iSliderId, TBM_SETRANGEMAX, TRUE, static_cast<LPARAM>(setup.uiMaximum));
+    if (setup.uiTickFrequency != 0)
+        SendItem(dialog, setup.iSliderId, TBM_SETTICFREQ, setup.uiTickFrequency, 0);
+    SendItem(dialog, setup.iSliderId, TBM_SETPAGESIZE, 0, static_cast<LPARAM>(setup.uiPageSize));
+    SendItem(dialog, setup.iSliderId, TBM_SETPOS, TRUE, static_cast<LPARAM>(setup.uiPosition));
+}
+
+void SetTitle(HWND dialog)
+{
+    wchar_t title[kDisplayCapacity] = L"";
+    AppendWideString(title, kDisplayCapacity, L"Corvane WASAPI");
+    AppendWideString(title, kDisplayCapacity, L" v");
+    AppendWideString(title, kDisplayCapacity, L"1.08");
+    SetWindowTextW(dialog, title);
+}
+
+void InitializeRamps()
+{
+    pLevelRamp->Initialize(kInitialLevel);
+    pFrequencyRamp->Initialize(kInitialFrequency);
+    pPhaseRamp->Initialize(0.0);
+    pAMFrequencyRamp->Initialize(0.0);
+    pFMFrequencyRamp->Initialize(0.0);
+    pFMBandwidthRamp->Initialize(0.0);
+}
+
+void ShowAttenuation(HWND dialog, uint32_t tenthsOfDecibel)
+{
+    wchar_t text[kDisplayCapacity];
+    ControlValues::FormatAttenuation(tenthsOfDecibel, text, kDisplayCapacity);
+    SetDlgItemTextW(dialog, IDC_LEVEL_TEXT, text);
+}
+
+void SetUpSliders(HWND dialog)
+{
+    SetUpSlider(dialog, {IDC_FREQUENCY_SLIDER, 10500, 1000, 500, 5000});
+    ShowValue(dialog, IDC_FREQUENCY_TEXT, kInitialFrequency, 8);
+    SetUpSlider(dialog, {IDC_PHASE_SLIDER, 2000, 100, 100, 0});
+    ShowValue(dialog, IDC_PHASE_TEXT, 0.0, 3);
+    SetUpSlider(dialog, {IDC_AM_SLIDER, 1000, 100, 20, 0});
+    ShowValue(dialog, IDC_AM_TEXT, 0.0, 2);
+    SetUpSlider(dialog, {IDC_FM_SLIDER, 100, 5, 5, 0});
+    ShowValue(dialog, IDC_FM_TEXT, 0.0, 2);
+    SetUpSlider(dialog, {IDC_LEVEL_SLIDER, kLevelSliderBottom, 0, 50, 0});
+    ShowValue(dialog, IDC_BANDWIDTH_TEXT, 0.0, 2);
+    SetUpSlider(dialog, {IDC_BANDWIDTH_SLIDER, 40000, 2000, 50, 0});
+    SendItem(dialog, IDC_LEVEL_SLIDER, TBM_SETPOS, TRUE, kLevelSliderBottom);
+    ShowAttenuation(dialog, kLevelSliderBottom);
+}
+
+void AddDeviceName(const wchar_t* name, void* context)
+{
+    SendMessageW(static_cast<HWND>(context), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+}
+
+void FillLists(HWND dialog)
+{
+    const HWND devices = GetDlgItem(dialog, IDC_DEVICE_LIST);
+    SendMessageW(devices, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kDefaultDeviceText));
+    DeviceList::EnumerateEndpointNames(AddDeviceName, devices);
+    SendMessageW(devices, CB_SETCURSEL, 0, 0);
+
+    for (uint32_t entry = 0; entry < RateTable::kRowCount; ++entry)
+        SendItem(dialog, IDC_RATE_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(RateTable::ListText(entry)));
+    SendItem(dialog, IDC_RATE_LIST, CB_SETCURSEL, RateTable::EntryOfRow(uiRateIndex), 0);
+    PostSelectionChange(dialog, IDC_DEVICE_LIST);
+    PostSelectionChange(dialog, IDC_RATE_LIST);
+}
+
+void Initialize(HWND dialog)
+{
+    bAM = 0;
+    bFM = 0;
+    bTrigger = 0;
+    InitializeRamps();
+    SetTitle(dialog);
+    SetUpSliders(dialog);
+    FillLists(dialog);
+    SetDlgItemInt(dialog, IDC_BITS_EDIT, uiMaxEffectiveBits, FALSE);
+    if (bEnableResolutionEnhancer != 0)
+    {
+        CheckDlgButton(dialog, IDC_ENHANCER_CHECK, BST_CHECKED);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_ENHANCER_CHECK, 0), 0);
+    }
+    CDialogPanel(dialog).ShowIdle(true);
+}
+
+void OnHorizontalScroll(HWND dialog, HWND slider)
+{
+    for (const SliderBinding& binding : kHorizontalSliders)
+    {
+        if (slider == nullptr || slider != GetDlgItem(dialog, binding.iSliderId))
+            continue;
+        const double value = binding.pfnValue(SliderPosition(slider));
+        (*binding.ppRamp)->SetTarget(value);
+        ShowValue(dialog, binding.iDisplayId, value, binding.uiDecimals);
+    }
+}
+
+void OnVerticalScroll(HWND dialog, HWND slider)
+{
+    if (slider == nullptr || slider != GetDlgItem(dialog, IDC_LEVEL_SLIDER))
+        return;
+    const uint32_t position = SliderPosition(slider);
+    ShowAttenuation(dialog, position);
+    pLevelRamp->SetTarget(ControlValues::LevelOfAttenuation(position));
+}
+
+// A check box that drives a flag and, when it has one, enables its dependent control.
+void OnCheckBox(HWND dialog, int id, std::atomic<uint32_t>& flag, int dependentId)
+{
+    const bool checked = IsChecked(dialog, id);
+    if (dependentId != 0)
+        EnableWindow(GetDlgItem(dialog, dependentId), checked ? TRUE : FALSE);
+    flag = checked ? 1u : 0u;
+}
+
+void OnMaximumRateChange(HWND dialog)
+{
+    const LRESULT entry = SendItem(dialog, IDC_RATE_LIST, CB_GETCURSEL, 0, 0);
+    if (entry == CB_ERR || static_cast<uint32_t>(entry) >= RateTable::kRowCount)
+        return;
+    dfSamplingRate = RateTable::Hertz(RateTable::RowOfEntry(static_cast<uint32_t>(entry)));
+    SendItem(dialog, IDC_FREQUENCY_SLIDER, TBM_SETRANGEMAX, TRUE,
+             static_cast<LPARAM>(ControlValues::CarrierSliderMaximum(dfSamplingRate)));
+}
+
+void OnDeviceChange(HWND dialog)
+{
+    wchar_t name[kDeviceNameCapacity] = L"";
+    GetDlgItemTextW(dialog, IDC_DEVICE_LIST, name, static_cast<int>(kDeviceNameCapacity));
+    SetDlgItemTextW(dialog, IDC_DEVICE_NAME, name);
+}
+
+void OnBitsChange(HWND dialog)
+{
+    wchar_t text[kBitsTextCapacity] = L"";
+    GetDlgItemTextW(dialog, IDC_BITS_EDIT, text, static_cast<int>(kBitsTextCapacity));
+    uint32_t bits = 0;
+    if (!ControlValues::ParseUnsigned(text, &bits))
+        return;
+    wchar_t level[kDisplayCapacity];
+    ControlValues::FormatMinimumLevel(bits, level, kDisplayCapacity);
+    SetDlgItemTextW(dialog, IDC_MINIMUM_LEVEL_TEXT, level);
+}
+
+void OnPlay(HWND dialog)
+{
+    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    CDialogPanel panel(dialog);
+    PlaybackControl::Start(panel);
+    SetCursor(previous);
+}
+
+void OnStop(HWND dialog)
+{
+    PlaybackControl::Stop();
+    CDialogPanel(dialog).ShowIdle(true);
+    SetDlgItemTextW(dialog, IDC_DEVICE_BITS_TEXT, L"N/A");
+    SetDlgItemInt(dialog, IDC_BITS_EDIT, uiMaxEffectiveBits, FALSE);
+    SendItem(dialog, IDC_RATE_LIST, CB_SETCURSEL, RateTable::EntryOfRow(uiRateIndex), 0);
+    PostSelectionChange(dialog, IDC_RATE_LIST);
+}
+
+void OnCommand(HWND dialog, int id, UINT notification)
+{
+    switch (id)
+    {
+    case IDCANCEL:
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_STOP, 0), 0);
+        EndDialog(dialog, 0);
+        break;
+    case IDC_PLAY: OnPlay(dialog); break;
+    case IDC_STOP: OnStop(dialog); break;
+    case IDC_AM_CHECK: OnCheckBox(dialog, id, bAM, IDC_AM_TEXT); break;
+    case IDC_FM_CHECK: OnCheckBox(dialog, id, bFM, IDC_FM_TEXT); break;
+    case IDC_NOISE_CHECK: OnCheckBox(dialog, id, bNoise, 0); break;
+    case IDC_TRIGGER_CHECK: OnCheckBox(dialog, id, bTrigger, IDC_INVERT_CHECK); break;
+    case IDC_INVERT_CHECK: OnCheckBox(dialog, id, bInvertTrigger, 0); break;
+    case IDC_ENHANCER_CHECK: bEnableResolutionEnhancer = IsChecked(dialog, id) ? 1 : 0; break;
+    case IDC_DEVICE_LIST:
+        if (notification == CBN_SELCHANGE)
+            OnDeviceChange(dialog);
+        break;
+    case IDC_RATE_LIST:
+        if (notification == CBN_SELCHANGE)
+            OnMaximumRateChange(dialog);
+        break;
+    case IDC_BITS_EDIT:
+        if (notification == EN_CHANGE)
+            OnBitsChange(dialog);
+        break;
+    case IDC_SETTINGS:
+        DeviceList::OpenSoundSettings(static_cast<int32_t>(CDialogPanel(dialog).GetDeviceEntry()) - 1);
+        break;
+    default: break;
+    }
+}
+}
+
+INT_PTR CALLBACK ControlPanelDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message)
+    {
+    case WM_INITDIALOG: Initialize(dialog); break;
+    case WM_COMMAND: OnCommand(dialog, LOWORD(wParam), HIWORD(wParam)); break;
+    case WM_HSCROLL: OnHorizontalScroll(dialog, reinterpret_cast<HWND>(lParam)); break;
+    case WM_VSCROLL: OnVerticalScroll(dialog, reinterpret_cast<HWND>(lParam)); break;
+    default: break;
+    }
+    return FALSE;
+}

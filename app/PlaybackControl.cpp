@@ -1,0 +1,294 @@
+#include "app/PlaybackControl.h"
+
+#include "app/ControlValues.h"
+#include "app/RateTable.h"
+#include "app/SControlPanel.h"
+#include "device/CSoundStreamWASAPI.h"
+#include "runtime/CNamedValueList.h"
+#include "runtime/CWorkerThread.h"
+#include "runtime/MessageBoxSeam.h"
+#include "runtime/ProcessState.h"
+#include "stream/BufferCallbackFunction.h"
+#include "stream/CSoundStreamBuffer.h"
+#include "synth/CParameterRamp.h"
+#include "synth/SynthesizerThreadProc.h"
+
+#include <new>
+
+namespace
+{
+constexpr double kBlockPeriod = 0.01;
+constexpr double kQueueLimitPeriod = 0.07;
+constexpr double kSynthesizerWritePeriod = 0.015;
+constexpr DWORD kDeviceStartDelayMs = 10;
+constexpr uint64_t kExtraDrainMs = 50;
+constexpr uint64_t kBytesPerFrame = 2 * sizeof(double);
+constexpr int32_t kWorkerRunning = 2;
+
+const wchar_t kErrorCaption[] = L"Error";
+
+void ShowError(SControlPanel& panel, const wchar_t* text, const wchar_t* caption = kErrorCaption)
+{
+    ShowMessageBox(panel.GetOwnerWindow(), text, caption, MB_OK | MB_ICONERROR);
+}
+
+void ForEachRamp(void (*action)(CParameterRamp& ramp, uint64_t value), uint64_t value)
+{
+    CParameterRamp* const ramps[] = {pLevelRamp,       pFrequencyRamp,   pPhaseRamp,
+                                     pAMFrequencyRamp, pFMFrequencyRamp, pFMBandwidthRamp};
+    for (CParameterRamp* ramp : ramps)
+    {
+        if (ramp != nullptr)
+            action(*ramp, value);
+    }
+}
+
+void StopSynthesizer()
+{
+    if (pSynthesizerThread == nullptr)
+        return;
+    if (pSynthesizerThread->GetState() == kWorkerRunning)
+        pSynthesizerThread->RequestStop();
+    pSynthesizerThread->Join();
+    pSynthesizerThread->Release();
+}
+
+void CloseDevice()
+{
+    pSoundStream->Stop();
+    pSoundStream->Close();
+}
+
+// After a failed start: everything started so far is ended; the buffer object stays for the
+// next start or the exit.
+void CleanUpFailedStart()
+{
+    if (pSoundBuffer != nullptr)
+        pSoundBuffer->RequestStop();
+    StopSynthesizer();
+    CloseDevice();
+    if (pSoundBuffer != nullptr)
+        pSoundBuffer->Release();
+}
+
+bool ReplaceStreamBuffer()
+{
+    delete pSoundBuffer;
+    pSoundBuffer = new (std::nothrow) CSoundStreamBuffer();
+    return pSoundBuffer != nullptr;
+}
+
+bool ReplaceSynthesizerWorker()
+{
+    delete pSynthesizerThread;
+    pSynthesizerThread = new (std::nothrow) CWorkerThread();
+    return pSynthesizerThread != nullptr;
+}
+
+int32_t ReplacePacketBuffer(uint64_t frames)
+{
+    delete[] pdfMultiChannelPacketBuffer;
+    pdfMultiChannelPacketBuffer = new (std::nothrow) double[frames * 2]();
+    if (pdfMultiChannelPacketBuffer == nullptr)
+        return -2;
+    return pNamedValueList->SetPacketBuffer(reinterpret_cast<uint64_t>(pdfMultiChannelPacketBuffer));
+}
+
+bool FindAnyRate(SControlPanel& panel, int32_t deviceIndex)
+{
+    struct Pass
+    {
+        uint32_t uiShared;
+        uint32_t uiUpward;
+    };
+    // Exclusive before shared, the chosen maximum and below before anything higher.
+    const Pass passes[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    uint32_t row = 0;
+    for (const Pass& pass : passes)
+    {
+        if (PlaybackControl::SearchRate(panel, deviceIndex, pass.uiShared, pass.uiUpward, &row) > 0)
+            return true;
+    }
+    return false;
+}
+
+int32_t StartSynthesizer()
+{
+    uiBufferSizeToWrite = static_cast<uint64_t>(dfSamplingRate * kSynthesizerWritePeriod);
+    const struct
+    {
+        const wchar_t* pszName;
+        uint64_t uiValue;
+    } parameters[] = {
+        {L"pSoundBuffer", reinterpret_cast<uint64_t>(pSoundBuffer)},
+        {L"pMultimediaTimer", reinterpret_cast<uint64_t>(pMultimediaTimer)},
+        {L"pBufferSizeToWrite", reinterpret_cast<uint64_t>(&uiBufferSizeToWrite)},
+    };
+    for (const auto& parameter : parameters)
+    {
+        const int32_t status = pSynthesizerThread->SetParameter(parameter.pszName, parameter.uiValue);
+        if (status < 0)
+            return status;
+    }
+    int32_t status = pSynthesizerThread->AllocateMultichannelBuffer(uiBufferSizeToWrite * kBytesPerFrame);
+    if (status >= 0)
+        status = pSynthesizerThread->Prepare(1);
+    if (status >= 0)
+        status = pSynthesizerThread->SetTimeCritical();
+    if (status >= 0)
+        status = pSynthesizerThread->Start(SynthesizerThreadProc);
+    return status;
+}
+
+void ShowDeviceFormat(SControlPanel& panel)
+{
+    panel.ShowDeviceBits(pSoundStream->uiBitCount);
+    if (uiMaxEffectiveBits > pSoundStream->uiBitCount)
+        panel.SetBitsText(pSoundStream->uiBitCount);
+}
+
+// Starts everything after the buffer and the worker exist; false once a failure was shown.
+bool StartPrepared(SControlPanel& panel)
+{
+    uiRateIndex = RateTable::RowOfEntry(panel.GetRateEntry());
+    wchar_t bits[32];
+    panel.GetBitsText(bits, sizeof bits / sizeof bits[0]);
+    uiMaxEffectiveBits = ControlValues::EffectiveBitsFromText(bits);
+    panel.SetBitsText(uiMaxEffectiveBits);
+    const int32_t deviceIndex = static_cast<int32_t>(panel.GetDeviceEntry()) - 1;
+
+    if (!FindAnyRate(panel, deviceIndex))
+    {
+        ShowError(panel, L"出力先のオーディオデバイスを初期化できませんでした。", L"エラー");
+        return false;
+    }
+    dfAMPhase = 0.0;
+    dfFMPhase = 0.0;
+    if (StartSynthesizer() < 0)
+    {
+        ShowError(panel, L"Failed in starting the synthesizer.");
+        return false;
+    }
+    Sleep(kDeviceStartDelayMs);
+    ShowDeviceFormat(panel);
+    if (pSoundStream->StartRender(BufferCallbackFunction, pNamedValueList) < 0)
+    {
+        ShowError(panel, L"Failed in activating the audio output device.");
+        return false;
+    }
+    if (pSoundStream->Start() < 0)
+    {
+        ShowError(panel, L"Failed in starting the audio output device.");
+        return false;
+    }
+    return true;
+}
+
+uint64_t DrainMilliseconds()
+{
+    double seconds = pSoundBuffer->GetLatency();
+    if (pSoundStream->uiState != 0 && pSoundStream->dfRate > 0.0)
+        seconds += static_cast<double>(pSoundStream->uiPacketFrames + pSoundStream->uiDeviceBufferFrames) /
+                   pSoundStream->dfRate;
+    return ControlValues::RoundHalfAwayNonNegative(seconds * 1000.0);
+}
+}
+
+namespace PlaybackControl
+{
+void Start(SControlPanel& panel)
+{
+    if (!ReplaceStreamBuffer())
+    {
+        ShowError(panel, L"Failed in initializing the sound buffer.");
+        CleanUpFailedStart();
+        return;
+    }
+    if (!ReplaceSynthesizerWorker())
+    {
+        ShowError(panel, L"Failed in creating an instance for the synthesizer thread.");
+        CleanUpFailedStart();
+        return;
+    }
+    if (!StartPrepared(panel))
+    {
+        CleanUpFailedStart();
+        return;
+    }
+    panel.ShowIdle(false);
+}
+
+void Stop()
+{
+    StopSynthesizer();
+    if (pSoundBuffer != nullptr)
+    {
+        Sleep(static_cast<DWORD>(DrainMilliseconds() + kExtraDrainMs));
+        pSoundBuffer->RequestStop();
+    }
+    CloseDevice();
+}
+
+int32_t AttemptFormat(SControlPanel& panel, uint32_t rate, int32_t deviceIndex)
+{
+    if (pSoundBuffer == nullptr)
+    {
+        ShowError(panel, L"Failed in initializing the sound buffer.");
+        return -3;
+    }
+    double period = kBlockPeriod;
+    const int32_t status = pSoundBuffer->Initialize(rate, &period);
+    if (status < 0)
+    {
+        ShowError(panel, L"Failed in initializing the sound buffer.");
+        return status;
+    }
+    if (pSoundBuffer->LimitCapacity(static_cast<uint64_t>(rate * kQueueLimitPeriod)) < 0)
+    {
+        ShowError(panel, L"Failed in limiting the buffer size.");
+        return -1;
+    }
+    const uint64_t blockFrames = pSoundBuffer->GetBlockFrames();
+    if (blockFrames == 0)
+    {
+        ShowError(panel, L"Failed in setting buffer size.");
+        return -4;
+    }
+    ForEachRamp([](CParameterRamp& ramp, uint64_t length) { ramp.SetDefaultLength(length); }, blockFrames);
+    if (pSoundStream->uiState != 0)
+    {
+        ShowError(panel, L"Failed in setting buffer size.");
+        return -1;
+    }
+    pSoundStream->uiPacketFrames = blockFrames;
+    const int32_t packetStatus = ReplacePacketBuffer(blockFrames);
+    if (packetStatus < 0)
+        return packetStatus;
+    if (uiMaxEffectiveBits >= 2)
+        pSoundStream->uiMaxBitCount = uiMaxEffectiveBits;
+    pSoundStream->bResolutionEnhancer = bEnableResolutionEnhancer;
+    double devicePeriod = 0.0;
+    return pSoundStream->OpenRenderDevice(rate, &devicePeriod, deviceIndex);
+}
+
+int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, uint32_t upward, uint32_t* row)
+{
+    if (pSoundStream->uiState == 0)
+        pSoundStream->bSharedMode = shared;
+    const int32_t step = upward != 0 ? -1 : 1;
+    for (int32_t candidate = static_cast<int32_t>(uiRateIndex);
+         candidate >= 0 && candidate < static_cast<int32_t>(RateTable::kRowCount); candidate += step)
+    {
+        const uint32_t visited = static_cast<uint32_t>(candidate);
+        if (AttemptFormat(panel, RateTable::WholeHertz(visited), deviceIndex) >= 0)
+        {
+            dfSamplingRate = RateTable::Hertz(visited);
+            panel.ShowRateEntry(RateTable::EntryOfRow(visited));
+            if (row != nullptr)
+                *row = visited;
+            return 1;
+        }
+    }
+    return 0;
+}
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+class SControlPanel;
+
+// Playback start and stop on the process-wide engine objects. Runs on the main thread.
+namespace PlaybackControl
+{
+// Builds a fresh stream buffer and synthesizer, finds a rate and share mode the chosen device
+// accepts, and starts the synthesizer and the device. Failures are shown in message boxes and
+// leave everything stopped.
+void Start(SControlPanel& panel);
+
+// Stops the synthesizer, lets the queued sound play out, then stops and closes the device.
+void Stop();
+
+// Sets the stream buffer, ramps and packet buffer up for one rate and opens the device at it.
+// Negative when the rate cannot be used.
+int32_t AttemptFormat(SControlPanel& panel, uint32_t rate, int32_t deviceIndex);
+
+// Tries the rate table from the chosen maximum downward (or upward) in one share mode
+// (0 exclusive, 1 shared). 1 with the accepted row in *row, or 0 when no rate was accepted.
+int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, uint32_t upward, uint32_t* row);
+}

@@ -1,0 +1,93 @@
+#include "tests/app/CEngineFixture.h"
+
+#include "runtime/CWorkerThread.h"
+#include "runtime/MessageBoxSeam.h"
+#include "runtime/ProcessState.h"
+#include "stream/CSoundStreamBuffer.h"
+
+namespace
+{
+std::vector<RecordedMessageBox> recordedBoxes;
+
+int RecordMessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT type)
+{
+    recordedBoxes.push_back({text != nullptr ? text : L"", caption != nullptr ? caption : L"", type});
+    return IDOK;
+}
+}
+
+const std::vector<RecordedMessageBox>& CEngineFixture::MessageBoxes()
+{
+    return recordedBoxes;
+}
+
+void CEngineFixture::SetUp()
+{
+    recordedBoxes.clear();
+    SetMessageBoxHook(RecordMessageBox);
+    pSoundStream = &SoundStream;
+    pNamedValueList = &NamedValueList;
+    pMultimediaTimer = &MultimediaTimer;
+    pLevelRamp = &LevelRamp;
+    pFrequencyRamp = &FrequencyRamp;
+    pPhaseRamp = &PhaseRamp;
+    pAMFrequencyRamp = &AMFrequencyRamp;
+    pFMFrequencyRamp = &FMFrequencyRamp;
+    pFMBandwidthRamp = &FMBandwidthRamp;
+    LevelRamp.Initialize(1e-7);
+    FrequencyRamp.Initialize(1000.0);
+    for (CParameterRamp* ramp : {&PhaseRamp, &AMFrequencyRamp, &FMFrequencyRamp, &FMBandwidthRamp})
+        ramp->Initialize(0.0);
+    uiRateIndex = 8;
+    uiMaxEffectiveBits = 24;
+    bEnableResolutionEnhancer = 1;
+    dfSamplingRate = 96000.0;
+}
+
+void CEngineFixture::TearDown()
+{
+    // As the program's exit does: every thread ended before anything it uses goes.
+    if (pSynthesizerThread != nullptr)
+    {
+        pSynthesizerThread->RequestStop();
+        pSynthesizerThread->Join();
+        pSynthesizerThread->Release();
+    }
+    SoundStream.Stop();
+    SoundStream.Close();
+    delete[] pdfMultiChannelPacketBuffer;
+    pdfMultiChannelPacketBuffer = nullptr;
+    delete pSoundBuffer;
+    pSoundBuffer = nullptr;
+    delete pSynthesizerThread;
+    pSynthesizerThread = nullptr;
+    pSoundStream = nullptr;
+    pNamedValueList = nullptr;
+    pMultimediaTimer = nullptr;
+    pLevelRamp = pFrequencyRamp = pPhaseRamp = nullptr;
+    pAMFrequencyRamp = pFMFrequencyRamp = pFMBandwidthRamp = nullptr;
+    SetMessageBoxHook(nullptr);
+    EXPECT_EQ(system.Misuses(), 0);
+    EXPECT_EQ(system.OutstandingReferences(), 0) << "a COM reference was not released";
+}
+
+std::vector<std::pair<uint32_t, bool>> CEngineFixture::FormatQueries(const FakeEndpoint& endpoint)
+{
+    std::vector<std::pair<uint32_t, bool>> queries;
+    for (const FakeCall& call : endpoint.CallsOf(FakeMethod::IsFormatSupported))
+    {
+        const std::pair<uint32_t, bool> query{static_cast<uint32_t>(call.format.Format.nSamplesPerSec),
+                                              !call.args.empty() && call.args[0] == AUDCLNT_SHAREMODE_SHARED};
+        // One attempt asks for 32, 24 and 16 bits in turn: count the rate once.
+        if (queries.empty() || queries.back() != query)
+            queries.push_back(query);
+    }
+    return queries;
+}
+
+FakeEndpointConfig RenderingEndpoint(FakeEndpointConfig config)
+{
+    config.keepAnsweringPadding = true;
+    config.paddingAfterScript = 0;
+    return config;
+}

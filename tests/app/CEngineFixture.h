@@ -1,0 +1,50 @@
+#pragma once
+
+#include "device/CSoundStreamWASAPI.h"
+#include "runtime/CMultimediaTimer.h"
+#include "runtime/CNamedValueList.h"
+#include "synth/CParameterRamp.h"
+#include "tests/app/CFakeControlPanel.h"
+#include "tests/device/FakeAudioSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+struct RecordedMessageBox
+{
+    std::wstring text;
+    std::wstring caption;
+    UINT uiType;
+};
+
+// The program's long-lived engine objects over a fake audio system, published as the program
+// publishes them, with the ramps at the dialog's starting values and every message box recorded.
+class CEngineFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The rates (Hz) of every IsFormatSupported call on endpoint, in order, with the share mode.
+    static std::vector<std::pair<uint32_t, bool>> FormatQueries(const FakeEndpoint& endpoint);
+
+    // Every box shown since SetUp.
+    static const std::vector<RecordedMessageBox>& MessageBoxes();
+
+    FakeAudioSystem system;
+    CSoundStreamWASAPI SoundStream;
+    CNamedValueList NamedValueList;
+    CMultimediaTimer MultimediaTimer;
+    CParameterRamp LevelRamp;
+    CParameterRamp FrequencyRamp;
+    CParameterRamp PhaseRamp;
+    CParameterRamp AMFrequencyRamp;
+    CParameterRamp FMFrequencyRamp;
+    CParameterRamp FMBandwidthRamp;
+    CFakeControlPanel panel;
+};
+
+// An endpoint that renders without end (the render thread keeps finding room).
+FakeEndpointConfig RenderingEndpoint(FakeEndpointConfig config);

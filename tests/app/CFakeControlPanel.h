@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/SControlPanel.h"
+
+#include <string>
+#include <vector>
+
+// A control panel without a window: holds the user's choices and records what playback shows.
+class CFakeControlPanel final : public SControlPanel
+{
+public:
+    HWND GetOwnerWindow() override { return nullptr; }
+    uint32_t GetRateEntry() override { return uiRateEntry; }
+    uint32_t GetDeviceEntry() override { return uiDeviceEntry; }
+    void ShowRateEntry(uint32_t entry) override { shownRateEntries.push_back(entry); }
+    void GetBitsText(wchar_t* text, size_t capacity) override { text[bitsText.copy(text, capacity - 1)] = L'\0'; }
+    void SetBitsText(uint32_t bits) override { bitsText = std::to_wstring(bits); }
+    void ShowDeviceBits(uint32_t bits) override { deviceBits.push_back(bits); }
+    void ShowIdle(bool idle) override { idleStates.push_back(idle); }
+
+    uint32_t uiRateEntry = 11;
+    uint32_t uiDeviceEntry = 0;
+    std::wstring bitsText = L"24";
+    std::vector<uint32_t> shownRateEntries;
+    std::vector<uint32_t> deviceBits;
+    std::vector<bool> idleStates;
+};

@@ -1,0 +1,84 @@
+#include "app/DeviceList.h"
+#include "tests/device/FakeAudioSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+void Collect(const wchar_t* name, void* context)
+{
+    static_cast<std::vector<std::wstring>*>(context)->push_back(name);
+}
+
+FakeEndpointConfig Named(const std::wstring& name, DWORD state = DEVICE_STATE_ACTIVE)
+{
+    FakeEndpointConfig config;
+    config.friendlyName = name;
+    config.state = state;
+    return config;
+}
+
+TEST(DeviceList, ListsActiveRenderEndpointsInOrderWithUnreadableNamesAsUnknown)
+{
+    FakeAudioSystem system;
+    system.AddEndpoint(Named(L"Speakers"));
+    system.AddEndpoint(Named(L"Unplugged", DEVICE_STATE_UNPLUGGED));
+    FakeEndpointConfig nameless = Named(L"ignored");
+    nameless.friendlyNameIsText = false;
+    system.AddEndpoint(nameless);
+    system.AddEndpoint(Named(std::wstring(70, L'x')));
+    std::vector<std::wstring> names;
+    EXPECT_TRUE(DeviceList::EnumerateEndpointNames(Collect, &names));
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Speakers", L"Unknown", std::wstring(63, L'x')}));
+    EXPECT_EQ(system.enumerations, (std::vector<std::pair<int, DWORD>>{{eRender, DEVICE_STATE_ACTIVE}}));
+    EXPECT_EQ(system.OutstandingReferences(), 0);
+    EXPECT_EQ(system.Misuses(), 0);
+}
+
+TEST(DeviceList, FailedEnumerationAddsNothing)
+{
+    FakeAudioSystem system;
+    system.AddEndpoint(Named(L"Speakers"));
+    std::vector<std::wstring> names;
+    system.enumerateFailure = E_FAIL;
+    EXPECT_FALSE(DeviceList::EnumerateEndpointNames(Collect, &names));
+    system.enumerateFailure = S_OK;
+    system.createFailure = E_FAIL;
+    EXPECT_FALSE(DeviceList::EnumerateEndpointNames(Collect, &names));
+    EXPECT_TRUE(names.empty());
+    EXPECT_EQ(system.OutstandingReferences(), 0);
+}
+
+TEST(DeviceList, EmptyEnumerationSucceedsWithNoEntries)
+{
+    FakeAudioSystem system;
+    std::vector<std::wstring> names;
+    EXPECT_TRUE(DeviceList::EnumerateEndpointNames(Collect, &names));
+    EXPECT_TRUE(names.empty());
+}
+
+TEST(DeviceList, SettingsCommandLineNamesTheEndpointAndStaysWithinItsBuffer)
+{
+    wchar_t commandLine[DeviceList::kCommandLineCapacity];
+    DeviceList::BuildSettingsCommandLine(L"{0.0.0.00000000}.{abc}", commandLine, DeviceList::kCommandLineCapacity);
+    EXPECT_STREQ(commandLine, L"control.exe mmsys.cpl,,{0.0.0.00000000}.{abc},advanced");
+    DeviceList::BuildSettingsCommandLine(nullptr, commandLine, DeviceList::kCommandLineCapacity);
+    EXPECT_STREQ(commandLine, L"control.exe mmsys.cpl,,,advanced");
+    const std::wstring longId(2000, L'i');
+    DeviceList::BuildSettingsCommandLine(longId.c_str(), commandLine, DeviceList::kCommandLineCapacity);
+    const std::wstring built(commandLine);
+    EXPECT_EQ(built.size(), 1023u);
+    EXPECT_EQ(built.rfind(L"control.exe mmsys.cpl,,iii", 0), 0u);
+}
+
+TEST(DeviceList, SettingsForAMissingEndpointStartNothing)
+{
+    FakeAudioSystem system;
+    system.AddEndpoint(Named(L"Speakers"));
+    EXPECT_LT(DeviceList::OpenSoundSettings(5), 0);
+    EXPECT_EQ(system.OutstandingReferences(), 0);
+}
+}

@@ -1,0 +1,171 @@
+#include "app/PlaybackControl.h"
+#include "app/RateTable.h"
+#include "runtime/CNamedValueList.h"
+#include "runtime/CWorkerThread.h"
+#include "runtime/ProcessState.h"
+#include "stream/CSoundStreamBuffer.h"
+#include "tests/app/CEngineFixture.h"
+#include "tests/device/DeviceTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+using Queries = std::vector<std::pair<uint32_t, bool>>;
+constexpr bool kExclusive = false;
+constexpr bool kShared = true;
+
+class PlaybackControlTest : public CEngineFixture
+{
+protected:
+    // Starts with a fresh stream buffer, as playback start does before searching.
+    void FreshStreamBuffer()
+    {
+        delete pSoundBuffer;
+        pSoundBuffer = new CSoundStreamBuffer();
+    }
+
+    // Steps a ramp takes from its value to a new target.
+    static size_t GlideSteps(CParameterRamp& ramp, double target)
+    {
+        ramp.SetTarget(target);
+        double value = 0.0;
+        for (size_t steps = 0; steps < 100000; ++steps)
+        {
+            ramp.GetNext(&value);
+            if (value == target)
+                return steps;
+        }
+        return 0;
+    }
+};
+
+TEST_F(PlaybackControlTest, ExclusiveSearchFromNinetySixKilohertzDownFindsFortyEight)
+{
+    FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({48000}, {32, 24, 16}));
+    FreshStreamBuffer();
+    uint32_t row = 99;
+    ASSERT_EQ(PlaybackControl::SearchRate(panel, -1, 0, 0, &row), 1);
+    EXPECT_EQ(row, 10u);
+    EXPECT_EQ(FormatQueries(endpoint), (Queries{{96000, kExclusive}, {88200, kExclusive}, {48000, kExclusive}}));
+    EXPECT_DOUBLE_EQ(dfSamplingRate, 48000.0);
+    EXPECT_EQ(panel.shownRateEntries, (std::vector<uint32_t>{9}));
+    EXPECT_EQ(SoundStream.uiState, 1u);
+    EXPECT_EQ(SoundStream.bSharedMode, 0u);
+    EXPECT_TRUE(MessageBoxes().empty());
+}
+
+TEST_F(PlaybackControlTest, PlayAtAnOnlyFortyEightKilohertzDeviceShowsTheRateInUseAndStops)
+{
+    system.AddEndpoint(RenderingEndpoint(ExclusiveEndpoint({48000}, {24})));
+    PlaybackControl::Start(panel);
+    ASSERT_TRUE(MessageBoxes().empty()) << std::string(MessageBoxes()[0].text.begin(), MessageBoxes()[0].text.end());
+    EXPECT_EQ(uiRateIndex, 8u) << "the chosen maximum stays for the reset after stop";
+    EXPECT_EQ(panel.shownRateEntries, (std::vector<uint32_t>{9}));
+    EXPECT_EQ(panel.deviceBits, (std::vector<uint32_t>{24}));
+    EXPECT_EQ(panel.bitsText, L"24");
+    EXPECT_EQ(panel.idleStates, (std::vector<bool>{false}));
+    EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Running);
+    EXPECT_EQ(SoundStream.bStarted, 1u);
+
+    PlaybackControl::Stop();
+    EXPECT_EQ(SoundStream.uiState, 0u);
+    EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Empty);
+    EXPECT_TRUE(MessageBoxes().empty());
+}
+
+TEST_F(PlaybackControlTest, UpwardSearchFromEightKilohertzFindsFortyFourPointOne)
+{
+    FakeEndpoint& endpoint = system.AddEndpoint(RenderingEndpoint(ExclusiveEndpoint({44100}, {16})));
+    panel.uiRateEntry = 0;
+    PlaybackControl::Start(panel);
+    ASSERT_TRUE(MessageBoxes().empty());
+    const Queries expected{{8000, kExclusive},  {8000, kShared},     {8000, kExclusive},  {9600, kExclusive},
+                           {11025, kExclusive}, {12000, kExclusive}, {16000, kExclusive}, {22050, kExclusive},
+                           {24000, kExclusive}, {32000, kExclusive}, {44100, kExclusive}};
+    EXPECT_EQ(FormatQueries(endpoint), expected);
+    EXPECT_EQ(panel.shownRateEntries, (std::vector<uint32_t>{8}));
+    EXPECT_DOUBLE_EQ(dfSamplingRate, 44100.0);
+    // One 10 ms block is the packet and the ramps' glide; the synthesizer writes 15 ms at a time.
+    EXPECT_EQ(pSoundBuffer->GetBlockFrames(), 441u);
+    EXPECT_EQ(SoundStream.uiPacketFrames, 441u);
+    EXPECT_EQ(uiBufferSizeToWrite, 661u);
+    void* block = nullptr;
+    uint64_t blockBytes = 0;
+    ASSERT_EQ(pSynthesizerThread->GetMultichannelBuffer(&block, &blockBytes), 1);
+    EXPECT_EQ(blockBytes, 661u * 16u);
+    uint64_t packetAddress = 0;
+    CNamedValue* packet = NamedValueList.Find(L"pdfMultiChannelPacketBuffer");
+    ASSERT_NE(packet, nullptr);
+    ASSERT_EQ(packet->ToUnsigned(&packetAddress), 1);
+    EXPECT_EQ(packetAddress, reinterpret_cast<uint64_t>(pdfMultiChannelPacketBuffer));
+    // 16-bit device below the 24 bits asked for: the edit shows what the device does.
+    EXPECT_EQ(panel.bitsText, L"16");
+    EXPECT_EQ(uiMaxEffectiveBits, 24u);
+    PlaybackControl::Stop();
+
+    // Ramps the synthesizer no longer reads glide over one block.
+    EXPECT_EQ(GlideSteps(PhaseRamp, 1.0), 441u);
+    EXPECT_EQ(GlideSteps(FMBandwidthRamp, 100.0), 441u);
+}
+
+TEST_F(PlaybackControlTest, DeviceRefusingEverythingShowsTheJapaneseMessageAndLeavesAllStopped)
+{
+    FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({}, {}));
+    panel.uiRateEntry = 19;
+    PlaybackControl::Start(panel);
+    ASSERT_EQ(MessageBoxes().size(), 1u);
+    EXPECT_EQ(MessageBoxes()[0].text, L"出力先のオーディオデバイスを初期化できませんでした。");
+    EXPECT_EQ(MessageBoxes()[0].caption, L"エラー");
+    EXPECT_EQ(MessageBoxes()[0].uiType & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_TRUE(panel.idleStates.empty());
+    EXPECT_EQ(SoundStream.uiState, 0u);
+    EXPECT_EQ(SoundStream.bSharedMode, 1u) << "the last attempt's share mode stays";
+    EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Empty);
+    EXPECT_EQ(pSoundBuffer->GetBlockFrames(), 0u) << "the stream buffer is released";
+    // From 384 kHz: down through all 20 rows twice, then once more up (only the top row).
+    EXPECT_EQ(FormatQueries(endpoint).size(), 20u + 20u + 1u + 1u);
+}
+
+TEST_F(PlaybackControlTest, BitsTextIsNormalisedAndOnlyTwoOrMoreReachTheDevice)
+{
+    system.AddEndpoint(RenderingEndpoint(ExclusiveEndpoint({96000}, {32})));
+    const struct
+    {
+        const wchar_t* pszTyped;
+        const wchar_t* pszShown;
+        uint32_t uiStreamLimit;
+    } cases[] = {{L"40", L"32", 32}, {L"0", L"1", 32}, {L"", L"32", 32}, {L"12", L"12", 12}, {L"1", L"1", 12}};
+    for (const auto& entry : cases)
+    {
+        panel.bitsText = entry.pszTyped;
+        PlaybackControl::Start(panel);
+        EXPECT_EQ(panel.bitsText, entry.pszShown) << "typed \"" << std::string(entry.pszTyped, entry.pszTyped + wcslen(entry.pszTyped)) << "\"";
+        EXPECT_EQ(SoundStream.uiMaxBitCount, entry.uiStreamLimit);
+        PlaybackControl::Stop();
+    }
+    EXPECT_TRUE(MessageBoxes().empty());
+}
+
+TEST_F(PlaybackControlTest, DeviceThatFailsToStartIsReportedAndClosed)
+{
+    FakeEndpointConfig config = RenderingEndpoint(ExclusiveEndpoint({96000}, {24}));
+    config.failures[FakeMethod::Start] = FakeFailure{E_FAIL, 0};
+    system.AddEndpoint(config);
+    PlaybackControl::Start(panel);
+    ASSERT_EQ(MessageBoxes().size(), 1u);
+    EXPECT_EQ(MessageBoxes()[0].text, L"Failed in starting the audio output device.");
+    EXPECT_EQ(MessageBoxes()[0].caption, L"Error");
+    EXPECT_EQ(SoundStream.uiState, 0u);
+    EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Empty);
+    EXPECT_TRUE(panel.idleStates.empty());
+}
+
+TEST_F(PlaybackControlTest, StopBeforeAnyStartTouchesNothing)
+{
+    PlaybackControl::Stop();
+    EXPECT_EQ(pSoundBuffer, nullptr);
+    EXPECT_EQ(SoundStream.uiState, 0u);
+    EXPECT_TRUE(MessageBoxes().empty());
+}
+}
