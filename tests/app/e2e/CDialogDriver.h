@@ -1,0 +1,58 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Operates the program's dialog from outside, with the window messages a user's clicks,
+// drags and key presses produce, and reads its displays back.
+class CDialogDriver
+{
+public:
+    // Waits up to timeoutMs for a top-level dialog of process processId with this title.
+    bool Attach(DWORD processId, const wchar_t* title, DWORD timeoutMs);
+    HWND Window() const { return m_dialog; }
+
+    // Moves a trackbar as a drag does: new position, then the scroll notifications.
+    void DragSlider(int id, long position);
+    long SliderPosition(int id) const;
+    long SliderMaximum(int id) const;
+
+    // Clicks a check box or button and waits until the program has handled the click. False
+    // when a message box opened first (the click then completes once the box is answered, see
+    // WaitForClick) or the program did not answer in time.
+    bool Click(int id, DWORD timeoutMs = 60000);
+    bool WaitForClick(DWORD timeoutMs = 60000);
+    bool IsChecked(int id) const;
+    bool IsEnabled(int id) const;
+
+    // Picks a list entry as the user does: selection, then the selection-change notification.
+    void Select(int id, int entry);
+    int ListCount(int id) const;
+    std::wstring ListEntryText(int id, int entry) const;
+
+    void SetText(int id, const wchar_t* text);
+    std::wstring Text(int id) const;
+    std::wstring Title() const;
+
+    // Waits until the program has handled everything sent so far (or a modal box runs).
+    bool Settle(DWORD timeoutMs = 60000) const;
+
+    // Waits for a message box of the program; returns its caption and text, presses OK and
+    // waits for the box to go.
+    bool AnswerMessageBox(DWORD timeoutMs, std::wstring* caption, std::wstring* text);
+    // True when a message box of the program is open now.
+    bool HasMessageBox() const;
+
+    void Close();
+
+private:
+    HWND Item(int id) const;
+    HWND FindMessageBox() const;
+
+    HWND m_dialog = nullptr;
+    bool m_bClickDone = true;
+    DWORD m_processId = 0;
+};
+
+std::wstring WindowText(HWND window);

@@ -1,0 +1,90 @@
+#include "tests/app/e2e/CProgramUnderTest.h"
+
+#include <winternl.h>
+
+#include <vector>
+
+namespace
+{
+// The system handle table as NtQuerySystemInformation reports it (information class 16).
+// GetProcessHandleCount answers 0 under Wine; this table is kept by its server.
+constexpr SYSTEM_INFORMATION_CLASS kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
+constexpr NTSTATUS kStatusInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+
+struct SystemHandleEntry
+{
+    USHORT usProcessId;
+    USHORT usCreatorBackTraceIndex;
+    UCHAR ucObjectTypeIndex;
+    UCHAR ucHandleAttributes;
+    USHORT usHandleValue;
+    PVOID pObject;
+    ULONG ulGrantedAccess;
+};
+
+struct SystemHandleTable
+{
+    ULONG ulCount;
+    SystemHandleEntry entries[1];
+};
+}
+
+CProgramUnderTest::~CProgramUnderTest()
+{
+    if (m_process == nullptr)
+        return;
+    if (WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT)
+    {
+        TerminateProcess(m_process, 99);
+        WaitForSingleObject(m_process, 10000);
+    }
+    CloseHandle(m_process);
+}
+
+bool CProgramUnderTest::Start(const std::wstring& program)
+{
+    std::vector<wchar_t> commandLine(program.begin(), program.end());
+    commandLine.insert(commandLine.begin(), L'"');
+    commandLine.push_back(L'"');
+    commandLine.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    CloseHandle(process.hThread);
+    m_process = process.hProcess;
+    m_processId = process.dwProcessId;
+    return true;
+}
+
+bool CProgramUnderTest::WaitForExit(DWORD timeoutMs, DWORD* exitCode)
+{
+    if (m_process == nullptr || WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    return GetExitCodeProcess(m_process, exitCode) != FALSE;
+}
+
+long CProgramUnderTest::HandleCount() const
+{
+    std::vector<unsigned char> buffer(1 << 20);
+    NTSTATUS status = kStatusInfoLengthMismatch;
+    for (int attempt = 0; attempt < 8 && status == kStatusInfoLengthMismatch; ++attempt)
+    {
+        ULONG needed = 0;
+        status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kStatusInfoLengthMismatch)
+            buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0 || m_process == nullptr)
+        return -1;
+    const auto* table = reinterpret_cast<const SystemHandleTable*>(buffer.data());
+    long count = 0;
+    for (ULONG i = 0; i < table->ulCount; ++i)
+    {
+        if (table->entries[i].usProcessId == static_cast<USHORT>(m_processId))
+            ++count;
+    }
+    return count;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// One run of corvane-wasapi.exe. Ends the process if the test leaves it running.
+class CProgramUnderTest
+{
+public:
+    CProgramUnderTest() = default;
+    ~CProgramUnderTest();
+    CProgramUnderTest(const CProgramUnderTest&) = delete;
+    CProgramUnderTest& operator=(const CProgramUnderTest&) = delete;
+
+    bool Start(const std::wstring& program);
+    // Waits up to timeoutMs for the process to end; true with *exitCode when it did.
+    bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
+    // Open handles of the process in the system handle table, or -1 when it cannot be read.
+    long HandleCount() const;
+    DWORD ProcessId() const { return m_processId; }
+    HANDLE Process() const { return m_process; }
+
+private:
+    HANDLE m_process = nullptr;
+    DWORD m_processId = 0;
+};

@@ -1,0 +1,463 @@
+// Starts the real program under Wine with its audio written to a WAV file by ALSA's file
+// plugin, operates its dialog as a user would, and measures what it played.
+#include "app/ResourceIds.h"
+#include "tests/app/e2e/CDialogDriver.h"
+#include "tests/app/e2e/CProgramUnderTest.h"
+#include "tests/app/e2e/WaveCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace
+{
+constexpr DWORD kStartTimeoutMs = 120000;
+constexpr DWORD kExitTimeoutMs = 60000;
+constexpr DWORD kPlayMs = 1500;
+const wchar_t kTitle[] = L"Corvane WASAPI v1.08";
+const wchar_t kDefaultDevice[] = L"既定のオーディオ再生デバイス";
+
+std::string Environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+std::wstring WindowsPathOf(const std::string& unixPath)
+{
+    std::wstring path = L"Z:";
+    for (char c : unixPath)
+        path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    return path;
+}
+
+std::wstring Widen(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+class ProgramEndToEnd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_program = Widen(Environment("CORVANE_E2E_PROGRAM"));
+        m_directory = Environment("CORVANE_E2E_DIR");
+        if (m_program.empty() || m_directory.empty())
+            GTEST_SKIP() << "CORVANE_E2E_PROGRAM and CORVANE_E2E_DIR are not set (run through tests/app/run-e2e)";
+    }
+
+    // Starts the program with its audio captured into <name>.wav, or with no audio endpoint.
+    // ALSA_CONFIG_PATH points every process of this run at one file (the program's Unix
+    // environment comes from the run, not from ours), so it is rewritten before each start.
+    void Launch(const std::string& name, bool withEndpoint = true)
+    {
+        m_captureUnixPath = m_directory + "/" + name + ".wav";
+        std::ofstream out(WindowsPathOf(m_directory + "/alsa.conf").c_str(), std::ios::trunc);
+        if (withEndpoint)
+            out << "pcm.nullsink { type null }\n"
+                << "pcm.!default { type file slave.pcm \"nullsink\" file \"" << m_captureUnixPath
+                << "\" format \"wav\" }\n";
+        out.close();
+        ASSERT_TRUE(out.good());
+        DeleteFileW(WindowsPathOf(m_captureUnixPath).c_str());
+        ASSERT_TRUE(m_process.Start(m_program));
+        ASSERT_TRUE(m_dialog.Attach(m_process.ProcessId(), kTitle, kStartTimeoutMs)) << "no dialog titled Corvane WASAPI v1.08";
+    }
+
+    void Play()
+    {
+        ASSERT_TRUE(m_dialog.Click(IDC_PLAY)) << "play did not finish (message box open: " << m_dialog.HasMessageBox() << ")";
+        ASSERT_TRUE(m_dialog.IsEnabled(IDC_STOP));
+    }
+
+    void Stop()
+    {
+        ASSERT_TRUE(m_dialog.Click(IDC_STOP));
+        ASSERT_TRUE(m_dialog.Settle());
+    }
+
+    WaveCapture Capture()
+    {
+        WaveCapture capture;
+        std::string error;
+        EXPECT_TRUE(LoadWaveCapture(WindowsPathOf(m_captureUnixPath), &capture, &error)) << error;
+        return capture;
+    }
+
+    void CloseExpectingExitCode0()
+    {
+        m_dialog.Close();
+        DWORD exitCode = 12345;
+        ASSERT_TRUE(m_process.WaitForExit(kExitTimeoutMs, &exitCode));
+        EXPECT_EQ(exitCode, 0u);
+    }
+
+    void ExpectIdleControls(bool idle)
+    {
+        EXPECT_EQ(m_dialog.IsEnabled(IDC_PLAY), idle);
+        EXPECT_EQ(m_dialog.IsEnabled(IDC_STOP), !idle);
+        for (int id : {IDC_DEVICE_LIST, IDC_RATE_LIST, IDC_BITS_EDIT, IDC_ENHANCER_CHECK, IDC_SETTINGS})
+            EXPECT_EQ(m_dialog.IsEnabled(id), idle) << "control " << id;
+        for (int id : {IDC_LEVEL_SLIDER, IDC_FREQUENCY_SLIDER, IDC_PHASE_SLIDER, IDC_AM_SLIDER, IDC_FM_SLIDER,
+                       IDC_BANDWIDTH_SLIDER, IDC_AM_CHECK, IDC_FM_CHECK, IDC_NOISE_CHECK, IDC_TRIGGER_CHECK})
+            EXPECT_TRUE(m_dialog.IsEnabled(id)) << "control " << id;
+    }
+
+    std::wstring m_program;
+    std::string m_directory;
+    std::string m_captureUnixPath;
+    CProgramUnderTest m_process;
+    CDialogDriver m_dialog;
+};
+
+// The steady stretch of a played tone: from 0.2 s after the sound began to 0.1 s before it ended.
+struct ActiveRange
+{
+    size_t uiFirst = 0;
+    size_t uiLast = 0;
+};
+
+ActiveRange FindSound(const std::vector<double>& samples, double threshold)
+{
+    ActiveRange range;
+    EXPECT_TRUE(WaveAnalysis::FindActiveRange(samples, threshold, &range.uiFirst, &range.uiLast)) << "no sound captured";
+    return range;
+}
+
+TEST_F(ProgramEndToEnd, StartsWithDefaultsAndMapsControlsToValues)
+{
+    Launch("controls");
+    EXPECT_EQ(m_dialog.Title(), kTitle);
+    EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"1000.00000000");
+    EXPECT_EQ(m_dialog.Text(IDC_PHASE_TEXT), L"0.000");
+    EXPECT_EQ(m_dialog.Text(IDC_AM_TEXT), L"0.00");
+    EXPECT_EQ(m_dialog.Text(IDC_FM_TEXT), L"0.00");
+    EXPECT_EQ(m_dialog.Text(IDC_BANDWIDTH_TEXT), L"0.00");
+    EXPECT_EQ(m_dialog.Text(IDC_LEVEL_TEXT), L"-140.0 dB");
+    EXPECT_EQ(m_dialog.Text(IDC_MINIMUM_LEVEL_TEXT), L"-138.5");
+    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_NAME), kDefaultDevice);
+    EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"96 kHz");
+    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
+    EXPECT_EQ(m_dialog.Text(IDC_BITS_EDIT), L"24");
+    EXPECT_TRUE(m_dialog.IsChecked(IDC_ENHANCER_CHECK));
+    EXPECT_EQ(m_dialog.SliderPosition(IDC_LEVEL_SLIDER), 1400);
+    EXPECT_EQ(m_dialog.SliderPosition(IDC_FREQUENCY_SLIDER), 5000);
+    EXPECT_EQ(m_dialog.ListCount(IDC_RATE_LIST), 20);
+    EXPECT_EQ(m_dialog.ListEntryText(IDC_RATE_LIST, 0), L"8 kHz");
+    EXPECT_EQ(m_dialog.ListEntryText(IDC_RATE_LIST, 16), L"288.0 kHz");
+    EXPECT_EQ(m_dialog.ListEntryText(IDC_DEVICE_LIST, 0), kDefaultDevice);
+    EXPECT_GE(m_dialog.ListCount(IDC_DEVICE_LIST), 2) << "Wine's ALSA endpoint is missing";
+    ExpectIdleControls(true);
+    for (int id : {IDC_AM_TEXT, IDC_FM_TEXT, IDC_BANDWIDTH_TEXT, IDC_INVERT_CHECK, IDC_MINIMUM_LEVEL_TEXT})
+        EXPECT_FALSE(m_dialog.IsEnabled(id)) << "control " << id;
+
+    const struct
+    {
+        int iSlider;
+        long lPosition;
+        int iDisplay;
+        const wchar_t* pszText;
+    } sliders[] = {
+        {IDC_FREQUENCY_SLIDER, 0, IDC_FREQUENCY_TEXT, L"31.25000000"},
+        {IDC_FREQUENCY_SLIDER, 6000, IDC_FREQUENCY_TEXT, L"2000.00000000"},
+        {IDC_FREQUENCY_SLIDER, 5500, IDC_FREQUENCY_TEXT, L"1414.21356237"},
+        {IDC_PHASE_SLIDER, 1234, IDC_PHASE_TEXT, L"1.234"},
+        {IDC_AM_SLIDER, 999, IDC_AM_TEXT, L"49.95"},
+        {IDC_FM_SLIDER, 57, IDC_FM_TEXT, L"5.70"},
+        {IDC_BANDWIDTH_SLIDER, 40000, IDC_BANDWIDTH_TEXT, L"40000.00"},
+        {IDC_LEVEL_SLIDER, 0, IDC_LEVEL_TEXT, L"-0.0 dB"},
+        {IDC_LEVEL_SLIDER, 5, IDC_LEVEL_TEXT, L"-0.5 dB"},
+        {IDC_LEVEL_SLIDER, 63, IDC_LEVEL_TEXT, L"-6.3 dB"},
+        {IDC_LEVEL_SLIDER, 1399, IDC_LEVEL_TEXT, L"-139.9 dB"},
+        {IDC_FREQUENCY_SLIDER, 10500, IDC_FREQUENCY_TEXT, L"45254.83399594"},
+    };
+    for (const auto& slider : sliders)
+    {
+        m_dialog.DragSlider(slider.iSlider, slider.lPosition);
+        EXPECT_EQ(m_dialog.Text(slider.iDisplay), slider.pszText) << "slider " << slider.iSlider << " at " << slider.lPosition;
+    }
+
+    // The carrier slider's top follows the chosen maximum rate; a thumb above it is pulled in
+    // without changing the carrier until the slider moves.
+    const struct
+    {
+        int iEntry;
+        long lMaximum;
+    } rates[] = {{0, 6900}, {8, 9400}, {9, 9500}, {11, 10500}, {19, 12500}};
+    for (const auto& rate : rates)
+    {
+        m_dialog.DragSlider(IDC_FREQUENCY_SLIDER, 10500);
+        m_dialog.Select(IDC_RATE_LIST, rate.iEntry);
+        EXPECT_EQ(m_dialog.SliderMaximum(IDC_FREQUENCY_SLIDER), rate.lMaximum) << "rate entry " << rate.iEntry;
+    }
+    m_dialog.DragSlider(IDC_FREQUENCY_SLIDER, 10500);
+    m_dialog.Select(IDC_RATE_LIST, 0);
+    EXPECT_EQ(m_dialog.SliderPosition(IDC_FREQUENCY_SLIDER), 6900);
+    EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"45254.83399594");
+    m_dialog.DragSlider(IDC_FREQUENCY_SLIDER, 6900);
+    EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"3732.13196615");
+
+    const struct
+    {
+        const wchar_t* pszBits;
+        const wchar_t* pszMinimum;
+    } bits[] = {{L"16", L"-90.3"}, {L"2", L"-6.0"}, {L"32", L"-186.6"}, {L"1", L""}, {L"24", L"-138.5"},
+                {L"33", L""},      {L"", L""},      {L"16", L"-90.3"},   {L"", L"-90.3"}};
+    for (const auto& entry : bits)
+    {
+        m_dialog.SetText(IDC_BITS_EDIT, entry.pszBits);
+        EXPECT_EQ(m_dialog.Text(IDC_MINIMUM_LEVEL_TEXT), entry.pszMinimum) << "bits \"" << entry.pszBits << "\"";
+    }
+
+    // Unchecking a modulation disables its display only: its slider stays usable.
+    const struct
+    {
+        int iCheck;
+        int iDependent;
+        int iSlider;
+    } checks[] = {{IDC_AM_CHECK, IDC_AM_TEXT, IDC_AM_SLIDER},
+                  {IDC_FM_CHECK, IDC_FM_TEXT, IDC_FM_SLIDER},
+                  {IDC_TRIGGER_CHECK, IDC_INVERT_CHECK, IDC_LEVEL_SLIDER}};
+    for (const auto& check : checks)
+    {
+        ASSERT_TRUE(m_dialog.Click(check.iCheck));
+        EXPECT_TRUE(m_dialog.IsChecked(check.iCheck));
+        EXPECT_TRUE(m_dialog.IsEnabled(check.iDependent)) << "control " << check.iDependent;
+        ASSERT_TRUE(m_dialog.Click(check.iCheck));
+        EXPECT_FALSE(m_dialog.IsChecked(check.iCheck));
+        EXPECT_FALSE(m_dialog.IsEnabled(check.iDependent)) << "control " << check.iDependent;
+        EXPECT_TRUE(m_dialog.IsEnabled(check.iSlider)) << "control " << check.iSlider;
+    }
+    m_dialog.DragSlider(IDC_AM_SLIDER, 20);
+    EXPECT_EQ(m_dialog.Text(IDC_AM_TEXT), L"1.00");
+    EXPECT_FALSE(m_dialog.IsEnabled(IDC_BANDWIDTH_TEXT));
+    CloseExpectingExitCode0();
+}
+
+TEST_F(ProgramEndToEnd, PlaysToneFollowsLiveLevelAndFadesOutAtStop)
+{
+    Launch("tone");
+    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
+    ASSERT_EQ(m_dialog.Text(IDC_LEVEL_TEXT), L"-6.0 dB");
+    Play();
+    ExpectIdleControls(false);
+    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_BITS_TEXT), L"32");
+    EXPECT_EQ(m_dialog.Text(IDC_BITS_EDIT), L"24");
+    EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"96 kHz");
+    Sleep(kPlayMs);
+    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 200);
+    Sleep(kPlayMs);
+    Stop();
+    ExpectIdleControls(true);
+    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
+    EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"96 kHz");
+
+    const WaveCapture capture = Capture();
+    ASSERT_EQ(capture.uiRate, 96000u);
+    EXPECT_EQ(capture.uiBits, 32u);
+    const ActiveRange sound = FindSound(capture.left, 1e-3);
+    const size_t rate = capture.uiRate;
+    ASSERT_GT(sound.uiLast, sound.uiFirst + 2 * rate) << "less than 2 s of sound captured";
+
+    // Figures are medians over 50 ms blocks (50 whole periods), so that a dropout caused by a
+    // starved machine does not decide them; dropouts are counted and shown.
+    const size_t block50ms = rate / 20;
+    const size_t loudBegin = sound.uiFirst + rate / 5;
+    const size_t loudEnd = loudBegin + rate / 2;
+    const double loudFrequency = WaveAnalysis::Frequency(capture.left, loudBegin, loudEnd, block50ms, rate);
+    const double loudLevel = WaveAnalysis::SineLevelDb(capture.left, loudBegin, loudEnd, block50ms);
+    EXPECT_NEAR(loudFrequency, 1000.0, 0.01);
+    EXPECT_NEAR(loudLevel, -6.0, 0.02);
+    EXPECT_NEAR(WaveAnalysis::SineLevelDb(capture.right, loudBegin, loudEnd, block50ms), -6.0, 0.02);
+
+    // The level change arrives while playing: the last half second before the fade is 14 dB lower.
+    const size_t quietEnd = sound.uiLast - rate / 10;
+    const size_t quietBegin = quietEnd - rate / 2;
+    const double quietLevel = WaveAnalysis::SineLevelDb(capture.left, quietBegin, quietEnd, block50ms);
+    EXPECT_NEAR(quietLevel, -20.0, 0.02);
+    EXPECT_NEAR(WaveAnalysis::Frequency(capture.left, quietBegin, quietEnd, block50ms, rate), 1000.0, 0.01);
+    const size_t dropouts =
+        WaveAnalysis::SoundingStretches(capture.left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size() - 1;
+    std::printf("tone capture: %u Hz, %u bits, %.2f s of sound; %.4f Hz at %.3f dB, then %.3f dB; dropouts: %zu\n",
+                capture.uiRate, capture.uiBits, static_cast<double>(sound.uiLast - sound.uiFirst) / rate, loudFrequency,
+                loudLevel, quietLevel, dropouts);
+
+    // Stop fades the tone out over one 10 ms block instead of cutting it: no step larger than
+    // the steady tone's own, and the envelope falls to nothing.
+    const double amplitude = std::pow(10.0, -20.0 / 20.0);
+    const size_t block = rate / 100;
+    const size_t fadeEnd = sound.uiLast + 1;
+    const double steadyStep = amplitude * 2.0 * 3.141592653589793 * 1000.0 / static_cast<double>(rate);
+    double largestStep = 0.0;
+    for (size_t i = fadeEnd - 2 * block; i < fadeEnd + block && i < capture.left.size(); ++i)
+        largestStep = std::fmax(largestStep, std::fabs(capture.left[i] - capture.left[i - 1]));
+    EXPECT_LT(largestStep, steadyStep * 1.05);
+    EXPECT_GT(WaveAnalysis::PeakMagnitude(capture.left, fadeEnd - 2 * block, fadeEnd - block), amplitude * 0.95);
+    EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.left, fadeEnd - block / 4, fadeEnd), amplitude * 0.35);
+    EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.left, fadeEnd, capture.left.size()), 1e-3);
+    CloseExpectingExitCode0();
+}
+
+TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying)
+{
+    Launch("modulation");
+    m_dialog.Select(IDC_RATE_LIST, 8);
+    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
+    m_dialog.DragSlider(IDC_AM_SLIDER, 200);
+    ASSERT_EQ(m_dialog.Text(IDC_AM_TEXT), L"10.00");
+    ASSERT_TRUE(m_dialog.Click(IDC_AM_CHECK));
+    ASSERT_TRUE(m_dialog.Click(IDC_TRIGGER_CHECK));
+    Play();
+    EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"44.1 kHz");
+    Sleep(kPlayMs);
+    Stop();
+    EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"44.1 kHz");
+
+    WaveCapture capture = Capture();
+    ASSERT_EQ(capture.uiRate, 44100u);
+    std::vector<size_t> pulses;
+    size_t strayRight = 0;
+    for (size_t i = 0; i < capture.right.size(); ++i)
+    {
+        if (capture.right[i] > 0.99)
+            pulses.push_back(i);
+        else if (std::fabs(capture.right[i]) > 1e-5)
+            ++strayRight;
+    }
+    EXPECT_EQ(strayRight, 0u) << "the right channel carries only the trigger pulses";
+    ASSERT_GE(pulses.size(), 6u);
+    // One pulse per AM period (4410 samples at 10 Hz), at the envelope's peak. A loaded machine
+    // can starve the pipeline: the output then fades to silence and back, which shifts or drops
+    // pulses. Such dropouts (silence far longer than the envelope's own dip) are counted, and
+    // the pulses are measured within the stretches between them.
+    const double amplitude = std::pow(10.0, -6.0 / 20.0);
+    const std::vector<WaveAnalysis::Stretch> stretches =
+        WaveAnalysis::SoundingStretches(capture.left, pulses.front(), pulses.back() + 1, 1e-4, 400);
+    size_t measured = 0;
+    for (const WaveAnalysis::Stretch& stretch : stretches)
+    {
+        size_t previous = 0;
+        for (size_t pulse : pulses)
+        {
+            if (pulse < stretch.uiBegin || pulse >= stretch.uiEnd)
+                continue;
+            // The spacing from the first pulse is left out: the stream fades in over the start.
+            if (previous != 0 && previous != pulses.front())
+            {
+                EXPECT_NEAR(static_cast<double>(pulse - previous), 4410.0, 1.0) << "pulse at " << pulse;
+                EXPECT_GT(WaveAnalysis::PeakMagnitude(capture.left, pulse - 30, pulse + 30), amplitude * 0.97);
+                EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.left, pulse - 2205 - 30, pulse - 2205 + 30), amplitude * 0.01);
+                ++measured;
+            }
+            previous = pulse;
+        }
+    }
+    EXPECT_GE(measured, 5u);
+    std::printf("AM capture: %u Hz, %zu trigger pulses, %zu spacings measured, dropouts: %zu\n", capture.uiRate,
+                pulses.size(), measured, stretches.size() - 1);
+
+    ASSERT_TRUE(m_dialog.Click(IDC_TRIGGER_CHECK));
+    ASSERT_TRUE(m_dialog.Click(IDC_AM_CHECK));
+    ASSERT_TRUE(m_dialog.Click(IDC_NOISE_CHECK));
+    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 200);
+    Play();
+    Sleep(kPlayMs);
+    Stop();
+    capture = Capture();
+    ASSERT_EQ(capture.uiRate, 44100u);
+    const ActiveRange sound = FindSound(capture.left, 1e-3);
+    const WaveAnalysis::Stretch noise =
+        WaveAnalysis::LongestSoundingStretch(capture.left, sound.uiFirst, sound.uiLast, 1e-4, 100);
+    ASSERT_GT(noise.uiEnd - noise.uiBegin, capture.uiRate * 3 / 4) << "no dropout-free stretch of noise";
+    // Skip the fade-in, then take at most one second.
+    const size_t begin = noise.uiBegin + capture.uiRate / 20;
+    const size_t end = std::min(noise.uiEnd, begin + capture.uiRate);
+    const double mean = WaveAnalysis::Mean(capture.left, begin, end);
+    const double rms = WaveAnalysis::Rms(capture.left, begin, end);
+    const double kurtosis = WaveAnalysis::Kurtosis(capture.left, begin, end);
+    EXPECT_NEAR(mean, 0.0, 0.002);
+    EXPECT_NEAR(rms, 0.1, 0.003);
+    EXPECT_NEAR(kurtosis, 3.0, 0.15);
+    std::printf("noise capture: mean %.5f, standard deviation %.5f (level 0.1), kurtosis %.3f\n", mean, rms, kurtosis);
+    double largestDifference = 0.0;
+    for (size_t i = begin; i < end; ++i)
+        largestDifference = std::fmax(largestDifference, std::fabs(capture.left[i] - capture.right[i]));
+    EXPECT_LT(largestDifference, 1e-6) << "both channels carry the same noise";
+
+    Play();
+    Sleep(kPlayMs / 3);
+    CloseExpectingExitCode0();
+}
+
+TEST_F(ProgramEndToEnd, WithoutAnyEndpointPlayReportsAndStaysUsable)
+{
+    Launch("no-endpoint", false);
+    EXPECT_EQ(m_dialog.ListCount(IDC_DEVICE_LIST), 1);
+    for (int attempt = 0; attempt < 2; ++attempt)
+    {
+        EXPECT_FALSE(m_dialog.Click(IDC_PLAY)) << "no message box appeared";
+        std::wstring caption;
+        std::wstring text;
+        ASSERT_TRUE(m_dialog.AnswerMessageBox(kStartTimeoutMs, &caption, &text));
+        EXPECT_EQ(caption, L"エラー");
+        EXPECT_EQ(text, L"出力先のオーディオデバイスを初期化できませんでした。");
+        ASSERT_TRUE(m_dialog.WaitForClick());
+        EXPECT_FALSE(m_dialog.HasMessageBox());
+        ExpectIdleControls(true);
+        EXPECT_EQ(m_dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
+    }
+    m_dialog.DragSlider(IDC_FREQUENCY_SLIDER, 6000);
+    EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"2000.00000000");
+    CloseExpectingExitCode0();
+}
+
+TEST_F(ProgramEndToEnd, BitsEditIsNormalisedWhenPlayStarts)
+{
+    Launch("bits");
+    const struct
+    {
+        const wchar_t* pszTyped;
+        const wchar_t* pszUsed;
+    } cases[] = {{L"0", L"1"}, {L"40", L"32"}, {L"", L"32"}, {L"16", L"16"}};
+    for (const auto& entry : cases)
+    {
+        m_dialog.SetText(IDC_BITS_EDIT, entry.pszTyped);
+        Play();
+        EXPECT_EQ(m_dialog.Text(IDC_BITS_EDIT), entry.pszUsed) << "typed \"" << entry.pszTyped << "\"";
+        Stop();
+        EXPECT_EQ(m_dialog.Text(IDC_BITS_EDIT), entry.pszUsed) << "typed \"" << entry.pszTyped << "\"";
+    }
+    CloseExpectingExitCode0();
+}
+
+TEST_F(ProgramEndToEnd, FiftyPlayStopCyclesLeaveItResponsiveWithoutHandleGrowth)
+{
+    Launch("cycles");
+    long handlesAfterFirst = -1;
+    for (int cycle = 0; cycle < 50; ++cycle)
+    {
+        ASSERT_TRUE(m_dialog.Click(IDC_PLAY)) << "cycle " << cycle;
+        ASSERT_TRUE(m_dialog.IsEnabled(IDC_STOP)) << "cycle " << cycle;
+        ASSERT_TRUE(m_dialog.Click(IDC_STOP)) << "cycle " << cycle;
+        ASSERT_TRUE(m_dialog.IsEnabled(IDC_PLAY)) << "cycle " << cycle;
+        if (cycle == 0)
+            handlesAfterFirst = m_process.HandleCount();
+    }
+    const long handlesAfterLast = m_process.HandleCount();
+    RecordProperty("HandlesAfterFirstCycle", static_cast<int>(handlesAfterFirst));
+    RecordProperty("HandlesAfterLastCycle", static_cast<int>(handlesAfterLast));
+    std::printf("handles after cycle 1: %ld, after cycle 50: %ld\n", handlesAfterFirst, handlesAfterLast);
+    ASSERT_GT(handlesAfterFirst, 0) << "the handle count cannot be read";
+    EXPECT_LE(handlesAfterLast, handlesAfterFirst);
+    ASSERT_TRUE(m_dialog.Settle(5000));
+    m_dialog.DragSlider(IDC_PHASE_SLIDER, 1000);
+    EXPECT_EQ(m_dialog.Text(IDC_PHASE_TEXT), L"1.000");
+    CloseExpectingExitCode0();
+}
+}

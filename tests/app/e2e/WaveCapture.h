@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A stereo integer-PCM WAV file as the ALSA file plugin writes it, with samples scaled so that
+// full scale of the container is 1.0. The data chunk's length field is not trusted: a capture
+// still being written (or cut off) is read to the end of the file.
+struct WaveCapture
+{
+    uint32_t uiRate = 0;
+    uint32_t uiChannels = 0;
+    uint32_t uiBits = 0;
+    std::vector<double> left;
+    std::vector<double> right;
+};
+
+bool LoadWaveCapture(const std::wstring& path, WaveCapture* capture, std::string* error);
+
+// Measurements over samples [begin, end).
+namespace WaveAnalysis
+{
+// First and last index whose magnitude exceeds threshold; false when none does.
+bool FindActiveRange(const std::vector<double>& samples, double threshold, size_t* first, size_t* last);
+double Rms(const std::vector<double>& samples, size_t begin, size_t end);
+double Mean(const std::vector<double>& samples, size_t begin, size_t end);
+double PeakMagnitude(const std::vector<double>& samples, size_t begin, size_t end);
+// Sine level in dB of full scale from the RMS, 20 log10(rms x sqrt 2), and frequency from the
+// interpolated rising zero crossings; each the median over blocks of blockLength samples, so
+// that one dropout (a short fade to silence when a loaded machine starves the pipeline) does
+// not move the figure.
+double SineLevelDb(const std::vector<double>& samples, size_t begin, size_t end, size_t blockLength);
+double Frequency(const std::vector<double>& samples, size_t begin, size_t end, size_t blockLength, double rate);
+// The stretches of [begin, end) between runs of at least minimumSilence samples below
+// threshold: for a signal without such runs of its own, the parts between dropouts.
+struct Stretch
+{
+    size_t uiBegin;
+    size_t uiEnd;
+};
+std::vector<Stretch> SoundingStretches(const std::vector<double>& samples, size_t begin, size_t end, double threshold,
+                                       size_t minimumSilence);
+// The longest of them.
+Stretch LongestSoundingStretch(const std::vector<double>& samples, size_t begin, size_t end, double threshold,
+                               size_t minimumSilence);
+// Fourth standardized moment: 3 for a Gaussian.
+double Kurtosis(const std::vector<double>& samples, size_t begin, size_t end);
+}
