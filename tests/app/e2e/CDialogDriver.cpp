@@ -1,5 +1,7 @@
 #include "tests/app/e2e/CDialogDriver.h"
 
+#include "app/ResourceIds.h"
+
 #include <commctrl.h>
 
 #include <vector>
@@ -74,7 +76,9 @@ bool CDialogDriver::Attach(DWORD processId, const wchar_t* title, DWORD timeoutM
     {
         TopLevelSearch search{processId, title, nullptr, nullptr};
         EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-        if (search.hFound != nullptr)
+        // The dialog fills the device name from a notification it posts to itself while
+        // initialising; once that shows, the start-up is complete.
+        if (search.hFound != nullptr && !WindowText(GetDlgItem(search.hFound, IDC_DEVICE_NAME)).empty())
         {
             m_dialog = search.hFound;
             return Settle();

@@ -9,7 +9,8 @@
 class CDialogDriver
 {
 public:
-    // Waits up to timeoutMs for a top-level dialog of process processId with this title.
+    // Waits up to timeoutMs for a top-level dialog of process processId with this title to
+    // have finished its start-up.
     bool Attach(DWORD processId, const wchar_t* title, DWORD timeoutMs);
     HWND Window() const { return m_dialog; }
 
