@@ -67,7 +67,11 @@ protected:
         ASSERT_TRUE(out.good());
         DeleteFileW(WindowsPathOf(m_captureUnixPath).c_str());
         ASSERT_TRUE(m_process.Start(m_program));
-        ASSERT_TRUE(m_dialog.Attach(m_process.ProcessId(), kTitle, kStartTimeoutMs)) << "no dialog titled Corvane WASAPI v1.08";
+        const ULONGLONG started = GetTickCount64();
+        DWORD exitCode = 0;
+        ASSERT_TRUE(m_dialog.Attach(m_process.ProcessId(), kTitle, kStartTimeoutMs))
+            << "no started dialog titled Corvane WASAPI v1.08 after " << GetTickCount64() - started << " ms; program "
+            << (m_process.WaitForExit(0, &exitCode) ? "exited with " + std::to_string(exitCode) : std::string("runs"));
     }
 
     void Play()
@@ -132,7 +136,7 @@ ActiveRange FindSound(const std::vector<double>& samples, double threshold)
 
 TEST_F(ProgramEndToEnd, StartsWithDefaultsAndMapsControlsToValues)
 {
-    Launch("controls");
+    ASSERT_NO_FATAL_FAILURE(Launch("controls"));
     EXPECT_EQ(m_dialog.Title(), kTitle);
     EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"1000.00000000");
     EXPECT_EQ(m_dialog.Text(IDC_PHASE_TEXT), L"0.000");
@@ -153,6 +157,10 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndMapsControlsToValues)
     EXPECT_EQ(m_dialog.ListEntryText(IDC_RATE_LIST, 16), L"288.0 kHz");
     EXPECT_EQ(m_dialog.ListEntryText(IDC_DEVICE_LIST, 0), kDefaultDevice);
     EXPECT_GE(m_dialog.ListCount(IDC_DEVICE_LIST), 2) << "Wine's ALSA endpoint is missing";
+    m_dialog.Select(IDC_DEVICE_LIST, 1);
+    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_NAME), m_dialog.ListEntryText(IDC_DEVICE_LIST, 1));
+    m_dialog.Select(IDC_DEVICE_LIST, 0);
+    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_NAME), kDefaultDevice);
     ExpectIdleControls(true);
     for (int id : {IDC_AM_TEXT, IDC_FM_TEXT, IDC_BANDWIDTH_TEXT, IDC_INVERT_CHECK, IDC_MINIMUM_LEVEL_TEXT})
         EXPECT_FALSE(m_dialog.IsEnabled(id)) << "control " << id;
@@ -242,10 +250,10 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndMapsControlsToValues)
 
 TEST_F(ProgramEndToEnd, PlaysToneFollowsLiveLevelAndFadesOutAtStop)
 {
-    Launch("tone");
+    ASSERT_NO_FATAL_FAILURE(Launch("tone"));
     m_dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
     ASSERT_EQ(m_dialog.Text(IDC_LEVEL_TEXT), L"-6.0 dB");
-    Play();
+    ASSERT_NO_FATAL_FAILURE(Play());
     ExpectIdleControls(false);
     EXPECT_EQ(m_dialog.Text(IDC_DEVICE_BITS_TEXT), L"32");
     EXPECT_EQ(m_dialog.Text(IDC_BITS_EDIT), L"24");
@@ -253,7 +261,7 @@ TEST_F(ProgramEndToEnd, PlaysToneFollowsLiveLevelAndFadesOutAtStop)
     Sleep(kPlayMs);
     m_dialog.DragSlider(IDC_LEVEL_SLIDER, 200);
     Sleep(kPlayMs);
-    Stop();
+    ASSERT_NO_FATAL_FAILURE(Stop());
     ExpectIdleControls(true);
     EXPECT_EQ(m_dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
     EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"96 kHz");
@@ -306,17 +314,17 @@ TEST_F(ProgramEndToEnd, PlaysToneFollowsLiveLevelAndFadesOutAtStop)
 
 TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying)
 {
-    Launch("modulation");
+    ASSERT_NO_FATAL_FAILURE(Launch("modulation"));
     m_dialog.Select(IDC_RATE_LIST, 8);
     m_dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
     m_dialog.DragSlider(IDC_AM_SLIDER, 200);
     ASSERT_EQ(m_dialog.Text(IDC_AM_TEXT), L"10.00");
     ASSERT_TRUE(m_dialog.Click(IDC_AM_CHECK));
     ASSERT_TRUE(m_dialog.Click(IDC_TRIGGER_CHECK));
-    Play();
+    ASSERT_NO_FATAL_FAILURE(Play());
     EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"44.1 kHz");
     Sleep(kPlayMs);
-    Stop();
+    ASSERT_NO_FATAL_FAILURE(Stop());
     EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"44.1 kHz");
 
     WaveCapture capture = Capture();
@@ -366,9 +374,9 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
     ASSERT_TRUE(m_dialog.Click(IDC_AM_CHECK));
     ASSERT_TRUE(m_dialog.Click(IDC_NOISE_CHECK));
     m_dialog.DragSlider(IDC_LEVEL_SLIDER, 200);
-    Play();
+    ASSERT_NO_FATAL_FAILURE(Play());
     Sleep(kPlayMs);
-    Stop();
+    ASSERT_NO_FATAL_FAILURE(Stop());
     capture = Capture();
     ASSERT_EQ(capture.uiRate, 44100u);
     const ActiveRange sound = FindSound(capture.left, 1e-3);
@@ -390,14 +398,14 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
         largestDifference = std::fmax(largestDifference, std::fabs(capture.left[i] - capture.right[i]));
     EXPECT_LT(largestDifference, 1e-6) << "both channels carry the same noise";
 
-    Play();
+    ASSERT_NO_FATAL_FAILURE(Play());
     Sleep(kPlayMs / 3);
     CloseExpectingExitCode0();
 }
 
 TEST_F(ProgramEndToEnd, WithoutAnyEndpointPlayReportsAndStaysUsable)
 {
-    Launch("no-endpoint", false);
+    ASSERT_NO_FATAL_FAILURE(Launch("no-endpoint", false));
     EXPECT_EQ(m_dialog.ListCount(IDC_DEVICE_LIST), 1);
     for (int attempt = 0; attempt < 2; ++attempt)
     {
@@ -419,7 +427,7 @@ TEST_F(ProgramEndToEnd, WithoutAnyEndpointPlayReportsAndStaysUsable)
 
 TEST_F(ProgramEndToEnd, BitsEditIsNormalisedWhenPlayStarts)
 {
-    Launch("bits");
+    ASSERT_NO_FATAL_FAILURE(Launch("bits"));
     const struct
     {
         const wchar_t* pszTyped;
@@ -428,9 +436,9 @@ TEST_F(ProgramEndToEnd, BitsEditIsNormalisedWhenPlayStarts)
     for (const auto& entry : cases)
     {
         m_dialog.SetText(IDC_BITS_EDIT, entry.pszTyped);
-        Play();
+        ASSERT_NO_FATAL_FAILURE(Play());
         EXPECT_EQ(m_dialog.Text(IDC_BITS_EDIT), entry.pszUsed) << "typed \"" << entry.pszTyped << "\"";
-        Stop();
+        ASSERT_NO_FATAL_FAILURE(Stop());
         EXPECT_EQ(m_dialog.Text(IDC_BITS_EDIT), entry.pszUsed) << "typed \"" << entry.pszTyped << "\"";
     }
     CloseExpectingExitCode0();
@@ -438,7 +446,7 @@ TEST_F(ProgramEndToEnd, BitsEditIsNormalisedWhenPlayStarts)
 
 TEST_F(ProgramEndToEnd, FiftyPlayStopCyclesLeaveItResponsiveWithoutHandleGrowth)
 {
-    Launch("cycles");
+    ASSERT_NO_FATAL_FAILURE(Launch("cycles"));
     long handlesAfterFirst = -1;
     for (int cycle = 0; cycle < 50; ++cycle)
     {
