@@ -21,6 +21,7 @@ constexpr size_t kDeviceNameCapacity = 128;
 constexpr size_t kBitsTextCapacity = 32;
 constexpr double kInitialLevel = 1e-7;
 constexpr double kInitialFrequency = 1000.0;
+// The level slider's bottom: -200 x log10 of the starting level 1e-7, in tenths of a dB.
 constexpr uint32_t kLevelSliderBottom = 1400;
 
 const wchar_t kDefaultDeviceText[] = L"既定のオーディオ再生デバイス";
@@ -80,7 +81,7 @@ uint32_t SliderPosition(HWND slider)
 
 void SetUpSlider(HWND dialog, const SliderSetup& setup)
 {
-    SendItem(dialog, setup.iSliderId, TBM_SETRANGE, FALSE, MAKELPARAM(0, 0));
+    SendItem(dialog, setup.iSliderId, TBM_SETRANGEMIN, FALSE, 0);
     SendItem(dialog, setup.iSliderId, TBM_SETRANGEMAX, TRUE, static_cast<LPARAM>(setup.uiMaximum));
     if (setup.uiTickFrequency != 0)
         SendItem(dialog, setup.iSliderId, TBM_SETTICFREQ, setup.uiTickFrequency, 0);
@@ -117,17 +118,15 @@ void ShowAttenuation(HWND dialog, uint32_t tenthsOfDecibel)
 void SetUpSliders(HWND dialog)
 {
     SetUpSlider(dialog, {IDC_FREQUENCY_SLIDER, 10500, 1000, 500, 5000});
-    ShowValue(dialog, IDC_FREQUENCY_TEXT, kInitialFrequency, 8);
     SetUpSlider(dialog, {IDC_PHASE_SLIDER, 2000, 100, 100, 0});
-    ShowValue(dialog, IDC_PHASE_TEXT, 0.0, 3);
     SetUpSlider(dialog, {IDC_AM_SLIDER, 1000, 100, 20, 0});
-    ShowValue(dialog, IDC_AM_TEXT, 0.0, 2);
     SetUpSlider(dialog, {IDC_FM_SLIDER, 100, 5, 5, 0});
-    ShowValue(dialog, IDC_FM_TEXT, 0.0, 2);
-    SetUpSlider(dialog, {IDC_LEVEL_SLIDER, kLevelSliderBottom, 0, 50, 0});
-    ShowValue(dialog, IDC_BANDWIDTH_TEXT, 0.0, 2);
+    SetUpSlider(dialog, {IDC_LEVEL_SLIDER, kLevelSliderBottom, 0, 50, kLevelSliderBottom});
     SetUpSlider(dialog, {IDC_BANDWIDTH_SLIDER, 40000, 2000, 50, 0});
-    SendItem(dialog, IDC_LEVEL_SLIDER, TBM_SETPOS, TRUE, kLevelSliderBottom);
+    // Each display starts with its slider's value: 1000 Hz for the carrier at 5000, else 0.
+    for (const SliderBinding& binding : kHorizontalSliders)
+        ShowValue(dialog, binding.iDisplayId, binding.pfnValue(SliderPosition(GetDlgItem(dialog, binding.iSliderId))),
+                  binding.uiDecimals);
     ShowAttenuation(dialog, kLevelSliderBottom);
 }
 
