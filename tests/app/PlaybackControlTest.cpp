@@ -59,7 +59,7 @@ TEST_F(PlaybackControlTest, PlayAtAnOnlyFortyEightKilohertzDeviceShowsTheRateInU
 {
     system.AddEndpoint(RenderingEndpoint(ExclusiveEndpoint({48000}, {24})));
     PlaybackControl::Start(panel);
-    ASSERT_TRUE(MessageBoxes().empty()) << std::string(MessageBoxes()[0].text.begin(), MessageBoxes()[0].text.end());
+    ASSERT_TRUE(MessageBoxes().empty()) << MessageBoxes()[0].text;
     EXPECT_EQ(uiRateIndex, 8u) << "the chosen maximum stays for the reset after stop";
     EXPECT_EQ(panel.shownRateEntries, (std::vector<uint32_t>{9}));
     EXPECT_EQ(panel.deviceBits, (std::vector<uint32_t>{24}));
@@ -140,7 +140,7 @@ TEST_F(PlaybackControlTest, BitsTextIsNormalisedAndOnlyTwoOrMoreReachTheDevice)
     {
         panel.bitsText = entry.pszTyped;
         PlaybackControl::Start(panel);
-        EXPECT_EQ(panel.bitsText, entry.pszShown) << "typed \"" << std::string(entry.pszTyped, entry.pszTyped + wcslen(entry.pszTyped)) << "\"";
+        EXPECT_EQ(panel.bitsText, entry.pszShown) << "typed \"" << entry.pszTyped << "\"";
         EXPECT_EQ(SoundStream.uiMaxBitCount, entry.uiStreamLimit);
         PlaybackControl::Stop();
     }
