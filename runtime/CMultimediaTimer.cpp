@@ -1,0 +1,132 @@
+#include "runtime/CMultimediaTimer.h"
+
+#include <mmsystem.h>
+
+// Windows 10 version 1803 and later; older systems refuse it and the one-shot multimedia
+// timer serves instead.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+namespace
+{
+// Relative due time of one millisecond, in 100 ns units.
+constexpr LONGLONG kOneMillisecondDue = -10000;
+
+HANDLE CreateHighResolutionTimer()
+{
+    return CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+}
+
+void CloseIfOpen(HANDLE& handle)
+{
+    if (handle != nullptr && CloseHandle(handle))
+        handle = nullptr;
+}
+}
+
+CMultimediaTimer::CMultimediaTimer(WaitMethod method)
+    : m_uiTimerId(0), m_uiTickCount(0), m_hEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      m_hWaitableTimer(method == WaitMethod::Default ? CreateHighResolutionTimer() : nullptr)
+{
+}
+
+CMultimediaTimer::~CMultimediaTimer()
+{
+    if (m_uiTimerId != 0)
+        timeKillEvent(m_uiTimerId);
+    m_uiTimerId = 0;
+    m_uiTickCount = 0;
+    CloseIfOpen(m_hEvent);
+    CloseIfOpen(m_hWaitableTimer);
+}
+
+int32_t CMultimediaTimer::GetFrequency(uint64_t* out)
+{
+    if (out == nullptr)
+        return -4;
+    *out = 1000;
+    return 1;
+}
+
+int32_t CMultimediaTimer::GetCounter(uint64_t* out)
+{
+    if (out == nullptr)
+        return -4;
+    *out = m_uiTickCount.load(std::memory_order_relaxed);
+    return 1;
+}
+
+void CALLBACK CMultimediaTimer::Tick(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR)
+{
+    reinterpret_cast<CMultimediaTimer*>(user)->m_uiTickCount.fetch_add(1, std::memory_order_relaxed);
+}
+
+int32_t CMultimediaTimer::Start()
+{
+    // A periodic timer still running from an earlier Start would keep counting into this run.
+    if (m_uiTimerId != 0)
+    {
+        timeKillEvent(m_uiTimerId);
+        m_uiTimerId = 0;
+    }
+    m_uiTickCount = 0;
+    const UINT id = timeSetEvent(1, 0, &CMultimediaTimer::Tick, reinterpret_cast<DWORD_PTR>(this), TIME_PERIODIC);
+    if (id == 0)
+        return -1;
+    uint64_t count = 0;
+    if (GetCounter(&count) < 1)
+    {
+        timeKillEvent(id);
+        return -1;
+    }
+    m_uiStartCount = count;
+    m_bRunning = 1;
+    m_bMeasured = 0;
+    m_uiTimerId = id;
+    return 1;
+}
+
+int32_t CMultimediaTimer::Stop()
+{
+    if (m_uiTimerId != 0)
+    {
+        timeKillEvent(m_uiTimerId);
+        m_uiTimerId = 0;
+    }
+    return STimer::Stop();
+}
+
+void CMultimediaTimer::WaitOneMillisecond()
+{
+    if (m_hWaitableTimer != nullptr && WaitOnWaitableTimer())
+        return;
+    if (WaitOnMultimediaTimer())
+        return;
+    Sleep(0);
+}
+
+bool CMultimediaTimer::WaitOnWaitableTimer()
+{
+    LARGE_INTEGER due;
+    due.QuadPart = kOneMillisecondDue;
+    if (!SetWaitableTimer(m_hWaitableTimer, &due, 0, nullptr, nullptr, FALSE))
+        return false;
+    // A failed wait is not retried on the other timer: the caller only needs to get on.
+    if (WaitForSingleObject(m_hWaitableTimer, INFINITE) == WAIT_FAILED)
+        Sleep(0);
+    return true;
+}
+
+bool CMultimediaTimer::WaitOnMultimediaTimer()
+{
+    if (m_hEvent == nullptr)
+        return false;
+    const UINT id = timeSetEvent(1, 0, reinterpret_cast<LPTIMECALLBACK>(m_hEvent), 0,
+                                 TIME_ONESHOT | TIME_CALLBACK_EVENT_SET);
+    if (id == 0)
+        return false;
+    if (WaitForSingleObject(m_hEvent, INFINITE) == WAIT_FAILED)
+        Sleep(0);
+    return true;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "runtime/STimer.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+// STimer on a periodic 1 ms multimedia timer that counts ticks; also the 1 ms pause of the
+// real-time threads (WaitOneMillisecond).
+class CMultimediaTimer final : public STimer
+{
+public:
+    // How WaitOneMillisecond pauses.
+    enum class WaitMethod
+    {
+        // A high-resolution waitable timer where the system has one, else the one-shot
+        // multimedia timer.
+        Default,
+        // Always the one-shot multimedia timer (for comparison; it costs far more CPU).
+        MultimediaTimer
+    };
+
+    // Creates the auto-reset event and, unless told otherwise, the waitable timer.
+    explicit CMultimediaTimer(WaitMethod method = WaitMethod::Default);
+    ~CMultimediaTimer();
+
+    // Writes 1000: 1.
+    int32_t GetFrequency(uint64_t* out) override;
+    // Writes the tick count: 1 (-4 for a null out).
+    int32_t GetCounter(uint64_t* out) override;
+    // Starts the periodic tick from 0: 1, or -1 if the system refuses the timer.
+    int32_t Start() override;
+    // Kills the periodic tick: 1, or -1 when not running.
+    int32_t Stop() override;
+
+    // Pauses about 1 ms. Never fails: when no timer can be armed or the wait fails it yields
+    // with Sleep(0). Serves one thread at a time.
+    void WaitOneMillisecond();
+
+    // True when WaitOneMillisecond uses the high-resolution waitable timer.
+    bool HasWaitableTimer() const { return m_hWaitableTimer != nullptr; }
+
+private:
+    static void CALLBACK Tick(UINT id, UINT message, DWORD_PTR user, DWORD_PTR reserved1, DWORD_PTR reserved2);
+    bool WaitOnWaitableTimer();
+    bool WaitOnMultimediaTimer();
+
+    UINT m_uiTimerId;
+    std::atomic<uint64_t> m_uiTickCount;
+    HANDLE m_hEvent;
+    HANDLE m_hWaitableTimer;
+};

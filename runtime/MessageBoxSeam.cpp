@@ -1,0 +1,21 @@
+#include "runtime/MessageBoxSeam.h"
+
+#include <atomic>
+
+namespace
+{
+std::atomic<MessageBoxHook> g_Hook{nullptr};
+}
+
+int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type)
+{
+    const MessageBoxHook hook = g_Hook.load();
+    if (hook != nullptr)
+        return hook(owner, text, caption, type);
+    return MessageBoxW(owner, text, caption, type);
+}
+
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook)
+{
+    return g_Hook.exchange(hook);
+}

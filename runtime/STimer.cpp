@@ -1,0 +1,31 @@
+#include "runtime/STimer.h"
+
+STimer::~STimer()
+{
+    m_bRunning = 0;
+    m_bMeasured = 0;
+    m_uiStartCount = 0;
+    m_uiStopCount = 0;
+}
+
+int32_t STimer::Start()
+{
+    uint64_t count = 0;
+    const int32_t status = GetCounter(&count);
+    if (status < 0)
+        return status;
+    m_uiStartCount = count;
+    m_bRunning = 1;
+    m_bMeasured = 0;
+    return 1;
+}
+
+int32_t STimer::Stop()
+{
+    if (m_bRunning == 0)
+        return -1;
+    GetCounter(&m_uiStopCount);
+    m_bRunning = 0;
+    m_bMeasured = 1;
+    return 1;
+}

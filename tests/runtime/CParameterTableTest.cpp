@@ -1,0 +1,246 @@
+#include "runtime/CParameterTable.h"
+
+#include "tests/runtime/MessageBoxRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace
+{
+// Converts the entry name holds into kind, as a reader of the table would.
+int32_t ConvertAs(CParameterTable& table, const wchar_t* name, uint32_t kind, uint64_t* value)
+{
+    CAssociativeValue request;
+    request.uiKind = kind;
+    const int32_t status = CAssociativeValue::Convert(&request, table.Find(name));
+    *value = request.uiValue;
+    return status;
+}
+
+struct TextCase
+{
+    const wchar_t* text;
+    int32_t kind1Status;
+    uint64_t kind1Value;
+    int32_t kind2Status;
+    int64_t kind2Value;
+    uint64_t kind6Value;
+};
+}
+
+TEST(CParameterTable, StoresNumbersAsDecimalTextAndReadsThemBack)
+{
+    CParameterTable table;
+    ASSERT_EQ(0, table.GetCount());
+    ASSERT_EQ(3, table.SetUnsigned(L"zero", 0));
+    ASSERT_EQ(3, table.SetUnsigned(L"max", UINT64_MAX));
+    EXPECT_STREQ(L"0", table.Find(L"zero")->GetWideText());
+    EXPECT_STREQ(L"18446744073709551615", table.Find(L"max")->GetWideText());
+    EXPECT_STREQ("18446744073709551615", table.Find(L"max")->pNarrowText);
+
+    uint64_t value = 77;
+    EXPECT_EQ(1, table.GetUnsigned(L"zero", &value));
+    EXPECT_EQ(0u, value);
+    EXPECT_EQ(1, table.GetUnsigned(L"max", &value));
+    EXPECT_EQ(UINT64_MAX, value);
+    EXPECT_EQ(1, table.GetUnsignedAt(1, &value));
+    EXPECT_EQ(UINT64_MAX, value);
+
+    value = 77;
+    EXPECT_EQ(-10, table.GetUnsigned(L"missing", &value));
+    EXPECT_EQ(-10, table.GetUnsigned(L"Zero", &value));
+    EXPECT_EQ(-10, table.GetUnsignedAt(2, &value));
+    EXPECT_EQ(77u, value);
+    EXPECT_EQ(-4, table.GetUnsigned(nullptr, &value));
+    EXPECT_EQ(-4, table.SetUnsigned(nullptr, 1));
+    EXPECT_EQ(-4, table.SetText(L"x", nullptr));
+}
+
+TEST(CParameterTable, ReplacingKeepsTheCountAndTheOrder)
+{
+    CParameterTable table;
+    ASSERT_EQ(3, table.SetUnsigned(L"a", 1));
+    ASSERT_EQ(3, table.SetText(L"b", L"text"));
+    EXPECT_EQ(5, table.SetUnsigned(L"a", 42));
+    EXPECT_EQ(5, table.SetUnsigned(L"b", 43));
+    EXPECT_EQ(2, table.GetCount());
+    uint64_t value = 0;
+    EXPECT_EQ(1, table.GetUnsignedAt(0, &value));
+    EXPECT_EQ(42u, value);
+    EXPECT_EQ(1, table.GetUnsigned(L"b", &value));
+    EXPECT_EQ(43u, value);
+}
+
+TEST(CParameterTable, RefusesThe513thNameButStillReplaces)
+{
+    CParameterTable table;
+    for (int i = 0; i < CParameterTable::kCapacity; ++i)
+        ASSERT_EQ(3, table.SetUnsigned(std::to_wstring(i).c_str(), static_cast<uint64_t>(i)));
+    EXPECT_EQ(-1, table.SetUnsigned(L"512", 512));
+    EXPECT_EQ(-1, table.SetText(L"one more", L"1"));
+    EXPECT_EQ(512, table.GetCount());
+    EXPECT_EQ(5, table.SetUnsigned(L"511", 7));
+    uint64_t value = 0;
+    EXPECT_EQ(1, table.GetUnsigned(L"511", &value));
+    EXPECT_EQ(7u, value);
+    EXPECT_EQ(-10, table.GetUnsigned(L"512", &value));
+}
+
+TEST(CParameterTable, ClearEmptiesTheTableForNewNames)
+{
+    CParameterTable table;
+    ASSERT_EQ(3, table.SetUnsigned(L"a", 1));
+    ASSERT_EQ(3, table.SetUnsigned(L"b", 2));
+    EXPECT_EQ(1, table.Clear());
+    EXPECT_EQ(0, table.GetCount());
+    uint64_t value = 0;
+    EXPECT_EQ(-10, table.GetUnsigned(L"a", &value));
+    EXPECT_EQ(-10, table.GetUnsigned(L"b", &value));
+    EXPECT_EQ(3, table.SetUnsigned(L"c", 3));
+    EXPECT_EQ(1, table.GetUnsignedAt(0, &value));
+    EXPECT_EQ(3u, value);
+    EXPECT_EQ(1, table.Clear());
+    EXPECT_EQ(1, table.Clear());
+}
+
+TEST(CParameterTable, TextConvertsByKind)
+{
+    const TextCase cases[] = {
+        {L"1,234", 1, 1234, 1, 1234, 1234},
+        {L"12a", -1, 0, -1, 0, 0},
+        {L"99999999999", 1, 4294967295u, 1, 99999999999, 99999999999},
+        {L"-5", -1, 0, 1, -5, 0},
+        {L"", 1, 0, 1, 0, 0},
+    };
+    CParameterTable table;
+    for (const TextCase& c : cases)
+    {
+        SCOPED_TRACE(std::wstring(L"text ") + c.text);
+        ASSERT_GE(table.SetText(L"v", c.text), 3);
+        uint64_t value = 0;
+        EXPECT_EQ(c.kind1Status, ConvertAs(table, L"v", CAssociativeValue::Unsigned32, &value));
+        if (c.kind1Status == 1)
+        {
+            EXPECT_EQ(c.kind1Value, value);
+        }
+        EXPECT_EQ(c.kind2Status, ConvertAs(table, L"v", CAssociativeValue::Signed, &value));
+        if (c.kind2Status == 1)
+        {
+            EXPECT_EQ(c.kind2Value, static_cast<int64_t>(value));
+        }
+        EXPECT_EQ(1, ConvertAs(table, L"v", CAssociativeValue::Unsigned64, &value));
+        EXPECT_EQ(c.kind6Value, value);
+        value = 77;
+        EXPECT_EQ(1, table.GetUnsigned(L"v", &value));
+        EXPECT_EQ(c.kind6Value, value);
+    }
+}
+
+TEST(CParameterTable, Kind1StaysSaturatedBeyond64Bits)
+{
+    CParameterTable table;
+    // 10^22 - 1 would wrap to a small number if the digits were gathered in 64 bits.
+    ASSERT_EQ(3, table.SetText(L"v", L"9999999999999999999999"));
+    uint64_t value = 0;
+    EXPECT_EQ(1, ConvertAs(table, L"v", CAssociativeValue::Unsigned32, &value));
+    EXPECT_EQ(4294967295u, value);
+}
+
+TEST(CAssociativeValue, TextRequestsShareTheStoredTexts)
+{
+    CParameterTable table;
+    ASSERT_EQ(3, table.SetText(L"name", L"Text 1"));
+    const CAssociativeValue* entry = table.Find(L"name");
+    CAssociativeValue request;
+    request.uiKind = CAssociativeValue::WideText;
+    ASSERT_EQ(1, CAssociativeValue::Convert(&request, entry));
+    EXPECT_EQ(entry->pName, request.pName);
+    EXPECT_EQ(entry->GetWideText(), request.GetWideText());
+    request.uiKind = CAssociativeValue::NarrowText;
+    ASSERT_EQ(1, CAssociativeValue::Convert(&request, entry));
+    EXPECT_STREQ("Text 1", reinterpret_cast<const char*>(static_cast<uintptr_t>(request.uiValue)));
+    request.uiKind = CAssociativeValue::Floating;
+    EXPECT_EQ(-1, CAssociativeValue::Convert(&request, entry));
+}
+
+TEST(CAssociativeValue, RefusesEmptyNullAndUnknownKinds)
+{
+    CAssociativeValue entry;
+    CAssociativeValue request;
+    request.pName = entry.pName;
+    request.uiKind = CAssociativeValue::Unsigned64;
+    request.uiValue = 9;
+    EXPECT_EQ(-1, CAssociativeValue::Convert(&request, &entry));
+    EXPECT_EQ(0u, request.uiKind);
+    EXPECT_EQ(0u, request.uiValue);
+    EXPECT_EQ(-4, CAssociativeValue::Convert(nullptr, &entry));
+    EXPECT_EQ(-4, CAssociativeValue::Convert(&request, nullptr));
+
+    entry.uiKind = CAssociativeValue::Signed;
+    request.uiKind = CAssociativeValue::Unsigned64;
+    EXPECT_EQ(-99, CAssociativeValue::Convert(&request, &entry));
+    entry.uiKind = 9;
+    EXPECT_EQ(-99, CAssociativeValue::Convert(&request, &entry));
+
+    // Integers are handed over unchanged but reported as not converted.
+    entry.uiKind = CAssociativeValue::Unsigned64;
+    entry.uiValue = 123;
+    request.uiKind = CAssociativeValue::Unsigned32;
+    EXPECT_EQ(-1, CAssociativeValue::Convert(&request, &entry));
+    EXPECT_EQ(CAssociativeValue::Unsigned64, request.uiKind);
+    EXPECT_EQ(123u, request.uiValue);
+}
+
+TEST(CAssociativeValue, FloatingConvertsWithoutUndefinedResults)
+{
+    double number = 0.0;
+    CAssociativeValue entry;
+    entry.uiKind = CAssociativeValue::Floating;
+    entry.pdfNumber = &number;
+    auto convert = [&](double x, uint32_t kind) {
+        number = x;
+        CAssociativeValue request;
+        request.uiKind = kind;
+        EXPECT_EQ(1, CAssociativeValue::Convert(&request, &entry));
+        EXPECT_EQ(kind, request.uiKind);
+        return request.uiValue;
+    };
+    EXPECT_EQ(0xFFFFFFFEu, convert(-2.7, CAssociativeValue::Unsigned32));
+    EXPECT_EQ(5u, convert(4294967301.9, CAssociativeValue::Unsigned32));
+    EXPECT_EQ(static_cast<uint64_t>(-3), convert(-3.9, CAssociativeValue::Signed));
+    EXPECT_EQ(static_cast<uint64_t>(INT32_MAX), convert(1e12, CAssociativeValue::Signed));
+    EXPECT_EQ(0x8000000000000800u, convert(9223372036854777856.0, CAssociativeValue::Unsigned64));
+    EXPECT_EQ(12345u, convert(12345.99, CAssociativeValue::Unsigned64));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(0u, convert(nan, CAssociativeValue::Unsigned64));
+    EXPECT_EQ(0u, convert(nan, CAssociativeValue::Signed));
+    EXPECT_EQ(UINT64_MAX, convert(1e300, CAssociativeValue::Unsigned64));
+    EXPECT_EQ(0u, convert(-1e300, CAssociativeValue::Unsigned64));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(&number), convert(1.5, CAssociativeValue::Floating));
+
+    CAssociativeValue request;
+    request.uiKind = CAssociativeValue::WideText;
+    EXPECT_EQ(-1, CAssociativeValue::Convert(&request, &entry));
+}
+
+TEST(CAssociativeValue, FloatingAsNarrowTextRaisesTheDebugAlarm)
+{
+    MessageBoxRecorder boxes;
+    double number = 2.5;
+    CAssociativeValue entry;
+    entry.uiKind = CAssociativeValue::Floating;
+    entry.pdfNumber = &number;
+    CAssociativeValue request;
+    request.uiKind = CAssociativeValue::NarrowText;
+    request.uiValue = 31;
+    EXPECT_EQ(1, CAssociativeValue::Convert(&request, &entry));
+    EXPECT_EQ(31u, request.uiValue);
+    EXPECT_EQ(CAssociativeValue::NarrowText, request.uiKind);
+    EXPECT_EQ(1, boxes.Count());
+    EXPECT_EQ(L"Unexpected ID for the associative value", boxes.Text());
+    EXPECT_EQ(L"Debug", boxes.Caption());
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes.Type() & MB_ICONMASK);
+}

@@ -1,0 +1,227 @@
+#include "stream/CFrameQueue.h"
+#include "stream/CRingBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace
+{
+// Frames whose values identify them: left = index, right = -index.
+std::vector<double> NumberedFrames(uint64_t first, uint64_t count)
+{
+    std::vector<double> frames;
+    for (uint64_t i = 0; i < count; ++i)
+    {
+        frames.push_back(static_cast<double>(first + i));
+        frames.push_back(-static_cast<double>(first + i));
+    }
+    return frames;
+}
+
+uint64_t WriteFrames(CFrameQueue& queue, uint64_t first, uint64_t count, int32_t expectedStatus = 1)
+{
+    std::vector<double> frames = NumberedFrames(first, count);
+    uint64_t accepted = count;
+    EXPECT_EQ(expectedStatus, queue.Write(frames.data(), &accepted));
+    return accepted;
+}
+
+void ExpectFramesInOrder(CFrameQueue& queue, uint64_t first, uint64_t count)
+{
+    std::vector<double> out(count * 2, -1.0);
+    ASSERT_EQ(count, queue.Read(out.data(), count));
+    EXPECT_EQ(NumberedFrames(first, count), out);
+}
+} // namespace
+
+TEST(CRingBuffer, WrapsPartialWritesAroundTheEnd)
+{
+    CRingBuffer ring;
+    ASSERT_EQ(1, ring.Allocate(8));
+    double in[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    double out[8] = {};
+    uint64_t n = 6;
+    ASSERT_EQ(1, ring.Write(in, &n));
+    n = 4;
+    ASSERT_EQ(1, ring.Read(out, &n));
+    // Write index 6, 2 values stored: 6 of the 8 offered fit, 2 at the end and 4 at the start.
+    n = 8;
+    ASSERT_EQ(1, ring.Write(in, &n));
+    EXPECT_EQ(6u, n);
+    EXPECT_EQ(8u, ring.GetCount());
+    n = 8;
+    ASSERT_EQ(1, ring.Read(out, &n));
+    ASSERT_EQ(8u, n);
+    const double expected[8] = {5, 6, 1, 2, 3, 4, 5, 6};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(expected[i], out[i]) << i;
+    // Reading from an empty ring delivers nothing but succeeds.
+    n = 3;
+    EXPECT_EQ(1, ring.Read(out, &n));
+    EXPECT_EQ(0u, n);
+}
+
+TEST(CRingBuffer, RefusesNullAndUnallocatedTransfers)
+{
+    CRingBuffer ring;
+    double value = 1.0;
+    uint64_t n = 1;
+    EXPECT_EQ(-1, ring.Write(&value, &n));
+    EXPECT_EQ(0u, n);
+    ASSERT_EQ(1, ring.Allocate(4));
+    n = 1;
+    EXPECT_EQ(-4, ring.Write(nullptr, &n));
+    EXPECT_EQ(0u, n);
+    n = 1;
+    EXPECT_EQ(-4, ring.Read(nullptr, &n));
+    EXPECT_EQ(1, ring.Free());
+    EXPECT_EQ(0, ring.Free());
+}
+
+TEST(ComputeWatermarks, FollowsTheCapacityAndGrowthStep)
+{
+    struct Case { uint64_t capacity, low, middle, high; };
+    for (const Case& c : {Case{882, 220, 441, 661}, Case{1764, 441, 882, 1323},
+                          Case{2646, 661, 882, 1543}, Case{4, 1, 2, 3}})
+    {
+        FrameQueueWatermarks marks = ComputeWatermarks(c.capacity, c.capacity == 4 ? 4 : 882);
+        EXPECT_EQ(c.low, marks.uiLow) << c.capacity;
+        EXPECT_EQ(c.middle, marks.uiMiddle) << c.capacity;
+        EXPECT_EQ(c.high, marks.uiHigh) << c.capacity;
+    }
+}
+
+TEST(CFrameQueue, InitializeChecksRateAndCapacity)
+{
+    CFrameQueue queue;
+    EXPECT_EQ(-4, queue.Initialize(44100.0, 3));
+    EXPECT_EQ(-4, queue.Initialize(0.0, 882));
+    EXPECT_EQ(-4, queue.Initialize(std::numeric_limits<double>::quiet_NaN(), 882));
+    EXPECT_EQ(-5, queue.Initialize(44100.0, std::numeric_limits<uint64_t>::max() / 2 + 1));
+    EXPECT_EQ(0, queue.GetStatus().iState);
+    ASSERT_EQ(1, queue.Initialize(44100.0, 4));
+    FrameQueueStatus status = queue.GetStatus();
+    EXPECT_EQ(1, status.iState);
+    EXPECT_EQ(1, status.bGrowth);
+    EXPECT_EQ(4u, status.uiCapacity);
+    EXPECT_EQ(1u, status.uiLowWatermark);
+    EXPECT_EQ(2u, status.uiMiddleWatermark);
+    EXPECT_EQ(3u, status.uiHighWatermark);
+}
+
+TEST(CFrameQueue, WriteAheadGrowsToTheFirstFittingCandidateWithinTheMaximum)
+{
+    CFrameQueue queue;
+    ASSERT_EQ(1, queue.Initialize(44100.0, 882));
+    ASSERT_EQ(1, queue.SetMaximumCapacity(3087));
+    // 661 does not pass the high watermark 661; write-ahead needs 441 + 1322 < K: 2646.
+    EXPECT_EQ(661u, WriteFrames(queue, 0, 661));
+    FrameQueueStatus status = queue.GetStatus();
+    EXPECT_EQ(2646u, status.uiCapacity);
+    EXPECT_EQ(661u, status.uiFillLevel);
+    EXPECT_EQ(661u, status.uiLowWatermark);
+    EXPECT_EQ(882u, status.uiMiddleWatermark);
+    EXPECT_EQ(1543u, status.uiHighWatermark);
+    ExpectFramesInOrder(queue, 0, 661);
+}
+
+TEST(CFrameQueue, GrowthRefusedByTheMaximumStoresWhatFits)
+{
+    CFrameQueue queue;
+    ASSERT_EQ(1, queue.Initialize(44100.0, 882));
+    ASSERT_EQ(1, queue.SetMaximumCapacity(1000));
+    EXPECT_EQ(882u, WriteFrames(queue, 0, 1000));
+    EXPECT_EQ(882u, queue.GetStatus().uiCapacity);
+    EXPECT_EQ(0u, WriteFrames(queue, 882, 10));
+    ExpectFramesInOrder(queue, 0, 882);
+}
+
+TEST(CFrameQueue, KeepsOrderAcrossGrowthWhenTheOldRingWrapped)
+{
+    CFrameQueue queue;
+    ASSERT_EQ(1, queue.Initialize(1000.0, 8)); // low 2, middle 4, high 6
+    for (uint64_t i = 0; i < 6; ++i)
+        ASSERT_EQ(1u, WriteFrames(queue, i, 1));
+    ExpectFramesInOrder(queue, 0, 3);
+    // Frames 6 and 7 fill the end of the ring, frame 8 wraps to its first slot.
+    for (uint64_t i = 6; i < 9; ++i)
+        ASSERT_EQ(1u, WriteFrames(queue, i, 1));
+    ASSERT_EQ(8u, queue.GetStatus().uiCapacity);
+    // Passing the high watermark grows the ring; the wrapped contents move in order.
+    ASSERT_EQ(1u, WriteFrames(queue, 9, 1));
+    EXPECT_EQ(16u, queue.GetStatus().uiCapacity);
+    ExpectFramesInOrder(queue, 3, 7);
+}
+
+TEST(CFrameQueue, UnderrunSetsRefillUntilTheMiddleWatermark)
+{
+    CFrameQueue queue;
+    ASSERT_EQ(1, queue.Initialize(44100.0, 882));
+    ASSERT_EQ(1, queue.ClearGrowthFlag());
+    ASSERT_EQ(1, queue.SetMaximumCapacity(882));
+    ASSERT_EQ(441u, WriteFrames(queue, 0, 441));
+    std::vector<double> out(600);
+    ASSERT_EQ(300u, queue.Read(out.data(), 300));
+    FrameQueueStatus status = queue.GetStatus();
+    EXPECT_EQ(141u, status.uiFillLevel);
+    EXPECT_EQ(1, status.bRefill);
+    EXPECT_EQ(882u, status.uiCapacity); // the growth the underrun asks for is refused
+    ASSERT_EQ(299u, WriteFrames(queue, 441, 299));
+    EXPECT_EQ(1, queue.GetStatus().bRefill); // 440 < 441
+    ASSERT_EQ(1u, WriteFrames(queue, 740, 1));
+    EXPECT_EQ(0, queue.GetStatus().bRefill);
+}
+
+TEST(CFrameQueue, UnderrunGrowsByOneStepWithoutAMaximum)
+{
+    CFrameQueue queue;
+    ASSERT_EQ(1, queue.Initialize(44100.0, 882));
+    ASSERT_EQ(1, queue.ClearGrowthFlag());
+    ASSERT_EQ(200u, WriteFrames(queue, 0, 200));
+    ASSERT_EQ(882u, queue.GetStatus().uiCapacity);
+    std::vector<double> out(200);
+    ASSERT_EQ(100u, queue.Read(out.data(), 100));
+    FrameQueueStatus status = queue.GetStatus();
+    EXPECT_EQ(1, status.bRefill);
+    EXPECT_EQ(1764u, status.uiCapacity);
+    ExpectFramesInOrder(queue, 100, 100);
+}
+
+TEST(CFrameQueue, AbsurdOffersFinishPromptly)
+{
+    CFrameQueue queue;
+    ASSERT_EQ(1, queue.Initialize(44100.0, 882));
+    ASSERT_EQ(1, queue.SetMaximumCapacity(882));
+    std::vector<double> frames = NumberedFrames(0, 882);
+    uint64_t count = uint64_t{1} << 40;
+    EXPECT_EQ(1, queue.Write(frames.data(), &count));
+    EXPECT_EQ(882u, count);
+    count = std::numeric_limits<uint64_t>::max();
+    EXPECT_EQ(-5, queue.Write(frames.data(), &count));
+    EXPECT_EQ(0u, count);
+    ExpectFramesInOrder(queue, 0, 882);
+}
+
+TEST(CFrameQueue, RejectsNullAndUnreadyUse)
+{
+    CFrameQueue queue;
+    double frame[2] = {0.0, 0.0};
+    uint64_t count = 1;
+    EXPECT_EQ(-4, queue.Write(nullptr, &count));
+    EXPECT_EQ(0u, count);
+    count = 1;
+    EXPECT_EQ(-1, queue.Write(frame, &count));
+    EXPECT_EQ(0u, queue.Read(frame, 1));
+    EXPECT_EQ(-1, queue.SetStopFlag());
+    ASSERT_EQ(1, queue.Initialize(44100.0, 8));
+    EXPECT_EQ(0u, queue.Read(nullptr, 1));
+    EXPECT_EQ(-1, queue.Grow(4));
+    EXPECT_EQ(1, queue.Reset());
+    FrameQueueStatus status = queue.GetStatus();
+    EXPECT_EQ(0, status.iState);
+    EXPECT_EQ(1, status.bGrowth);
+    EXPECT_EQ(0u, status.uiCapacity);
+}

@@ -1,0 +1,318 @@
+#include "stream/CQuantizer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace
+{
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+const double kPi = 3.141592653589793;
+
+std::vector<uint8_t> Convert(CQuantizer& quantizer, const std::vector<double>& samples, uint32_t bytesPerSample)
+{
+    std::vector<uint8_t> out(samples.size() * bytesPerSample, 0xAA);
+    EXPECT_EQ(1, quantizer.Convert(samples.data(), samples.size() / 2, out.data()));
+    return out;
+}
+
+std::vector<uint8_t> ConvertOnce(uint32_t effective, uint32_t container, int32_t enhancer,
+                                 const std::vector<double>& samples)
+{
+    CQuantizer quantizer;
+    EXPECT_EQ(1, quantizer.Initialize(effective, container, enhancer));
+    return Convert(quantizer, samples, container / 8);
+}
+
+std::vector<int16_t> ToInt16(const std::vector<uint8_t>& bytes)
+{
+    std::vector<int16_t> samples;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        samples.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    return samples;
+}
+
+// Amplitude of the component at `frequency` (DFT over a whole number of periods).
+double Amplitude(const std::vector<double>& signal, double frequency, double rate)
+{
+    double re = 0.0, im = 0.0;
+    for (size_t n = 0; n < signal.size(); ++n)
+    {
+        const double phase = 2.0 * kPi * frequency * static_cast<double>(n) / rate;
+        re += signal[n] * std::cos(phase);
+        im += signal[n] * std::sin(phase);
+    }
+    return 2.0 * std::hypot(re, im) / static_cast<double>(signal.size());
+}
+
+using Bytes = std::vector<uint8_t>;
+} // namespace
+
+TEST(CQuantizer, SixteenBitPatterns)
+{
+    EXPECT_EQ((Bytes{0xFF, 0x7F, 0x01, 0x80}), ConvertOnce(16, 16, 0, {1.0, -1.0}));
+    EXPECT_EQ((Bytes{0x00, 0x00, 0x00, 0x00}), ConvertOnce(16, 16, 0, {0.0, 1.0 / 65536}));
+    EXPECT_EQ((Bytes{0x00, 0x00, 0x00, 0x00}), ConvertOnce(16, 16, 0, {-0.0, -1.0 / 65536}));
+    // One grid step up and down.
+    EXPECT_EQ((Bytes{0x01, 0x00, 0xFF, 0xFF}), ConvertOnce(16, 16, 0, {1.0 / 32767, -1.0 / 32767}));
+    // The enhancer maps full scale to the same symmetric extremes.
+    EXPECT_EQ((Bytes{0xFF, 0x7F, 0x01, 0x80}), ConvertOnce(16, 16, 1, {1.0, -1.0}));
+}
+
+TEST(CQuantizer, TwelveEffectiveBitsLeaveTheLowNibbleZero)
+{
+    EXPECT_EQ((Bytes{0xF0, 0x7F, 0x10, 0x80}), ConvertOnce(12, 16, 0, {1.0, -1.0}));
+    std::vector<double> ramp;
+    for (int i = -500; i <= 500; ++i)
+        ramp.push_back(i / 500.0);
+    ramp.push_back(0.0);
+    for (int enhancer = 0; enhancer <= 1; ++enhancer)
+    {
+        for (int16_t sample : ToInt16(ConvertOnce(12, 16, enhancer, ramp)))
+        {
+            EXPECT_EQ(0, sample & 0x0F) << sample;
+            EXPECT_GE(sample, -32752);
+        }
+    }
+}
+
+TEST(CQuantizer, TwentyFourAndThirtyTwoBitPatterns)
+{
+    EXPECT_EQ((Bytes{0x00, 0xFF, 0xFF, 0x7F, 0x00, 0x01, 0x00, 0x80}), ConvertOnce(24, 32, 0, {1.0, -1.0}));
+    EXPECT_EQ((Bytes{0xFF, 0xFF, 0x7F, 0x01, 0x00, 0x80}), ConvertOnce(24, 24, 0, {1.0, -1.0}));
+    EXPECT_EQ((Bytes{0xFF, 0xFF, 0xFF, 0x7F, 0x01, 0x00, 0x00, 0x80}), ConvertOnce(32, 32, 0, {1.0, -1.0}));
+    EXPECT_EQ((Bytes{0xFF, 0xFF, 0xFF, 0x7F, 0x01, 0x00, 0x00, 0x80}), ConvertOnce(32, 32, 1, {1.0, -1.0}));
+    // Half scale: 0.5 * (2^31 - 1) rounds up to 2^30.
+    EXPECT_EQ((Bytes{0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x00, 0xC0}), ConvertOnce(32, 32, 0, {0.5, -0.5}));
+}
+
+TEST(CQuantizer, OutOfRangeInputIsLimitedToSymmetricFullScale)
+{
+    const Bytes fullScale{0xFF, 0x7F, 0x01, 0x80, 0xFF, 0x7F, 0x01, 0x80};
+    for (int enhancer = 0; enhancer <= 1; ++enhancer)
+        EXPECT_EQ(fullScale, ConvertOnce(16, 16, enhancer, {2.0, -2.0, kInf, -kInf})) << enhancer;
+}
+
+TEST(CQuantizer, NotANumberIsSilenceAndLeavesTheCarriedErrorAlone)
+{
+    EXPECT_EQ((Bytes{0, 0, 0, 0}), ConvertOnce(16, 16, 0, {kNaN, -kNaN}));
+    // With the enhancer, NaN samples must behave exactly like 0.0 samples.
+    std::vector<double> withNaN, withZero;
+    for (int i = 0; i < 1000; ++i)
+    {
+        const double x = 0.3 / 32767;
+        withNaN.insert(withNaN.end(), {x, i % 7 == 0 ? kNaN : x});
+        withZero.insert(withZero.end(), {x, i % 7 == 0 ? 0.0 : x});
+    }
+    const Bytes reference = ConvertOnce(16, 16, 1, withZero);
+    EXPECT_EQ(reference, ConvertOnce(16, 16, 1, withNaN));
+    int sum = 0;
+    for (int16_t s : ToInt16(reference))
+        sum += s;
+    EXPECT_NEAR(0.3 * (2000 - 143), sum, 2.0);
+}
+
+TEST(CQuantizer, InfinityDoesNotDisturbLaterSamplesWithTheEnhancer)
+{
+    std::vector<double> samples{kInf, -kInf, kInf, kInf};
+    samples.resize(64, 0.0);
+    std::vector<int16_t> out = ToInt16(ConvertOnce(16, 16, 1, samples));
+    EXPECT_EQ(32767, out[0]);
+    EXPECT_EQ(-32767, out[1]);
+    for (size_t i = 8; i < out.size(); ++i)
+        EXPECT_EQ(0, out[i]) << i;
+}
+
+TEST(CQuantizer, EnhancerAveragesLevelsBelowOneStep)
+{
+    std::vector<double> samples(20000, 0.3 / 32767);
+    std::vector<int16_t> out = ToInt16(ConvertOnce(16, 16, 1, samples));
+    double sum = 0.0;
+    for (int16_t s : out)
+    {
+        ASSERT_TRUE(s == 0 || s == 1) << s;
+        sum += s;
+    }
+    EXPECT_NEAR(0.3, sum / static_cast<double>(out.size()), 1e-3);
+    // Without it the same input is lost.
+    for (int16_t s : ToInt16(ConvertOnce(16, 16, 0, samples)))
+        ASSERT_EQ(0, s);
+}
+
+TEST(CQuantizer, CarriedErrorRunsAcrossChannelsAndCalls)
+{
+    std::vector<double> samples;
+    for (int i = 0; i < 500; ++i)
+        samples.push_back(0.37 * std::sin(i * 0.05) / 32767);
+    CQuantizer whole, pieces;
+    ASSERT_EQ(1, whole.Initialize(16, 24, 1));
+    ASSERT_EQ(1, pieces.Initialize(16, 24, 1));
+    const Bytes expected = Convert(whole, samples, 3);
+    Bytes actual;
+    for (size_t f = 0; f < samples.size() / 2; ++f)
+    {
+        Bytes frame = Convert(pieces, {samples[2 * f], samples[2 * f + 1]}, 3);
+        actual.insert(actual.end(), frame.begin(), frame.end());
+    }
+    EXPECT_EQ(expected, actual);
+    // Both channels carry one error: half a step alternates 0 and 1 between left and right.
+    const double half = 0.5 / 32767;
+    std::vector<int16_t> out = ToInt16(ConvertOnce(16, 16, 1, {half, half, half, half}));
+    EXPECT_EQ(1, out[0] + out[1]);
+    EXPECT_EQ(1, out[2] + out[3]);
+}
+
+TEST(CQuantizer, RejectsImpossibleFormatsAndAbsentBuffers)
+{
+    CQuantizer quantizer;
+    double samples[2] = {0.5, 0.5};
+    uint8_t out[8] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
+    EXPECT_EQ(-3, quantizer.Convert(samples, 1, out));
+    ASSERT_EQ(1, quantizer.Initialize(16, 16, 0));
+    for (uint32_t bits : {0u, 17u})
+        EXPECT_EQ(-4, quantizer.Initialize(bits, 16, 0));
+    EXPECT_EQ(-4, quantizer.Initialize(8, 12, 0));
+    EXPECT_EQ(-4, quantizer.Initialize(8, 40, 0));
+    EXPECT_EQ(-3, quantizer.Convert(samples, 1, out)); // a failed Initialize leaves it unusable
+    ASSERT_EQ(1, quantizer.Initialize(16, 16, 0));
+    EXPECT_EQ(-4, quantizer.Convert(nullptr, 1, out));
+    EXPECT_EQ(-4, quantizer.Convert(samples, 1, nullptr));
+    for (uint8_t b : out)
+        EXPECT_EQ(0xAA, b);
+}
+
+TEST(CQuantizer, OneEffectiveBitIsAlwaysSilent)
+{
+    for (int enhancer = 0; enhancer <= 1; ++enhancer)
+        EXPECT_EQ(Bytes(8, 0), ConvertOnce(1, 16, enhancer, {0.9, -0.9, kNaN, -kInf})) << enhancer;
+}
+
+namespace
+{
+// The enhancer written out step by step, one loop iteration per grid step, for comparison with
+// the production code's shortcuts. Returns 32-bit words.
+std::vector<uint32_t> ReferenceEnhancedWords(uint32_t bits, const std::vector<double>& samples)
+{
+    const double levels = std::ldexp(1.0, static_cast<int>(bits) - 1) - 1.0;
+    const double step = 1.0 / levels;
+    const uint32_t mask = static_cast<uint32_t>(((uint64_t{1} << bits) - 1) << (32 - bits));
+    const uint32_t unit = static_cast<uint32_t>(uint64_t{1} << (32 - bits));
+    double carried = 0.0;
+    std::vector<uint32_t> words;
+    for (double x : samples)
+    {
+        const double v = std::min(1.0, std::max(-1.0, x)) / step;
+        double r = std::trunc(v);
+        if (v - r > 0.5)
+            r += 1;
+        else if (v - r < -0.5)
+            r -= 1;
+        double e = (v - r) + carried;
+        for (; e > 0.5; e -= 1)
+            r += 1;
+        for (; e < -0.5; e += 1)
+            r -= 1;
+        carried = e;
+        if (r > levels)
+        {
+            r = levels;
+            carried = (levels - v) + e;
+        }
+        else if (r < -levels)
+        {
+            r = -levels;
+            carried = (-levels - v) + e;
+        }
+        const double y = step * r;
+        const double m = std::min(std::fabs(y) * 2147483647.0, 2147483647.0);
+        uint32_t i = static_cast<uint32_t>(m);
+        if (m - i >= 0.5)
+            i += 1;
+        if (y < 0)
+            i = (i ^ mask) + unit;
+        words.push_back(i & mask);
+    }
+    return words;
+}
+} // namespace
+
+TEST(CQuantizer, EnhancerMatchesTheStepByStepAlgorithm)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    // Exact ties first (on the 2-bit grid one step is 1.0): half a step stays truncated.
+    std::vector<double> samples{0.25, 0.25, 0.5, 0.5, -0.25, -0.25, -0.5, -0.5, 0.75, -0.75, 0.25, 0.5};
+    for (int i = 0; i < 20000; ++i)
+    {
+        const double x = uniform(random);
+        switch (i % 6)
+        {
+        case 0: samples.push_back(x * 1.5); break;                  // beyond full scale
+        case 1: samples.push_back(std::copysign(1.0, x) - x * 1e-5); break; // near full scale
+        case 2: samples.push_back(x * 3e-5); break;                 // about one 16-bit step
+        case 3: samples.push_back(std::round(x * 8) / 8 / 32767); break; // fractions of a step
+        case 4: samples.push_back(std::round(x * 4) / 4); break; // exact ties on the 2-bit grid
+        default: samples.push_back(x); break;
+        }
+    }
+    for (uint32_t bits : {2u, 8u, 16u, 24u, 32u})
+    {
+        std::vector<uint8_t> bytes = ConvertOnce(bits, 32, 1, samples);
+        std::vector<uint32_t> words;
+        for (size_t i = 0; i < bytes.size(); i += 4)
+            words.push_back(bytes[i] | bytes[i + 1] << 8 | bytes[i + 2] << 16 | static_cast<uint32_t>(bytes[i + 3]) << 24);
+        const std::vector<uint32_t> reference = ReferenceEnhancedWords(bits, samples);
+        const size_t first = std::mismatch(words.begin(), words.end(), reference.begin()).first - words.begin();
+        EXPECT_EQ(words.size(), first) << bits << " bits: first difference at sample " << first << " ("
+                                       << (first < samples.size() ? samples[first] : 0.0) << ")";
+    }
+}
+
+namespace
+{
+// One second at 48 kHz of a 1 kHz tone at -100 dBFS (about a third of a 16-bit step) on the
+// left channel; the right channel carries the same tone or silence.
+std::vector<double> ToneBelowOneStep(bool onBothChannels)
+{
+    const double amplitude = std::pow(10.0, -100.0 / 20.0);
+    std::vector<double> samples;
+    for (int n = 0; n < 48000; ++n)
+    {
+        const double x = amplitude * std::sin(2.0 * kPi * 1000.0 * n / 48000.0);
+        samples.insert(samples.end(), {x, onBothChannels ? x : 0.0});
+    }
+    return samples;
+}
+
+// Level in dBFS of the 1 kHz component of the channel mix left * wl + right * wr.
+double ToneLevelDb(const std::vector<int16_t>& out, double wl, double wr)
+{
+    std::vector<double> mix;
+    for (size_t i = 0; i < out.size(); i += 2)
+        mix.push_back((wl * out[i] + wr * out[i + 1]) / 32767.0);
+    return 20.0 * std::log10(Amplitude(mix, 1000.0, 48000.0));
+}
+} // namespace
+
+TEST(CQuantizerSignal, EnhancerCarriesAToneBelowOneStep)
+{
+    // A tone beside a silent channel (the trigger layout): the silent channel stays silent.
+    std::vector<int16_t> out = ToInt16(ConvertOnce(16, 16, 1, ToneBelowOneStep(false)));
+    EXPECT_NEAR(-100.0, ToneLevelDb(out, 1.0, 0.0), 0.5);
+    for (size_t i = 1; i < out.size(); i += 2)
+        ASSERT_EQ(0, out[i]) << i;
+    // The same tone on both channels: one carried error serves both, so the pair carries it.
+    out = ToInt16(ConvertOnce(16, 16, 1, ToneBelowOneStep(true)));
+    EXPECT_NEAR(-100.0, ToneLevelDb(out, 0.5, 0.5), 0.5);
+}
+
+TEST(CQuantizerSignal, WithoutTheEnhancerAToneBelowOneStepIsLost)
+{
+    for (int16_t s : ToInt16(ConvertOnce(16, 16, 0, ToneBelowOneStep(true))))
+        ASSERT_EQ(0, s);
+}

@@ -1,0 +1,235 @@
+#include "stream/CSoundStreamBuffer.h"
+
+#include "StreamTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <vector>
+
+namespace
+{
+constexpr uint64_t B = 8; // block frames at 800 Hz and 10 ms
+
+// Frame k is (k + 1, -(k + 1)), so that audio never looks like silence.
+std::vector<double> Frames(uint64_t first, uint64_t count)
+{
+    std::vector<double> frames;
+    for (uint64_t k = first; k < first + count; ++k)
+    {
+        frames.push_back(static_cast<double>(k + 1));
+        frames.push_back(-static_cast<double>(k + 1));
+    }
+    return frames;
+}
+
+// One expected output frame: frame k of the input scaled by `gain`, or silence for gain 0.
+struct Expected
+{
+    uint64_t k;
+    double gain;
+};
+
+class SoundStreamBufferTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        double duration = 0.01;
+        ASSERT_EQ(1, buffer.Initialize(800.0, &duration));
+        ASSERT_EQ(B, buffer.GetBlockFrames());
+        // The initial capacity as the maximum keeps the watermarks fixed: low 4, middle 8.
+        ASSERT_EQ(1, buffer.LimitCapacity(2 * B));
+    }
+
+    void Write(uint64_t first, uint64_t count)
+    {
+        std::vector<double> frames = Frames(first, count);
+        uint64_t accepted = count;
+        ASSERT_EQ(1, buffer.Write(frames.data(), &accepted));
+        ASSERT_EQ(count, accepted);
+    }
+
+    void ExpectRead(const std::vector<Expected>& expected)
+    {
+        std::vector<double> out(B * 2, -99.0);
+        ASSERT_EQ(1, buffer.Read(out.data()));
+        for (uint64_t j = 0; j < B; ++j)
+        {
+            const Expected e = j < expected.size() ? expected[j] : Expected{0, 0.0};
+            const double value = e.gain == 0.0 ? 0.0 : static_cast<double>(e.k + 1) * e.gain;
+            EXPECT_EQ(value, out[j * 2]) << "frame " << j;
+            EXPECT_EQ(-value, out[j * 2 + 1]) << "frame " << j;
+        }
+    }
+
+    void ExpectSilentRead() { ExpectRead({}); }
+
+    // Brings the output to running: the empty start fades out, 16 frames arrive, the first
+    // block is faded in and output; frames 8..15 are held, the queue is empty and refilling.
+    void StartRunning()
+    {
+        ExpectSilentRead();
+        Write(0, 16);
+        ExpectSilentRead();
+        std::vector<Expected> fadeIn;
+        for (uint64_t j = 0; j < B; ++j)
+            fadeIn.push_back({j, ramp[j]});
+        ExpectRead(fadeIn);
+    }
+
+    CSoundStreamBuffer buffer;
+    const std::vector<double> ramp = ExpectedFadeRamp(B);
+};
+} // namespace
+
+TEST(CSoundStreamBufferInitialize, SizesTheBlockFromRateAndDuration)
+{
+    CSoundStreamBuffer buffer;
+    double duration = 0.01;
+    ASSERT_EQ(1, buffer.Initialize(44100.0, &duration));
+    EXPECT_EQ(441u, buffer.GetBlockFrames());
+    EXPECT_EQ(0.01, duration);
+    EXPECT_EQ(2u, buffer.GetChannels());
+    // One block plus the middle watermark (441 of 882) of the queue.
+    EXPECT_DOUBLE_EQ(0.02, buffer.GetLatency());
+
+    duration = 0.01;
+    ASSERT_EQ(1, buffer.Initialize(22050.0, &duration));
+    EXPECT_EQ(221u, buffer.GetBlockFrames());
+    EXPECT_EQ(221.0 / 22050.0, duration);
+}
+
+TEST(CSoundStreamBufferInitialize, RejectsImpossibleSettingsAndStaysReleased)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case { double rate, duration; int32_t status; };
+    for (const Case& c : {Case{100.0, 0.01, -4}, Case{0.0, 0.01, -4}, Case{-44100.0, 0.01, -4},
+                          Case{nan, 0.01, -4}, Case{44100.0, 0.0, -4}, Case{44100.0, nan, -4},
+                          Case{1e-300, 1e-300, -1}, Case{1e300, 1e300, -5}, Case{9.3e18, 1.0, -5},
+                          Case{4.7e18, 1.0, -2}})
+    {
+        CSoundStreamBuffer buffer;
+        double duration = 0.01;
+        ASSERT_EQ(1, buffer.Initialize(44100.0, &duration));
+        duration = c.duration;
+        EXPECT_EQ(c.status, buffer.Initialize(c.rate, &duration)) << c.rate << " " << c.duration;
+        EXPECT_EQ(0u, buffer.GetBlockFrames());
+        EXPECT_EQ(0.0, buffer.GetLatency());
+        EXPECT_EQ(-1, buffer.Read(nullptr));
+        EXPECT_EQ(0, buffer.RequestStop());
+        EXPECT_EQ(-1, buffer.LimitCapacity(100));
+    }
+    CSoundStreamBuffer buffer;
+    EXPECT_EQ(-4, buffer.Initialize(44100.0, nullptr));
+}
+
+TEST(CSoundStreamBufferInitialize, WriteBeforeSetUpIsRefused)
+{
+    CSoundStreamBuffer buffer;
+    double frame[2] = {0.5, 0.5};
+    uint64_t count = 1;
+    EXPECT_EQ(-1, buffer.Write(frame, &count));
+    EXPECT_EQ(0u, count);
+    EXPECT_EQ(1, buffer.Release());
+    EXPECT_EQ(1, buffer.Release());
+}
+
+TEST_F(SoundStreamBufferTest, AbsentFramesAreRefused)
+{
+    uint64_t count = 4;
+    EXPECT_EQ(-4, buffer.Write(nullptr, &count));
+    EXPECT_EQ(0u, count);
+    EXPECT_EQ(0u, buffer.GetQueueStatus().uiFillLevel);
+}
+
+TEST_F(SoundStreamBufferTest, OutputsSilenceUntilTheLowWatermarkIsReached)
+{
+    ExpectSilentRead();
+    Write(0, 3); // below the low watermark of 4
+    ExpectSilentRead();
+    ExpectSilentRead();
+    EXPECT_EQ(3u, buffer.GetQueueStatus().uiFillLevel);
+}
+
+TEST_F(SoundStreamBufferTest, OutputRunsOneBlockBehindTheQueue)
+{
+    StartRunning();
+    Write(16, 8); // fill 8 reaches the middle watermark: refill ends
+    std::vector<Expected> plain;
+    for (uint64_t j = 0; j < B; ++j)
+        plain.push_back({8 + j, 1.0});
+    ExpectRead(plain);
+}
+
+TEST_F(SoundStreamBufferTest, ShortReadFadesTheLastBlockOfAudioContinuously)
+{
+    StartRunning();
+    Write(16, 13);
+    std::vector<Expected> plain;
+    for (uint64_t j = 0; j < B; ++j)
+        plain.push_back({8 + j, 1.0});
+    ExpectRead(plain); // frames 8..15; 16..23 held; 5 frames left (not below low)
+    // Only 5 frames come: the last 8 frames of audio (21..28) fade from ramp[7] to ramp[0].
+    ExpectRead({{16, 1}, {17, 1}, {18, 1}, {19, 1}, {20, 1}, {21, ramp[7]}, {22, ramp[6]}, {23, ramp[5]}});
+    ExpectRead({{24, ramp[4]}, {25, ramp[3]}, {26, ramp[2]}, {27, ramp[1]}, {28, ramp[0]}});
+    ExpectSilentRead();
+}
+
+TEST_F(SoundStreamBufferTest, UnderrunWhileRefillingFadesTheHeldBlock)
+{
+    StartRunning();
+    Write(16, 5); // refilling: 5 < 8
+    ExpectRead({{8, ramp[7]}, {9, ramp[6]}, {10, ramp[5]}, {11, ramp[4]},
+                {12, ramp[3]}, {13, ramp[2]}, {14, ramp[1]}, {15, ramp[0]}});
+    ExpectSilentRead();
+    EXPECT_EQ(5u, buffer.GetQueueStatus().uiFillLevel);
+}
+
+TEST_F(SoundStreamBufferTest, StopDrainsBelowTheWatermarksThenFallsSilent)
+{
+    StartRunning();
+    Write(16, 3); // below the low watermark and refilling
+    EXPECT_EQ(1, buffer.RequestStop());
+    std::vector<double> frames = Frames(19, 4);
+    uint64_t count = 4;
+    EXPECT_EQ(0, buffer.Write(frames.data(), &count));
+    EXPECT_EQ(0u, count);
+    ExpectRead({{8, 1}, {9, 1}, {10, 1}, {11, ramp[7]}, {12, ramp[6]}, {13, ramp[5]}, {14, ramp[4]},
+                {15, ramp[3]}});
+    ExpectRead({{16, ramp[2]}, {17, ramp[1]}, {18, ramp[0]}});
+    ExpectSilentRead();
+    EXPECT_EQ(0u, buffer.GetQueueStatus().uiFillLevel);
+}
+
+TEST_F(SoundStreamBufferTest, ReadWithoutDestinationStillAdvances)
+{
+    StartRunning();
+    Write(16, 13);
+    ASSERT_EQ(1, buffer.Read(nullptr)); // outputs 8..15 nowhere, holds 16..23
+    EXPECT_EQ(5u, buffer.GetQueueStatus().uiFillLevel);
+    ExpectRead({{16, 1}, {17, 1}, {18, 1}, {19, 1}, {20, 1}, {21, ramp[7]}, {22, ramp[6]}, {23, ramp[5]}});
+}
+
+TEST_F(SoundStreamBufferTest, InitializeAgainStartsAfresh)
+{
+    StartRunning();
+    ExpectRead({{8, ramp[7]}, {9, ramp[6]}, {10, ramp[5]}, {11, ramp[4]},
+                {12, ramp[3]}, {13, ramp[2]}, {14, ramp[1]}, {15, ramp[0]}}); // now faded out
+    ASSERT_EQ(1, buffer.RequestStop());
+    double duration = 0.01;
+    ASSERT_EQ(1, buffer.Initialize(800.0, &duration));
+    FrameQueueStatus status = buffer.GetQueueStatus();
+    EXPECT_EQ(0, status.bStop);
+    EXPECT_EQ(0u, status.uiFillLevel);
+    EXPECT_EQ(0u, status.uiMaximumCapacity);
+    EXPECT_EQ(0, status.bGrowth);
+    ASSERT_EQ(1, buffer.LimitCapacity(2 * B));
+    // Not faded any more: data present at the first read goes out without a fade-in.
+    Write(0, 16);
+    ExpectSilentRead();
+    std::vector<Expected> plain;
+    for (uint64_t j = 0; j < B; ++j)
+        plain.push_back({j, 1.0});
+    ExpectRead(plain);
+}
