@@ -1,0 +1,156 @@
+#include "SynthStateFixture.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+namespace
+{
+constexpr double TwoPi = 6.283185307179586;
+
+// The noise sample of level 1 from two words, straight from the Box-Muller formula.
+double ReferenceSample(CRandomMT& generator)
+{
+    uint32_t r1 = 0;
+    uint32_t r2 = 0;
+    generator.Next32(&r1);
+    generator.Next32(&r2);
+    const double scale = std::pow(2.0, 31.0);
+    double u1 = (static_cast<int32_t>(r1) / scale + 1.0) * 0.5;
+    const double u2 = (static_cast<int32_t>(r2) / scale + 1.0) * 0.5;
+    if (u1 == 0.0)
+        u1 = 2.2250738585072014e-308;
+    return std::sqrt(-2.0 * std::log(u1)) * std::sin(u2 * TwoPi);
+}
+}
+
+class Noise : public SynthStateFixture
+{
+protected:
+    void SetUp() override
+    {
+        SynthStateFixture::SetUp();
+        bNoise = 1;
+    }
+
+    // A block drawn from a generator that starts afresh.
+    std::vector<double> FreshBlock(double level, uint64_t frames)
+    {
+        Level.Initialize(level);
+        Generator.Seed(CRandomMT::DefaultSeed);
+        return Fill(frames);
+    }
+};
+
+TEST_F(Noise, IsTheBoxMullerTransformOfTheGenerator)
+{
+    const std::vector<double> block = FreshBlock(1.0, 5000);
+    CRandomMT reference;
+    double worst = 0.0;
+    for (size_t i = 0; i < 5000; ++i)
+    {
+        EXPECT_EQ(block[2 * i], block[2 * i + 1]);
+        worst = std::max(worst, std::fabs(block[2 * i] - ReferenceSample(reference)));
+    }
+    EXPECT_LT(worst, 1e-14);
+}
+
+TEST_F(Noise, FreshGeneratorsGiveTheSameSequence)
+{
+    const std::vector<double> first = FreshBlock(1.0, 4000);
+    CRandomMT other;
+    std::vector<double> second(8000);
+    FillBlock(second.data(), 4000, &CarrierPhase, &other);
+    EXPECT_EQ(first, second);
+}
+
+TEST_F(Noise, AmplitudeIsClampedToFullScale)
+{
+    const std::vector<double> unit = FreshBlock(1.0, 2000);
+    EXPECT_EQ(unit, FreshBlock(2.0, 2000));
+    const std::vector<double> inverted = FreshBlock(-1.0, 2000);
+    EXPECT_EQ(inverted, FreshBlock(-3.0, 2000));
+    const std::vector<double> half = FreshBlock(0.5, 2000);
+    for (size_t i = 0; i < unit.size(); ++i)
+    {
+        ASSERT_EQ(-unit[i], inverted[i]) << i;
+        ASSERT_EQ(0.5 * unit[i], half[i]) << i;
+    }
+}
+
+TEST_F(Noise, AMScalesTheNoiseAndLeavesTheToneAlone)
+{
+    const std::vector<double> plain = FreshBlock(1.0, 1000);
+    dfSamplingRate = 1000.0;
+    AMFrequency.Initialize(1.0);
+    bAM = 1;
+    CarrierPhase = 1.25;
+    dfFMPhase = 2.0;
+    const std::vector<double> modulated = FreshBlock(1.0, 1000);
+    for (size_t i = 0; i < 1000; i += 97)
+    {
+        const double envelope = std::cos(TwoPi * static_cast<double>(i + 1) / 1000.0) * 0.5 + 0.5;
+        EXPECT_NEAR(plain[2 * i] * envelope, modulated[2 * i], 1e-9) << i;
+    }
+    EXPECT_EQ(1.25, CarrierPhase);
+    EXPECT_EQ(2.0, dfFMPhase);
+}
+
+// Standard normal: mean 0, deviation 1, and Gaussian tails (68.27 % within one deviation,
+// 95.45 % within two), which uniform or otherwise shaped noise of the same deviation fails.
+TEST_F(Noise, IsStandardNormalAtLevelOne)
+{
+    const uint64_t frames = 1000000;
+    const std::vector<double> block = FreshBlock(1.0, frames);
+    double sum = 0.0;
+    double squares = 0.0;
+    uint64_t withinOne = 0;
+    uint64_t withinTwo = 0;
+    for (uint64_t i = 0; i < frames; ++i)
+    {
+        const double x = block[2 * i];
+        sum += x;
+        squares += x * x;
+        withinOne += std::fabs(x) < 1.0 ? 1 : 0;
+        withinTwo += std::fabs(x) < 2.0 ? 1 : 0;
+    }
+    const double n = static_cast<double>(frames);
+    const double mean = sum / n;
+    EXPECT_NEAR(0.0, mean, 0.005);
+    EXPECT_NEAR(1.0, std::sqrt(squares / n - mean * mean), 0.005);
+    EXPECT_NEAR(0.6827, static_cast<double>(withinOne) / n, 0.003);
+    EXPECT_NEAR(0.9545, static_cast<double>(withinTwo) / n, 0.002);
+}
+
+// bNoise is read once per block: a switch while a block is being filled shows in the next one.
+TEST_F(Noise, SwitchTakesEffectAtTheNextBlock)
+{
+    const uint64_t frames = 400000;
+    const std::vector<double> noise = FreshBlock(1.0, frames + 4);
+    bNoise = 0;
+    const std::vector<double> tone = Fill(frames);
+    CarrierPhase = 0.0;
+    Generator.Seed(CRandomMT::DefaultSeed);
+
+    std::atomic<bool> started{false};
+    std::thread switcher([&] {
+        while (!started)
+            std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        bNoise = 1;
+    });
+    started = true;
+    const std::vector<double> during = Fill(frames);
+    switcher.join();
+    const std::vector<double> after = Fill(4);
+
+    // The block is all tone (the usual case: the switch came while it was filled) or, if the
+    // switch came before it began, all noise; never a mixture.
+    const bool wasTone = during == tone;
+    EXPECT_TRUE(wasTone || during == std::vector<double>(noise.begin(), noise.begin() + 2 * frames));
+    const size_t next = wasTone ? 0 : 2 * frames;
+    EXPECT_EQ(std::vector<double>(noise.begin() + next, noise.begin() + next + 8), after);
+}
