@@ -50,11 +50,14 @@ void CByteRing::Free()
     m_uiCapacity = m_uiFill = m_uiWritePosition = m_uiReadPosition = 0;
 }
 
-// Positions outside the storage can only come from corruption; a transfer must then not copy
-// at all, and the alarm makes the state audible.
+// Positions outside the storage, or a fill that does not lead from the read position to the
+// write position, can only come from corruption; a transfer must then not copy at all, and the
+// alarm makes the state audible.
 bool CByteRing::CheckConsistency() const
 {
-    if (m_uiFill <= m_uiCapacity && m_uiWritePosition < m_uiCapacity && m_uiReadPosition < m_uiCapacity)
+    const bool inside =
+        m_uiFill <= m_uiCapacity && m_uiWritePosition < m_uiCapacity && m_uiReadPosition < m_uiCapacity;
+    if (inside && (m_uiReadPosition + m_uiFill) % m_uiCapacity == m_uiWritePosition)
         return true;
     SoundSystemBeep();
     return false;

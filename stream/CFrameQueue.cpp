@@ -194,6 +194,7 @@ uint64_t CFrameQueue::Read(double* destination, uint64_t frames)
 
 int32_t CFrameQueue::Grow(uint64_t capacity)
 {
+    CLockGuard guard(m_Lock);
     if (capacity < m_uiCapacity)
         return -1;
     if (capacity > kMax / kChannels)

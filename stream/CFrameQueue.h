@@ -49,8 +49,9 @@ public:
     int32_t Write(const double* frames, uint64_t* count);
     // Returns the frames delivered (up to `frames`).
     uint64_t Read(double* destination, uint64_t frames);
-    // Replaces the ring by one of `capacity` frames, keeping the queued frames. Caller holds
-    // the queue's lock. 1; 0 refused by the maximum capacity; -1 smaller than now; -5; -2.
+    // Replaces the ring by one of `capacity` frames, keeping the queued frames (the lock is
+    // re-entrant, so Write and Read call it under theirs). 1; 0 refused by the maximum
+    // capacity; -1 smaller than now; -5; -2.
     int32_t Grow(uint64_t capacity);
     int32_t Reset();
 
@@ -60,8 +61,6 @@ public:
     int32_t SetStopFlag();
     int32_t ClearGrowthFlag();
     int32_t SetMaximumCapacity(uint64_t frames);
-
-    CLock& GetLock() { return m_Lock; }
 
 private:
     int32_t GrowForWrite(uint64_t frames);

@@ -15,11 +15,6 @@ public:
     int32_t Convert(const double* source, uint64_t frames, uint8_t* destination);
 
 private:
-    template <unsigned Bytes>
-    void ConvertSamples(const double* source, uint64_t values, uint8_t* destination);
-    double QuantizeWithFeedback(double x);
-    uint32_t ToWord(double y) const;
-
     int32_t m_iState = 0;
     int32_t m_bEnhancer = 0;
     uint32_t m_uiChannels = 0;

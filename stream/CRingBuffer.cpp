@@ -117,12 +117,6 @@ void CRingBuffer::TakeContentsOf(CRingBuffer& source)
     }
 }
 
-uint64_t CRingBuffer::GetCapacity()
-{
-    CLockGuard guard(m_Lock);
-    return m_uiCapacity;
-}
-
 uint64_t CRingBuffer::GetCount()
 {
     CLockGuard guard(m_Lock);

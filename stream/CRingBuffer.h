@@ -26,7 +26,6 @@ public:
     // Moves everything `source` holds into this ring, in order, as far as it fits.
     void TakeContentsOf(CRingBuffer& source);
 
-    uint64_t GetCapacity();
     uint64_t GetCount();
 
 private:

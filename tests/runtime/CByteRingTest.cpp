@@ -134,7 +134,8 @@ TEST(CByteRing, CorruptedPositionsSoundTheAlarmAndCopyNothing)
     for (Corruption c : {Corruption{Access::WritePosition(ring), 40},
                          Corruption{Access::WritePosition(ring), std::numeric_limits<uint64_t>::max() - 1},
                          Corruption{Access::ReadPosition(ring), 33},
-                         Corruption{Access::Fill(ring), 64}})
+                         Corruption{Access::Fill(ring), 64},
+                         Corruption{Access::Fill(ring), 5}})
     {
         const uint64_t saved = c.field;
         c.field = c.value;

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 namespace
@@ -188,6 +190,87 @@ TEST(CQuantizer, OneEffectiveBitIsAlwaysSilent)
 {
     for (int enhancer = 0; enhancer <= 1; ++enhancer)
         EXPECT_EQ(Bytes(8, 0), ConvertOnce(1, 16, enhancer, {0.9, -0.9, kNaN, -kInf})) << enhancer;
+}
+
+namespace
+{
+// The enhancer written out step by step, one loop iteration per grid step, for comparison with
+// the production code's shortcuts. Returns 32-bit words.
+std::vector<uint32_t> ReferenceEnhancedWords(uint32_t bits, const std::vector<double>& samples)
+{
+    const double levels = std::ldexp(1.0, static_cast<int>(bits) - 1) - 1.0;
+    const double step = 1.0 / levels;
+    const uint32_t mask = static_cast<uint32_t>(((uint64_t{1} << bits) - 1) << (32 - bits));
+    const uint32_t unit = static_cast<uint32_t>(uint64_t{1} << (32 - bits));
+    double carried = 0.0;
+    std::vector<uint32_t> words;
+    for (double x : samples)
+    {
+        const double v = std::min(1.0, std::max(-1.0, x)) / step;
+        double r = std::trunc(v);
+        if (v - r > 0.5)
+            r += 1;
+        else if (v - r < -0.5)
+            r -= 1;
+        double e = (v - r) + carried;
+        for (; e > 0.5; e -= 1)
+            r += 1;
+        for (; e < -0.5; e += 1)
+            r -= 1;
+        carried = e;
+        if (r > levels)
+        {
+            r = levels;
+            carried = (levels - v) + e;
+        }
+        else if (r < -levels)
+        {
+            r = -levels;
+            carried = (-levels - v) + e;
+        }
+        const double y = step * r;
+        const double m = std::min(std::fabs(y) * 2147483647.0, 2147483647.0);
+        uint32_t i = static_cast<uint32_t>(m);
+        if (m - i >= 0.5)
+            i += 1;
+        if (y < 0)
+            i = (i ^ mask) + unit;
+        words.push_back(i & mask);
+    }
+    return words;
+}
+} // namespace
+
+TEST(CQuantizer, EnhancerMatchesTheStepByStepAlgorithm)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    // Exact ties first (on the 2-bit grid one step is 1.0): half a step stays truncated.
+    std::vector<double> samples{0.25, 0.25, 0.5, 0.5, -0.25, -0.25, -0.5, -0.5, 0.75, -0.75, 0.25, 0.5};
+    for (int i = 0; i < 20000; ++i)
+    {
+        const double x = uniform(random);
+        switch (i % 6)
+        {
+        case 0: samples.push_back(x * 1.5); break;                  // beyond full scale
+        case 1: samples.push_back(std::copysign(1.0, x) - x * 1e-5); break; // near full scale
+        case 2: samples.push_back(x * 3e-5); break;                 // about one 16-bit step
+        case 3: samples.push_back(std::round(x * 8) / 8 / 32767); break; // fractions of a step
+        case 4: samples.push_back(std::round(x * 4) / 4); break; // exact ties on the 2-bit grid
+        default: samples.push_back(x); break;
+        }
+    }
+    for (uint32_t bits : {2u, 8u, 16u, 24u, 32u})
+    {
+        std::vector<uint8_t> bytes = ConvertOnce(bits, 32, 1, samples);
+        std::vector<uint32_t> words;
+        for (size_t i = 0; i < bytes.size(); i += 4)
+            words.push_back(bytes[i] | bytes[i + 1] << 8 | bytes[i + 2] << 16 | static_cast<uint32_t>(bytes[i + 3]) << 24);
+        const std::vector<uint32_t> reference = ReferenceEnhancedWords(bits, samples);
+        const size_t first = std::mismatch(words.begin(), words.end(), reference.begin()).first - words.begin();
+        EXPECT_EQ(words.size(), first) << bits << " bits: first difference at sample " << first << " ("
+                                       << (first < samples.size() ? samples[first] : 0.0) << ")";
+    }
 }
 
 namespace

@@ -135,6 +135,14 @@ TEST(CSoundStreamBufferInitialize, WriteBeforeSetUpIsRefused)
     EXPECT_EQ(1, buffer.Release());
 }
 
+TEST_F(SoundStreamBufferTest, AbsentFramesAreRefused)
+{
+    uint64_t count = 4;
+    EXPECT_EQ(-4, buffer.Write(nullptr, &count));
+    EXPECT_EQ(0u, count);
+    EXPECT_EQ(0u, buffer.GetQueueStatus().uiFillLevel);
+}
+
 TEST_F(SoundStreamBufferTest, OutputsSilenceUntilTheLowWatermarkIsReached)
 {
     ExpectSilentRead();

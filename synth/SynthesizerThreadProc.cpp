@@ -1,0 +1,89 @@
+#include "synth/SynthesizerThreadProc.h"
+
+#include "runtime/CMultimediaTimer.h"
+#include "runtime/CWorkerThread.h"
+#include "stream/CSoundStreamBuffer.h"
+#include "synth/CRandomMT.h"
+#include "synth/SignalGenerator.h"
+
+namespace
+{
+constexpr uint64_t kValuesPerFrame = 2;
+
+struct SynthesizerInputs
+{
+    CSoundStreamBuffer* pSoundBuffer = nullptr;
+    CMultimediaTimer* pTimer = nullptr;
+    uint64_t uiFrames = 0;
+    double* pdfBlock = nullptr;
+};
+
+template <typename T>
+T* AddressParameter(CWorkerThread* owner, const wchar_t* name)
+{
+    uint64_t value = 0;
+    if (owner->GetParameter(name, &value) != 1)
+        return nullptr;
+    return reinterpret_cast<T*>(static_cast<uintptr_t>(value));
+}
+
+// Reads the worker's inputs once; false when one is missing, the block is empty or the block
+// buffer cannot hold it, so that the thread ends instead of writing where it must not.
+bool ReadInputs(CWorkerThread* owner, SynthesizerInputs* inputs)
+{
+    inputs->pSoundBuffer = AddressParameter<CSoundStreamBuffer>(owner, L"pSoundBuffer");
+    inputs->pTimer = AddressParameter<CMultimediaTimer>(owner, L"pMultimediaTimer");
+    const uint64_t* frames = AddressParameter<const uint64_t>(owner, L"pBufferSizeToWrite");
+    void* block = nullptr;
+    uint64_t bytes = 0;
+    if (inputs->pSoundBuffer == nullptr || inputs->pTimer == nullptr || frames == nullptr ||
+        owner->GetMultichannelBuffer(&block, &bytes) != 1 || block == nullptr)
+        return false;
+    inputs->uiFrames = *frames;
+    inputs->pdfBlock = static_cast<double*>(block);
+    // An empty block would make the loop spin without ever pausing.
+    return inputs->uiFrames != 0 && inputs->uiFrames <= bytes / (kValuesPerFrame * sizeof(double));
+}
+
+// Writes one block, offering the rest again after each 1 ms pause, from the first frame not
+// taken. 1 when the block is written or abandoned because the worker is stopping; -1 when the
+// stream buffer refused the write.
+int32_t WriteBlock(const SynthesizerInputs& inputs, const CEventHandle& stop)
+{
+    uint64_t written = 0;
+    for (;;)
+    {
+        const uint64_t offered = inputs.uiFrames - written;
+        uint64_t count = offered;
+        if (inputs.pSoundBuffer->Write(inputs.pdfBlock + written * kValuesPerFrame, &count) < 0)
+            return -1;
+        written += count < offered ? count : offered;
+        if (written == inputs.uiFrames)
+            return 1;
+        inputs.pTimer->WaitOneMillisecond();
+        if (stop.IsSignaled())
+            return 1;
+    }
+}
+}
+
+int64_t SynthesizerThreadProc(CWorkerContext* context)
+{
+    if (context == nullptr || context->pOwner == nullptr)
+        return -1;
+    CWorkerThread* owner = context->pOwner;
+    SynthesizerInputs inputs;
+    if (!ReadInputs(owner, &inputs))
+        return -1;
+    const CEventHandle& stop = *owner->GetTerminationEvent();
+    CRandomMT generator;
+    double carrierPhase = 0.0;
+    for (;;)
+    {
+        FillBlock(inputs.pdfBlock, inputs.uiFrames, &carrierPhase, &generator);
+        if (WriteBlock(inputs, stop) < 0)
+            return -1;
+        if (stop.IsSignaled())
+            return 1;
+    }
+}
