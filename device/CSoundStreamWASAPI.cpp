@@ -1,0 +1,158 @@
+#include "device/CSoundStreamWASAPI.h"
+
+#include "device/ComHolder.h"
+#include "device/RenderThreadProc.h"
+
+namespace
+{
+uint64_t AddressOf(const void* pointer)
+{
+    return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(pointer));
+}
+}
+
+CSoundStreamWASAPI::CSoundStreamWASAPI()
+{
+    BufferEvent.Create(false);
+    TerminationEvent.Create(false);
+    // Balanced in the destructor only when it succeeded: a thread already in another
+    // apartment keeps its own initialisation.
+    m_bComInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+}
+
+CSoundStreamWASAPI::~CSoundStreamWASAPI()
+{
+    Close();
+    if (m_bComInitialized)
+        CoUninitialize();
+    DataBuffer.Free();
+    TerminationEvent.Close();
+    BufferEvent.Close();
+}
+
+int32_t CSoundStreamWASAPI::StartCapture(BufferCallback, void*)
+{
+    return -1;
+}
+
+int32_t CSoundStreamWASAPI::StartRender(BufferCallback callback, void* userParameter)
+{
+    if (uiState != 1 || WorkerThread.GetState() >= CWorkerThread::Running)
+        return -1;
+    if (callback == nullptr)
+        return -4;
+    if (TerminationEvent.Create(true) != 1)
+        return -1;
+    int32_t status = PublishRenderParameters(WorkerThread, callback, userParameter);
+    if (status < 0)
+        return status;
+    status = WorkerThread.Prepare(1);
+    if (status < 0)
+        return status;
+    status = WorkerThread.SetTimeCritical();
+    if (status < 0)
+        return status;
+    return WorkerThread.Start(RenderThreadProc);
+}
+
+int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, BufferCallback callback,
+                                                    void* userParameter)
+{
+    const struct
+    {
+        const wchar_t* name;
+        uint64_t value;
+    } parameters[] = {
+        {L"pAudioClient", AddressOf(pAudioClient)},
+        {L"pAudioRenderClient", AddressOf(pAudioRenderClient)},
+        {L"puiChannelCount", AddressOf(&uiRenderChannelCount)},
+        {L"puiBitCount", AddressOf(&uiBitCount)},
+        {L"BufferCallbackFunction", static_cast<uint64_t>(reinterpret_cast<uintptr_t>(callback))},
+        {L"pUserParameter", AddressOf(userParameter)},
+        {L"pTerminationEvent", AddressOf(&TerminationEvent)},
+        {L"pbEventDriven", AddressOf(&bEventDriven)},
+        {L"pBufferEvent", AddressOf(&BufferEvent)},
+        {L"pSoundStreamBuffer", AddressOf(&SoundStreamBuffer)},
+        {L"pDataBuffer", AddressOf(&DataBuffer)},
+        {L"pMultimediaTimer", AddressOf(&MultimediaTimer)},
+        {L"pdfLocalBuffer", AddressOf(pdfLocalBuffer)},
+        {L"pLocalBufferSize", AddressOf(&LocalBufferSize)},
+        {L"pQuantizer", AddressOf(&Quantizer)},
+    };
+    int32_t status = -1;
+    for (const auto& parameter : parameters)
+    {
+        status = worker.SetParameter(parameter.name, parameter.value);
+        if (status < 0)
+            return status;
+    }
+    return status;
+}
+
+int32_t CSoundStreamWASAPI::Start()
+{
+    if (uiState == 0 || pAudioClient == nullptr || FAILED(pAudioClient->Start()))
+        return -1;
+    bStarted = 1;
+    return 1;
+}
+
+int32_t CSoundStreamWASAPI::Stop()
+{
+    if (uiState == 0)
+        return -1;
+    TerminationEvent.Set();
+    if (pAudioClient != nullptr)
+        pAudioClient->Stop();
+    WorkerThread.Join();
+    WorkerThread.Release();
+    Close();
+    bStarted = 0;
+    return 1;
+}
+
+int32_t CSoundStreamWASAPI::IsTerminated(uint32_t* out)
+{
+    if (bStarted == 0)
+        return -1;
+    if (out == nullptr)
+        return -4;
+    *out = WorkerThread.GetTerminationEvent()->IsSignaled() ? 1 : 0;
+    return 1;
+}
+
+int32_t CSoundStreamWASAPI::Close()
+{
+    EndDeviceThread();
+    uiBitCount = 0;
+    uiCaptureChannelCount = 0;
+    uiRenderChannelCount = 0;
+    dfRate = 0.0;
+    delete[] pdfLocalBuffer;
+    pdfLocalBuffer = nullptr;
+    LocalBufferSize = 0;
+    FreePacket();
+    DataBuffer.Free();
+    ReleaseInterface(pAudioCaptureClient);
+    ReleaseInterface(pAudioRenderClient);
+    ReleaseInterface(pAudioClient);
+    ReleaseInterface(pDevice);
+    TerminationEvent.Close();
+    bEventDriven = 0;
+    BufferEvent.Close();
+    uiState = 0;
+    return 1;
+}
+
+void CSoundStreamWASAPI::EndDeviceThread()
+{
+    TerminationEvent.Set();
+    WorkerThread.Join();
+    WorkerThread.Release();
+}
+
+void CSoundStreamWASAPI::FreePacket()
+{
+    delete[] SoundStreamBuffer.pdfSamples;
+    SoundStreamBuffer = SoundStreamPacket{};
+}

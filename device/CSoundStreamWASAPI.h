@@ -1,0 +1,95 @@
+#pragma once
+
+#include "device/SSoundStream.h"
+#include "runtime/CByteRing.h"
+#include "runtime/CEventHandle.h"
+#include "runtime/CMultimediaTimer.h"
+#include "runtime/CWorkerThread.h"
+#include "stream/CQuantizer.h"
+#include "stream/SoundStreamPacket.h"
+
+#include <windows.h>
+#include <audioclient.h>
+#include <mmdeviceapi.h>
+
+#include <cstdint>
+
+// The WASAPI render stream: one endpoint, its audio client, the negotiated format, the buffers
+// between the engine and the endpoint, and the one device thread (RenderThreadProc) that keeps
+// the endpoint filled. Operations run on the thread that constructed it (a single-threaded COM
+// apartment); the device thread reaches the members only through the pointers StartRender
+// publishes, and every operation that frees them ends and joins that thread first.
+class CSoundStreamWASAPI final : public SSoundStream
+{
+public:
+    CSoundStreamWASAPI();
+    ~CSoundStreamWASAPI();
+    CSoundStreamWASAPI(const CSoundStreamWASAPI&) = delete;
+    CSoundStreamWASAPI& operator=(const CSoundStreamWASAPI&) = delete;
+
+    // -1: no endpoint is ever opened for capture.
+    int32_t StartCapture(BufferCallback callback, void* userParameter) override;
+    // Publishes the device thread's inputs and starts it: 1, or -1 unless opened for render and
+    // no device thread is running, or the failing step's status.
+    int32_t StartRender(BufferCallback callback, void* userParameter) override;
+    // Starts the audio client: 1, or -1 when closed or the client refuses.
+    int32_t Start() override;
+    // Ends the device thread, stops the client and closes: 1, or -1 when closed.
+    int32_t Stop() override;
+    // -1 before Start; else 1 with *out 1 when the worker's own termination event is set.
+    int32_t IsTerminated(uint32_t* out) override;
+    // Ends the device thread and releases everything of the open stream; always 1.
+    int32_t Close() override;
+
+    // Closes, then opens endpoint deviceIndex (-1 default) for rendering two channels of
+    // integer PCM at rate, 32, 24 or 16 bits, whichever the endpoint takes first. *duration
+    // holds the wanted buffer duration in seconds (0: the default device period) and receives
+    // the endpoint buffer's. 1; -1 endpoint, client, format or service failure; -2 out of
+    // memory; -4 bad argument or a packet of 0 frames; -5 packet size overflow; or the failing
+    // status of the byte ring or quantizer set-up. The object is closed after any failure.
+    int32_t OpenRenderDevice(uint32_t rate, double* duration, int32_t deviceIndex);
+
+    // Stores the device thread's inputs in worker's parameter table (what StartRender does
+    // for its own worker): 3 or 5, or the first failing status.
+    int32_t PublishRenderParameters(CWorkerThread& worker, BufferCallback callback, void* userParameter);
+
+    uint32_t uiState = 0; // 0 closed, 1 opened for render, 2 opened for capture
+    uint32_t bStarted = 0;
+    uint64_t uiCaptureChannelCount = 0;
+    uint64_t uiRenderChannelCount = 0;
+    double dfRate = 0.0;
+    uint32_t uiBitCount = 0;
+    uint32_t uiMaxBitCount = 0;
+    uint64_t uiDeviceBufferFrames = 0;
+    uint64_t uiPacketFrames = 0;
+    CQuantizer Quantizer;
+    uint32_t bResolutionEnhancer = 0;
+    IMMDevice* pDevice = nullptr;
+    uint32_t bSharedMode = 0;
+    uint32_t bTimerDriven = 1;
+    uint32_t bEventDriven = 0;
+    CEventHandle BufferEvent;
+    IAudioClient* pAudioClient = nullptr;
+    IAudioRenderClient* pAudioRenderClient = nullptr;
+    IAudioCaptureClient* pAudioCaptureClient = nullptr;
+    CWorkerThread WorkerThread;
+    CEventHandle TerminationEvent;
+    SoundStreamPacket SoundStreamBuffer{};
+    CByteRing DataBuffer;
+    double* pdfLocalBuffer = nullptr;
+    uint64_t LocalBufferSize = 0;
+    CMultimediaTimer MultimediaTimer;
+    uint32_t bMonauralDevice = 0;
+
+private:
+    struct OpenedEndpoint;
+
+    int32_t NegotiateAndInitialize(uint32_t rate, double* duration, int32_t deviceIndex, OpenedEndpoint& opened);
+    int32_t InitializeClient(IAudioClient* client, const WAVEFORMATEX* format, REFERENCE_TIME hns,
+                             OpenedEndpoint& opened);
+    int32_t SetUpBuffers(UINT32 bufferFrames);
+    void EndDeviceThread();
+    void FreePacket();
+
+    bool m_bComInitialized = false;
+};

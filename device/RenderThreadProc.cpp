@@ -1,0 +1,212 @@
+#include "device/RenderThreadProc.h"
+
+#include "device/SSoundStream.h"
+#include "runtime/CByteRing.h"
+#include "runtime/CEventHandle.h"
+#include "runtime/CMultimediaTimer.h"
+#include "stream/CQuantizer.h"
+#include "stream/SoundStreamPacket.h"
+
+#include <windows.h>
+#include <audioclient.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+// The quantizer converts interleaved stereo only.
+constexpr uint64_t kChannels = 2;
+constexpr uint64_t kFrameBytes = kChannels * sizeof(double);
+
+struct RenderInputs
+{
+    IAudioClient* client = nullptr;
+    IAudioRenderClient* renderClient = nullptr;
+    uint64_t channels = 0;
+    BufferCallback callback = nullptr;
+    void* userParameter = nullptr;
+    CEventHandle* termination = nullptr;
+    uint32_t eventDriven = 0;
+    CEventHandle* bufferEvent = nullptr;
+    SoundStreamPacket* packet = nullptr;
+    CByteRing* ring = nullptr;
+    CMultimediaTimer* timer = nullptr;
+    double* local = nullptr;
+    uint64_t localSize = 0;
+    CQuantizer* quantizer = nullptr;
+    UINT32 bufferFrames = 0;
+};
+
+// How a pass obtained the frames it renders.
+enum class Gathered
+{
+    Complete,   // all frames came from the byte ring
+    Terminated, // the stream is ending: what was stored, then silence
+    Last        // the data source or the ring failed: what was stored, then silence; then end
+};
+
+template <class T>
+bool ReadPointer(CWorkerThread& owner, const wchar_t* name, T** out)
+{
+    uint64_t value = 0;
+    if (owner.GetParameter(name, &value) != 1)
+        return false;
+    *out = reinterpret_cast<T*>(static_cast<uintptr_t>(value));
+    return *out != nullptr;
+}
+
+template <class T>
+bool ReadValue(CWorkerThread& owner, const wchar_t* name, T* out)
+{
+    T* pointer = nullptr;
+    if (!ReadPointer(owner, name, &pointer))
+        return false;
+    *out = *pointer;
+    return true;
+}
+
+bool ReadCallback(CWorkerThread& owner, BufferCallback* out)
+{
+    uint64_t value = 0;
+    if (owner.GetParameter(L"BufferCallbackFunction", &value) != 1)
+        return false;
+    *out = reinterpret_cast<BufferCallback>(static_cast<uintptr_t>(value));
+    return *out != nullptr;
+}
+
+// Every input must be present; the user parameter is opaque and may be null.
+bool ReadInputs(CWorkerThread& owner, RenderInputs& in)
+{
+    uint64_t user = 0;
+    const bool read = ReadPointer(owner, L"pAudioClient", &in.client) &&
+                      ReadPointer(owner, L"pAudioRenderClient", &in.renderClient) &&
+                      ReadValue(owner, L"puiChannelCount", &in.channels) && ReadCallback(owner, &in.callback) &&
+                      owner.GetParameter(L"pUserParameter", &user) == 1 &&
+                      ReadPointer(owner, L"pTerminationEvent", &in.termination) &&
+                      ReadValue(owner, L"pbEventDriven", &in.eventDriven) &&
+                      ReadPointer(owner, L"pBufferEvent", &in.bufferEvent) &&
+                      ReadPointer(owner, L"pSoundStreamBuffer", &in.packet) &&
+                      ReadPointer(owner, L"pDataBuffer", &in.ring) &&
+                      ReadPointer(owner, L"pMultimediaTimer", &in.timer) &&
+                      ReadPointer(owner, L"pdfLocalBuffer", &in.local) &&
+                      ReadValue(owner, L"pLocalBufferSize", &in.localSize) &&
+                      ReadPointer(owner, L"pQuantizer", &in.quantizer);
+    in.userParameter = reinterpret_cast<void*>(static_cast<uintptr_t>(user));
+    return read;
+}
+
+// Waits for the next wake-up; true when the stream is to end.
+bool WaitForWakeUp(const RenderInputs& in, const HANDLE (&handles)[2])
+{
+    if (in.eventDriven != 0)
+        return WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0 + 1;
+    in.timer->WaitOneMillisecond();
+    return in.termination->IsSignaled();
+}
+
+// Fills the first `bytes` bytes of the local buffer with what the ring holds (whole frames,
+// oldest first) followed by silence, so that an incomplete pass never renders stale samples.
+void TakeRemainderThenSilence(const RenderInputs& in, uint64_t bytes)
+{
+    auto* local = reinterpret_cast<uint8_t*>(in.local);
+    const uint64_t held = std::min(in.ring->GetFill(), bytes) / kFrameBytes * kFrameBytes;
+    if (held == 0 || in.ring->Read(local, held) != 1)
+        std::memset(local, 0, bytes);
+    else
+        std::memset(local + held, 0, bytes - held);
+}
+
+// Asks the callback for one packet and appends its valid frames to the ring: false when the
+// data source has ended or the packet or the ring cannot be used.
+bool AppendPacket(const RenderInputs& in)
+{
+    if (in.callback(in.packet, in.userParameter) == 0)
+        return false;
+    const SoundStreamPacket& packet = *in.packet;
+    if (packet.uiKind != SoundStreamPacketRender || packet.uiChannelCount != in.channels ||
+        packet.pdfSamples == nullptr)
+        return false;
+    const uint64_t frames = std::min({packet.uiValidFrames, packet.uiCapacity, in.localSize / in.channels});
+    const uint64_t bytes = frames * kFrameBytes;
+    std::memcpy(in.local, packet.pdfSamples, static_cast<size_t>(bytes));
+    return in.ring->Write(reinterpret_cast<const uint8_t*>(in.local), bytes) >= 0;
+}
+
+// Puts `need` bytes of frames at the front of the local buffer, refilling the ring from the
+// callback, one packet at a time, while it holds too few.
+Gathered GatherFrames(const RenderInputs& in, uint64_t need)
+{
+    auto* local = reinterpret_cast<uint8_t*>(in.local);
+    for (;;)
+    {
+        const int32_t status = in.ring->Read(local, need);
+        if (status == 1)
+            return Gathered::Complete;
+        if (status < 0 || !AppendPacket(in))
+        {
+            TakeRemainderThenSilence(in, need);
+            return Gathered::Last;
+        }
+        if (in.termination->IsSignaled())
+        {
+            TakeRemainderThenSilence(in, need);
+            return Gathered::Terminated;
+        }
+    }
+}
+
+bool RenderFrames(const RenderInputs& in, UINT32 frames)
+{
+    BYTE* data = nullptr;
+    if (FAILED(in.renderClient->GetBuffer(frames, &data)))
+        return false;
+    in.quantizer->Convert(in.local, frames, data);
+    return SUCCEEDED(in.renderClient->ReleaseBuffer(frames, 0));
+}
+
+int64_t RunPasses(const RenderInputs& in)
+{
+    const HANDLE handles[2] = {in.termination->hEvent, in.bufferEvent->hEvent};
+    for (;;)
+    {
+        if (WaitForWakeUp(in, handles))
+            return 1;
+        UINT32 queued = 0;
+        if (FAILED(in.client->GetCurrentPadding(&queued)))
+            return 0;
+        if (queued >= in.bufferFrames)
+            continue;
+        const UINT32 frames = in.bufferFrames - queued;
+        const Gathered gathered = GatherFrames(in, frames * kFrameBytes);
+        if (!RenderFrames(in, frames) || gathered == Gathered::Last)
+            return 0;
+    }
+}
+
+int64_t RenderUntilEnd(RenderInputs& in)
+{
+    if (FAILED(in.client->GetBufferSize(&in.bufferFrames)))
+        return 0;
+    // The local buffer must hold one endpoint buffer of frames.
+    if (in.localSize / kChannels < in.bufferFrames)
+        return 0;
+    return RunPasses(in);
+}
+}
+
+int64_t RenderThreadProc(CWorkerContext* context)
+{
+    RenderInputs in;
+    if (context == nullptr || context->pOwner == nullptr || !ReadInputs(*context->pOwner, in) ||
+        in.channels != kChannels)
+        return 0;
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+    {
+        in.termination->Set();
+        return 0;
+    }
+    const int64_t result = RenderUntilEnd(in);
+    CoUninitialize();
+    return result;
+}

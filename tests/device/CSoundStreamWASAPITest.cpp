@@ -1,0 +1,194 @@
+#include "tests/device/DeviceTestSupport.h"
+
+#include <atomic>
+
+namespace
+{
+// A callback that delivers silent full packets, or ends the data when told to.
+struct SilentSource
+{
+    static intptr_t Callback(SoundStreamPacket* packet, void* user)
+    {
+        auto& source = *static_cast<SilentSource*>(user);
+        ++source.calls;
+        if (source.end)
+            return 0;
+        packet->uiValidFrames = packet->uiCapacity;
+        return 1;
+    }
+
+    std::atomic<bool> end{false};
+    std::atomic<int> calls{0};
+};
+
+template <class Condition>
+bool WaitUntil(Condition condition)
+{
+    for (int i = 0; i < 5000 && !condition(); ++i)
+        Sleep(1);
+    return condition();
+}
+
+class SoundStreamTest : public StreamTest
+{
+protected:
+    FakeEndpoint& OpenEndpoint()
+    {
+        FakeEndpointConfig config = ExclusiveEndpoint({48000}, {32});
+        config.keepAnsweringPadding = true;
+        FakeEndpoint& endpoint = system.AddEndpoint(config);
+        stream.uiPacketFrames = 480;
+        double duration = 0.0;
+        EXPECT_EQ(stream.OpenRenderDevice(48000, &duration, -1), 1);
+        return endpoint;
+    }
+
+    SilentSource source;
+};
+}
+
+TEST_F(SoundStreamTest, ConstructionSetsTheDefaults)
+{
+    EXPECT_EQ(stream.uiState, 0u);
+    EXPECT_EQ(stream.bSharedMode, 0u);
+    EXPECT_EQ(stream.bTimerDriven, 1u);
+    EXPECT_EQ(stream.bEventDriven, 0u);
+    EXPECT_EQ(stream.bMonauralDevice, 0u);
+    EXPECT_NE(stream.BufferEvent.hEvent, nullptr);
+    EXPECT_NE(stream.TerminationEvent.hEvent, nullptr);
+    EXPECT_EQ(stream.pDevice, nullptr);
+}
+
+TEST_F(SoundStreamTest, ClosedObjectRefusesEveryOperationButClose)
+{
+    EXPECT_EQ(stream.StartRender(SilentSource::Callback, &source), -1);
+    EXPECT_EQ(stream.WorkerThread.GetState(), CWorkerThread::Empty) << "no thread started";
+    EXPECT_EQ(stream.StartCapture(SilentSource::Callback, &source), -1);
+    EXPECT_EQ(stream.Start(), -1);
+    EXPECT_EQ(stream.Stop(), -1);
+    uint32_t terminated = 7;
+    EXPECT_EQ(stream.IsTerminated(&terminated), -1);
+    EXPECT_EQ(terminated, 7u);
+
+    EXPECT_EQ(stream.Close(), 1);
+    EXPECT_EQ(stream.TerminationEvent.hEvent, nullptr);
+    EXPECT_EQ(stream.BufferEvent.hEvent, nullptr);
+    EXPECT_EQ(stream.Close(), 1);
+    EXPECT_EQ(stream.uiState, 0u);
+}
+
+TEST_F(SoundStreamTest, OpenedObjectStartsRendersAndStops)
+{
+    FakeEndpoint& endpoint = OpenEndpoint();
+    EXPECT_EQ(stream.StartCapture(SilentSource::Callback, &source), -1);
+    uint32_t terminated = 7;
+    EXPECT_EQ(stream.IsTerminated(&terminated), -1) << "not started yet";
+    EXPECT_EQ(stream.StartRender(nullptr, &source), -4);
+    ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), 1);
+    EXPECT_EQ(stream.WorkerThread.GetState(), CWorkerThread::Running);
+    EXPECT_EQ(stream.WorkerThread.GetPriorityClass(), 0) << "time-critical";
+    EXPECT_EQ(stream.StartRender(SilentSource::Callback, &source), -1) << "one device thread at a time";
+    ASSERT_EQ(stream.Start(), 1);
+    EXPECT_EQ(stream.bStarted, 1u);
+    EXPECT_TRUE(WaitUntil([&] { return endpoint.RenderedFrames() >= 960; }));
+    EXPECT_EQ(stream.IsTerminated(&terminated), 1);
+    EXPECT_EQ(terminated, 0u);
+
+    EXPECT_EQ(stream.Stop(), 1);
+    EXPECT_EQ(stream.bStarted, 0u);
+    EXPECT_EQ(stream.uiState, 0u);
+    EXPECT_EQ(stream.WorkerThread.GetState(), CWorkerThread::Empty);
+    EXPECT_EQ(endpoint.CallsOf(FakeMethod::Start).size(), 1u);
+    EXPECT_EQ(endpoint.CallsOf(FakeMethod::Stop).size(), 1u);
+    EXPECT_EQ(system.OutstandingReferences(), 0);
+    EXPECT_EQ(stream.Close(), 1) << "close right after stop is harmless";
+    EXPECT_EQ(stream.Stop(), -1);
+    terminated = 7;
+    EXPECT_EQ(stream.IsTerminated(&terminated), -1) << "stopped";
+    EXPECT_EQ(terminated, 7u);
+}
+
+TEST_F(SoundStreamTest, StopAfterTheThreadEndedByItself)
+{
+    FakeEndpoint& endpoint = OpenEndpoint();
+    source.end = true;
+    ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), 1);
+    ASSERT_EQ(stream.Start(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return endpoint.CallsOf(FakeMethod::ReleaseBuffer).size() == 1; }));
+    Sleep(20);
+    EXPECT_EQ(source.calls, 1);
+    EXPECT_EQ(stream.uiState, 1u) << "the stream stays open";
+    EXPECT_EQ(stream.Stop(), 1);
+    EXPECT_EQ(stream.uiState, 0u);
+    EXPECT_EQ(system.OutstandingReferences(), 0);
+}
+
+TEST_F(SoundStreamTest, CloseEndsARunningThreadAndReleasesEverything)
+{
+    FakeEndpoint& endpoint = OpenEndpoint();
+    ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), 1);
+    ASSERT_EQ(stream.Start(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return endpoint.RenderedFrames() > 0; }));
+    EXPECT_EQ(stream.Close(), 1);
+    EXPECT_EQ(stream.bStarted, 1u) << "Close leaves the started flag";
+    EXPECT_EQ(stream.WorkerThread.GetState(), CWorkerThread::Empty);
+    EXPECT_EQ(system.OutstandingReferences(), 0);
+    EXPECT_EQ(stream.Close(), 1);
+}
+
+TEST_F(SoundStreamTest, RefusedClientStartLeavesTheStreamUnstarted)
+{
+    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {32});
+    config.failures[FakeMethod::Start] = FakeFailure{AUDCLNT_E_DEVICE_IN_USE};
+    system.AddEndpoint(config);
+    double duration = 0.0;
+    ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, -1), 1);
+    EXPECT_EQ(stream.Start(), -1);
+    EXPECT_EQ(stream.bStarted, 0u);
+}
+
+TEST_F(SoundStreamTest, PublishesPointersToItsMembers)
+{
+    OpenEndpoint();
+    CWorkerThread worker;
+    ASSERT_GE(stream.PublishRenderParameters(worker, SilentSource::Callback, &source), 0);
+    const auto address = [&](const wchar_t* name) {
+        uint64_t value = 0;
+        EXPECT_EQ(worker.GetParameter(name, &value), 1) << name;
+        return reinterpret_cast<const void*>(static_cast<uintptr_t>(value));
+    };
+    EXPECT_EQ(address(L"pAudioClient"), stream.pAudioClient);
+    EXPECT_EQ(address(L"pAudioRenderClient"), stream.pAudioRenderClient);
+    EXPECT_EQ(address(L"puiChannelCount"), &stream.uiRenderChannelCount);
+    EXPECT_EQ(address(L"puiBitCount"), &stream.uiBitCount);
+    EXPECT_EQ(address(L"BufferCallbackFunction"), reinterpret_cast<const void*>(&SilentSource::Callback));
+    EXPECT_EQ(address(L"pUserParameter"), &source);
+    EXPECT_EQ(address(L"pTerminationEvent"), &stream.TerminationEvent);
+    EXPECT_EQ(address(L"pbEventDriven"), &stream.bEventDriven);
+    EXPECT_EQ(address(L"pBufferEvent"), &stream.BufferEvent);
+    EXPECT_EQ(address(L"pSoundStreamBuffer"), &stream.SoundStreamBuffer);
+    EXPECT_EQ(address(L"pDataBuffer"), &stream.DataBuffer);
+    EXPECT_EQ(address(L"pMultimediaTimer"), &stream.MultimediaTimer);
+    EXPECT_EQ(address(L"pdfLocalBuffer"), stream.pdfLocalBuffer);
+    EXPECT_EQ(address(L"pLocalBufferSize"), &stream.LocalBufferSize);
+    EXPECT_EQ(address(L"pQuantizer"), &stream.Quantizer);
+}
+
+TEST(SoundStreamLifetime, DestroyingARunningStreamEndsItsThread)
+{
+    FakeAudioSystem system;
+    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {32});
+    config.keepAnsweringPadding = true;
+    FakeEndpoint& endpoint = system.AddEndpoint(config);
+    SilentSource source;
+    {
+        CSoundStreamWASAPI stream;
+        double duration = 0.0;
+        ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, -1), 1);
+        ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), 1);
+        ASSERT_EQ(stream.Start(), 1);
+        ASSERT_TRUE(WaitUntil([&] { return endpoint.RenderedFrames() > 0; }));
+    }
+    EXPECT_EQ(system.OutstandingReferences(), 0);
+    EXPECT_EQ(system.Misuses(), 0);
+}

@@ -1,0 +1,247 @@
+#include "tests/device/FakeAudioSystem.h"
+
+#include <functiondiscoverykeys_devpkey.h>
+#include <propidl.h>
+#include <propsys.h>
+
+#include <cstring>
+
+namespace
+{
+FakeAudioSystem* g_activeSystem = nullptr;
+
+HRESULT CreateActiveEnumerator(IMMDeviceEnumerator** out)
+{
+    return g_activeSystem != nullptr ? g_activeSystem->CreateEnumerator(out) : E_UNEXPECTED;
+}
+
+wchar_t* CopyToTaskMemory(const std::wstring& text)
+{
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
+    if (copy != nullptr)
+        std::memcpy(copy, text.c_str(), bytes);
+    return copy;
+}
+
+class FakePropertyStore final : public FakeComObject<IPropertyStore>
+{
+public:
+    FakePropertyStore(FakeComRegistry& registry, const FakeEndpointConfig& config)
+        : FakeComObject(registry), m_config(config)
+    {
+    }
+
+    HRESULT STDMETHODCALLTYPE GetCount(DWORD* count) override
+    {
+        NoteCall();
+        if (count == nullptr)
+            return E_POINTER;
+        *count = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetAt(DWORD, PROPERTYKEY*) override { return E_NOTIMPL; }
+
+    HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override
+    {
+        NoteCall();
+        if (value == nullptr)
+            return E_POINTER;
+        PropVariantInit(value);
+        if (!IsEqualPropertyKey(key, PKEY_Device_FriendlyName))
+            return S_OK;
+        if (!m_config.friendlyNameIsText)
+        {
+            value->vt = VT_UI4;
+            value->ulVal = 7;
+            return S_OK;
+        }
+        value->pwszVal = CopyToTaskMemory(m_config.friendlyName);
+        if (value->pwszVal == nullptr)
+            return E_OUTOFMEMORY;
+        value->vt = VT_LPWSTR;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY, REFPROPVARIANT) override { return STG_E_ACCESSDENIED; }
+    HRESULT STDMETHODCALLTYPE Commit() override { return STG_E_ACCESSDENIED; }
+
+private:
+    const FakeEndpointConfig& m_config;
+};
+
+class FakeDevice final : public FakeComObject<IMMDevice>
+{
+public:
+    FakeDevice(FakeComRegistry& registry, FakeEndpoint& endpoint) : FakeComObject(registry), m_endpoint(endpoint) {}
+
+    HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD context, PROPVARIANT* parameters, void** out) override
+    {
+        NoteCall();
+        if (out == nullptr)
+            return E_POINTER;
+        *out = nullptr;
+        const HRESULT hr = m_endpoint.Record(FakeMethod::Activate, {context, parameters != nullptr});
+        if (FAILED(hr))
+            return hr;
+        if (iid != __uuidof(IAudioClient))
+            return E_NOINTERFACE;
+        *out = CreateFakeAudioClient(m_endpoint);
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD, IPropertyStore** store) override
+    {
+        NoteCall();
+        if (store == nullptr)
+            return E_POINTER;
+        *store = CreateFakeComObject<FakePropertyStore>(m_registry, m_endpoint.Config());
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetId(LPWSTR* id) override
+    {
+        NoteCall();
+        if (id == nullptr)
+            return E_POINTER;
+        *id = CopyToTaskMemory(m_endpoint.Config().id);
+        return *id != nullptr ? S_OK : E_OUTOFMEMORY;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetState(DWORD* state) override
+    {
+        NoteCall();
+        if (state == nullptr)
+            return E_POINTER;
+        *state = m_endpoint.Config().state;
+        return S_OK;
+    }
+
+private:
+    FakeEndpoint& m_endpoint;
+};
+
+class FakeDeviceCollection final : public FakeComObject<IMMDeviceCollection>
+{
+public:
+    FakeDeviceCollection(FakeComRegistry& registry, std::vector<FakeEndpoint*> endpoints)
+        : FakeComObject(registry), m_endpoints(std::move(endpoints))
+    {
+    }
+
+    HRESULT STDMETHODCALLTYPE GetCount(UINT* count) override
+    {
+        NoteCall();
+        if (count == nullptr)
+            return E_POINTER;
+        *count = static_cast<UINT>(m_endpoints.size());
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Item(UINT index, IMMDevice** device) override
+    {
+        NoteCall();
+        if (device == nullptr)
+            return E_POINTER;
+        *device = nullptr;
+        if (index >= m_endpoints.size())
+            return E_INVALIDARG;
+        *device = CreateFakeDevice(*m_endpoints[index]);
+        return S_OK;
+    }
+
+private:
+    std::vector<FakeEndpoint*> m_endpoints;
+};
+
+class FakeDeviceEnumerator final : public FakeComObject<IMMDeviceEnumerator>
+{
+public:
+    FakeDeviceEnumerator(FakeComRegistry& registry, FakeAudioSystem& system) : FakeComObject(registry), m_system(system) {}
+
+    HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD mask, IMMDeviceCollection** devices) override
+    {
+        NoteCall();
+        if (devices == nullptr)
+            return E_POINTER;
+        *devices = nullptr;
+        m_system.enumerations.emplace_back(flow, mask);
+        if (FAILED(m_system.enumerateFailure))
+            return m_system.enumerateFailure;
+        std::vector<FakeEndpoint*> matching;
+        for (const auto& endpoint : m_system.Endpoints())
+            if (Matches(endpoint->Config(), flow, mask))
+                matching.push_back(endpoint.get());
+        *devices = CreateFakeComObject<FakeDeviceCollection>(m_registry, std::move(matching));
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow flow, ERole role, IMMDevice** device) override
+    {
+        NoteCall();
+        if (device == nullptr)
+            return E_POINTER;
+        *device = nullptr;
+        m_system.defaultLookups.emplace_back(flow, role);
+        const auto index = m_system.DefaultEndpoint();
+        if (!index || flow != eRender)
+            return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+        *device = CreateFakeDevice(*m_system.Endpoints()[*index]);
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR, IMMDevice**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient*) override { return E_NOTIMPL; }
+
+private:
+    static bool Matches(const FakeEndpointConfig& config, EDataFlow flow, DWORD mask)
+    {
+        return (config.flow == flow || flow == eAll) && (config.state & mask) != 0;
+    }
+
+    FakeAudioSystem& m_system;
+};
+}
+
+IMMDevice* CreateFakeDevice(FakeEndpoint& endpoint)
+{
+    return CreateFakeComObject<FakeDevice>(endpoint.Registry(), endpoint);
+}
+
+FakeAudioSystem::FakeAudioSystem()
+{
+    g_activeSystem = this;
+    m_previousFactory = SetAudioEnumeratorFactory(CreateActiveEnumerator);
+}
+
+FakeAudioSystem::~FakeAudioSystem()
+{
+    SetAudioEnumeratorFactory(m_previousFactory);
+    g_activeSystem = nullptr;
+}
+
+FakeEndpoint& FakeAudioSystem::AddEndpoint(FakeEndpointConfig config)
+{
+    const bool defaultCandidate = config.flow == eRender && config.state == DEVICE_STATE_ACTIVE;
+    m_endpoints.push_back(std::make_unique<FakeEndpoint>(m_registry, std::move(config)));
+    if (!m_defaultChosen && !m_default && defaultCandidate)
+        m_default = m_endpoints.size() - 1;
+    return *m_endpoints.back();
+}
+
+void FakeAudioSystem::SetDefaultEndpoint(std::optional<size_t> index)
+{
+    m_default = index;
+    m_defaultChosen = true;
+}
+
+HRESULT FakeAudioSystem::CreateEnumerator(IMMDeviceEnumerator** out)
+{
+    if (out == nullptr)
+        return E_POINTER;
+    *out = nullptr;
+    if (FAILED(createFailure))
+        return createFailure;
+    *out = CreateFakeComObject<FakeDeviceEnumerator>(m_registry, *this);
+    return S_OK;
+}

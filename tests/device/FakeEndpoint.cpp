@@ -1,0 +1,187 @@
+#include "tests/device/FakeEndpoint.h"
+
+#include <ks.h>
+#include <ksmedia.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+constexpr DWORD kRateConversionFlags = AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
+
+bool Contains(const std::vector<uint32_t>& values, uint32_t value)
+{
+    return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+// The stereo integer PCM layout that a real endpoint checks field by field.
+bool IsConsistentStereoPcm(const WAVEFORMATEX* format)
+{
+    if (format->wFormatTag != WAVE_FORMAT_EXTENSIBLE || format->cbSize < 22 || format->nChannels != 2)
+        return false;
+    const auto* extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(format);
+    const uint32_t bits = format->wBitsPerSample;
+    return extensible->SubFormat == KSDATAFORMAT_SUBTYPE_PCM && bits % 8 == 0 && bits != 0 &&
+           extensible->Samples.wValidBitsPerSample == bits && format->nBlockAlign == 2 * bits / 8 &&
+           format->nAvgBytesPerSec == format->nBlockAlign * format->nSamplesPerSec;
+}
+}
+
+FakeEndpoint::FakeEndpoint(FakeComRegistry& registry, FakeEndpointConfig config)
+    : m_registry(registry), m_config(std::move(config)), m_padding(m_config.padding)
+{
+}
+
+HRESULT FakeEndpoint::Record(FakeCall call)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const size_t number = m_callCounts[call.method]++;
+    const FakeMethod method = call.method;
+    m_calls.push_back(std::move(call));
+    const auto failure = m_config.failures.find(method);
+    if (failure == m_config.failures.end() || number < failure->second.fromCall)
+        return S_OK;
+    const FakeFailure& scripted = failure->second;
+    return scripted.count == 0 || number - scripted.fromCall < scripted.count ? scripted.hr : S_OK;
+    return S_OK;
+}
+
+HRESULT FakeEndpoint::Record(FakeMethod method, std::vector<int64_t> args)
+{
+    FakeCall call;
+    call.method = method;
+    call.args = std::move(args);
+    return Record(std::move(call));
+}
+
+HRESULT FakeEndpoint::CheckFormat(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* format, DWORD flags,
+                                  bool initializing) const
+{
+    if (format == nullptr)
+        return E_POINTER;
+    if (!IsConsistentStereoPcm(format))
+        return AUDCLNT_E_UNSUPPORTED_FORMAT;
+    const uint32_t rate = format->nSamplesPerSec;
+    const uint32_t bits = format->wBitsPerSample;
+    if (mode == AUDCLNT_SHAREMODE_EXCLUSIVE)
+        return Contains(m_config.exclusiveRates, rate) && Contains(m_config.exclusiveBits, bits)
+                   ? S_OK
+                   : AUDCLNT_E_UNSUPPORTED_FORMAT;
+    if (!Contains(m_config.sharedBits, bits))
+        return AUDCLNT_E_UNSUPPORTED_FORMAT;
+    if (!m_config.windowsSharedMode || rate == m_config.mixRate)
+        return S_OK;
+    if (!initializing)
+        return S_FALSE;
+    return (flags & kRateConversionFlags) == kRateConversionFlags ? S_OK : AUDCLNT_E_UNSUPPORTED_FORMAT;
+}
+
+WAVEFORMATEX* FakeEndpoint::MakeClosestMatch()
+{
+    auto* mix = static_cast<WAVEFORMATEXTENSIBLE*>(CoTaskMemAlloc(sizeof(WAVEFORMATEXTENSIBLE)));
+    if (mix == nullptr)
+        return nullptr;
+    *mix = WAVEFORMATEXTENSIBLE{};
+    mix->Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+    mix->Format.nChannels = 2;
+    mix->Format.nSamplesPerSec = m_config.mixRate;
+    mix->Format.wBitsPerSample = 32;
+    mix->Format.nBlockAlign = 8;
+    mix->Format.nAvgBytesPerSec = 8 * m_config.mixRate;
+    mix->Format.cbSize = 22;
+    mix->Samples.wValidBitsPerSample = 32;
+    mix->dwChannelMask = SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
+    mix->SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_closestMatches.push_back(mix);
+    return &mix->Format;
+}
+
+UINT32 FakeEndpoint::BufferFramesFor(REFERENCE_TIME duration, uint32_t rate) const
+{
+    if (m_config.bufferFrames != 0)
+        return m_config.bufferFrames;
+    const int64_t product = static_cast<int64_t>(duration) * rate;
+    return static_cast<UINT32>((product + 9999999) / 10000000);
+}
+
+HRESULT FakeEndpoint::NextPadding(UINT32* padding)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_padding.empty())
+    {
+        *padding = m_padding.front();
+        m_padding.pop_front();
+    }
+    else if (m_config.keepAnsweringPadding)
+        *padding = m_config.paddingAfterScript;
+    else
+        return AUDCLNT_E_DEVICE_INVALIDATED;
+    m_lastPadding = *padding;
+    return S_OK;
+}
+
+void FakeEndpoint::NoteInitialized(UINT32 bufferFrames, uint32_t blockAlign)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bufferFrames = bufferFrames;
+    m_blockAlign = blockAlign;
+    m_endpointBuffer.assign(static_cast<size_t>(bufferFrames) * blockAlign, 0);
+}
+
+BYTE* FakeEndpoint::AcquireBuffer(UINT32 frames)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_lastPadding > m_bufferFrames || frames > m_bufferFrames - m_lastPadding)
+        return nullptr;
+    m_acquiredFrames = frames;
+    // A pattern no quantizer output of silence produces, so unwritten bytes stand out.
+    std::fill(m_endpointBuffer.begin(), m_endpointBuffer.end(), uint8_t{0xA5});
+    return m_endpointBuffer.data();
+}
+
+HRESULT FakeEndpoint::CommitBuffer(UINT32 frames)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (frames > m_acquiredFrames)
+        return AUDCLNT_E_INVALID_SIZE;
+    const size_t bytes = static_cast<size_t>(frames) * m_blockAlign;
+    m_rendered.insert(m_rendered.end(), m_endpointBuffer.begin(), m_endpointBuffer.begin() + bytes);
+    m_acquiredFrames = 0;
+    return S_OK;
+}
+
+std::vector<FakeCall> FakeEndpoint::Calls() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_calls;
+}
+
+std::vector<FakeCall> FakeEndpoint::CallsOf(FakeMethod method) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<FakeCall> calls;
+    for (const FakeCall& call : m_calls)
+        if (call.method == method)
+            calls.push_back(call);
+    return calls;
+}
+
+std::vector<uint8_t> FakeEndpoint::Rendered() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_rendered;
+}
+
+size_t FakeEndpoint::RenderedFrames() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_blockAlign == 0 ? 0 : m_rendered.size() / m_blockAlign;
+}
+
+std::vector<void*> FakeEndpoint::ClosestMatches() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_closestMatches;
+}

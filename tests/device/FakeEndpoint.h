@@ -1,0 +1,133 @@
+#pragma once
+
+#include <windows.h>
+#include <audioclient.h>
+#include <mmdeviceapi.h>
+#include <mmreg.h>
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class FakeComRegistry;
+
+// The calls a test double records (and can be told to fail).
+enum class FakeMethod
+{
+    Activate,
+    GetDevicePeriod,
+    IsFormatSupported,
+    Initialize,
+    GetBufferSize,
+    SetEventHandle,
+    GetService,
+    Start,
+    Stop,
+    GetCurrentPadding,
+    GetBuffer,
+    ReleaseBuffer,
+};
+
+struct FakeCall
+{
+    FakeMethod method;
+    std::vector<int64_t> args;
+    bool hasFormat = false;
+    WAVEFORMATEXTENSIBLE format{};
+};
+
+// A scripted failure: `count` calls of `method` from call number `fromCall` on (0-based)
+// return `hr` (count 0: every call from there on).
+struct FakeFailure
+{
+    HRESULT hr = E_FAIL;
+    size_t fromCall = 0;
+    size_t count = 0;
+};
+
+// What an endpoint accepts and how it answers. Defaults: a 48 kHz endpoint with a 10 ms
+// default and 3 ms minimum period that accepts nothing until a test says so.
+struct FakeEndpointConfig
+{
+    std::wstring id = L"{0.0.0.00000000}.{fake-endpoint}";
+    std::wstring friendlyName = L"Fake Speakers";
+    bool friendlyNameIsText = true;
+    EDataFlow flow = eRender;
+    DWORD state = DEVICE_STATE_ACTIVE;
+
+    // Exclusive mode accepts every listed (rate, bits) combination.
+    std::vector<uint32_t> exclusiveRates;
+    std::vector<uint32_t> exclusiveBits;
+    // Shared mode accepts these bit depths at any rate...
+    std::vector<uint32_t> sharedBits;
+    // ...unless it behaves as Windows does: at a rate other than mixRate, IsFormatSupported
+    // answers S_FALSE with the mix format as closest match, and Initialize refuses the format
+    // unless AUTOCONVERTPCM | SRC_DEFAULT_QUALITY are among the stream flags.
+    bool windowsSharedMode = false;
+    uint32_t mixRate = 48000;
+
+    REFERENCE_TIME defaultPeriod = 100000;
+    REFERENCE_TIME minimumPeriod = 30000;
+    // Endpoint buffer; 0 means the initialised duration's worth of frames, rounded up.
+    UINT32 bufferFrames = 0;
+
+    // GetCurrentPadding answers these in turn; afterwards `paddingAfterScript` when
+    // `keepAnsweringPadding` is set, else AUDCLNT_E_DEVICE_INVALIDATED.
+    std::deque<UINT32> padding;
+    bool keepAnsweringPadding = false;
+    UINT32 paddingAfterScript = 0;
+
+    std::map<FakeMethod, FakeFailure> failures;
+};
+
+// The shared state of one endpoint: its configuration, every call made on its device, clients
+// and render clients, the closest-match blocks it handed out and the bytes rendered to it.
+class FakeEndpoint
+{
+public:
+    FakeEndpoint(FakeComRegistry& registry, FakeEndpointConfig config);
+
+    FakeComRegistry& Registry() { return m_registry; }
+    const FakeEndpointConfig& Config() const { return m_config; }
+
+    // Records the call and returns the scripted failure for it, or S_OK.
+    HRESULT Record(FakeCall call);
+    HRESULT Record(FakeMethod method, std::vector<int64_t> args = {});
+
+    HRESULT CheckFormat(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* format, DWORD flags,
+                        bool initializing) const;
+    WAVEFORMATEX* MakeClosestMatch();
+    UINT32 BufferFramesFor(REFERENCE_TIME duration, uint32_t rate) const;
+    HRESULT NextPadding(UINT32* padding);
+
+    void NoteInitialized(UINT32 bufferFrames, uint32_t blockAlign);
+    BYTE* AcquireBuffer(UINT32 frames);
+    HRESULT CommitBuffer(UINT32 frames);
+
+    std::vector<FakeCall> Calls() const;
+    std::vector<FakeCall> CallsOf(FakeMethod method) const;
+    std::vector<uint8_t> Rendered() const;
+    size_t RenderedFrames() const;
+    std::vector<void*> ClosestMatches() const;
+
+private:
+    FakeComRegistry& m_registry;
+    const FakeEndpointConfig m_config;
+    mutable std::mutex m_mutex;
+    std::vector<FakeCall> m_calls;
+    std::map<FakeMethod, size_t> m_callCounts;
+    std::deque<UINT32> m_padding;
+    UINT32 m_lastPadding = 0;
+    UINT32 m_bufferFrames = 0;
+    uint32_t m_blockAlign = 0;
+    std::vector<uint8_t> m_endpointBuffer;
+    UINT32 m_acquiredFrames = 0;
+    std::vector<uint8_t> m_rendered;
+    std::vector<void*> m_closestMatches;
+};
+
+// Creates the IAudioClient that a fake device's Activate hands out.
+IAudioClient* CreateFakeAudioClient(FakeEndpoint& endpoint);

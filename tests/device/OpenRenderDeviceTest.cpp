@@ -1,0 +1,309 @@
+#include "tests/device/DeviceTestSupport.h"
+#include "tests/device/TaskMemorySpy.h"
+
+#include <ks.h>
+#include <ksmedia.h>
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+constexpr int64_t kShared = AUDCLNT_SHAREMODE_SHARED;
+constexpr int64_t kExclusive = AUDCLNT_SHAREMODE_EXCLUSIVE;
+constexpr int64_t kSharedFlags = AUDCLNT_STREAMFLAGS_NOPERSIST | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM |
+                                 AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
+
+std::vector<uint32_t> BitsTried(const FakeEndpoint& endpoint)
+{
+    std::vector<uint32_t> bits;
+    for (const FakeCall& call : endpoint.CallsOf(FakeMethod::IsFormatSupported))
+        bits.push_back(call.format.Format.wBitsPerSample);
+    return bits;
+}
+
+std::vector<uint8_t> Convert(CQuantizer& quantizer, std::vector<double> values, size_t bytesPerSample)
+{
+    std::vector<uint8_t> bytes(values.size() * bytesPerSample);
+    quantizer.Convert(values.data(), values.size() / 2, bytes.data());
+    return bytes;
+}
+
+class OpenRenderDeviceTest : public StreamTest
+{
+protected:
+    int32_t Open(uint32_t rate, double duration = 0.0, int32_t device = -1)
+    {
+        requested = duration;
+        return stream.OpenRenderDevice(rate, &requested, device);
+    }
+
+    // Every buffer and interface of an open stream is gone.
+    void ExpectClosed()
+    {
+        EXPECT_EQ(stream.uiState, 0u);
+        EXPECT_EQ(stream.pDevice, nullptr);
+        EXPECT_EQ(stream.pAudioClient, nullptr);
+        EXPECT_EQ(stream.pAudioRenderClient, nullptr);
+        EXPECT_EQ(stream.pdfLocalBuffer, nullptr);
+        EXPECT_EQ(stream.LocalBufferSize, 0u);
+        EXPECT_EQ(stream.SoundStreamBuffer.pdfSamples, nullptr);
+        EXPECT_EQ(stream.SoundStreamBuffer.uiKind, 0u);
+        EXPECT_EQ(stream.SoundStreamBuffer.uiCapacity, 0u);
+        EXPECT_EQ(stream.DataBuffer.GetCapacity(), 0u);
+        EXPECT_EQ(stream.uiBitCount, 0u);
+        EXPECT_EQ(stream.dfRate, 0.0);
+        EXPECT_EQ(system.OutstandingReferences(), 0);
+    }
+
+    double requested = 0.0;
+};
+}
+
+TEST_F(OpenRenderDeviceTest, TriesThirtyTwoThenTwentyFourThenSixteenBits)
+{
+    FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({48000}, {16}));
+    ASSERT_EQ(Open(48000), 1);
+    EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32, 24, 16}));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 0), (std::vector<int64_t>(3, kExclusive)));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 1), (std::vector<int64_t>(3, 0)))
+        << "exclusive mode asks for no closest match";
+    const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
+    ASSERT_EQ(initialize.size(), 1u);
+    EXPECT_EQ(initialize[0].format.Format.wBitsPerSample, 16);
+    EXPECT_EQ(stream.uiBitCount, 16u);
+    EXPECT_EQ(stream.uiState, 1u);
+    EXPECT_EQ(stream.dfRate, 48000.0);
+    EXPECT_EQ(stream.uiRenderChannelCount, 2u);
+}
+
+TEST_F(OpenRenderDeviceTest, TwentyFourBitFormatUsesAThreeByteContainer)
+{
+    FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({44100}, {24, 16}));
+    ASSERT_EQ(Open(44100), 1);
+    const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
+    ASSERT_EQ(initialize.size(), 1u);
+    const WAVEFORMATEXTENSIBLE& format = initialize[0].format;
+    EXPECT_EQ(format.Format.wFormatTag, WAVE_FORMAT_EXTENSIBLE);
+    EXPECT_EQ(format.Format.nChannels, 2);
+    EXPECT_EQ(format.Format.nSamplesPerSec, 44100u);
+    EXPECT_EQ(format.Format.wBitsPerSample, 24);
+    EXPECT_EQ(format.Format.nBlockAlign, 6);
+    EXPECT_EQ(format.Format.nAvgBytesPerSec, 6u * 44100u);
+    EXPECT_EQ(format.Format.cbSize, 22);
+    EXPECT_EQ(format.Samples.wValidBitsPerSample, 24);
+    EXPECT_EQ(format.dwChannelMask, 0u);
+    EXPECT_TRUE(format.SubFormat == KSDATAFORMAT_SUBTYPE_PCM);
+    EXPECT_EQ(stream.uiBitCount, 24u);
+}
+
+TEST_F(OpenRenderDeviceTest, ExclusiveRefusalAtEveryDepthClosesAndTheNextAttemptStartsClean)
+{
+    FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({44100}, {16}));
+    stream.uiPacketFrames = 441;
+    EXPECT_EQ(Open(48000), -1);
+    EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32, 24, 16}));
+    EXPECT_TRUE(endpoint.CallsOf(FakeMethod::Initialize).empty());
+    ExpectClosed();
+
+    ASSERT_EQ(Open(44100), 1);
+    EXPECT_EQ(stream.uiBitCount, 16u);
+    EXPECT_EQ(endpoint.CallsOf(FakeMethod::Activate).size(), 2u);
+    EXPECT_EQ(endpoint.CallsOf(FakeMethod::Initialize).size(), 1u);
+    EXPECT_EQ(system.OutstandingReferences(), 3) << "device, client and render client of the open stream";
+}
+
+TEST_F(OpenRenderDeviceTest, LateFailureReleasesEverythingAlreadyObtained)
+{
+    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {32});
+    config.failures[FakeMethod::GetService] = FakeFailure{E_NOINTERFACE};
+    system.AddEndpoint(config);
+    stream.uiPacketFrames = 480;
+    EXPECT_EQ(Open(48000), -1);
+    ExpectClosed();
+}
+
+TEST_F(OpenRenderDeviceTest, SharedModeTakesSFalseFreesTheClosestMatchAndAsksForConversion)
+{
+    TaskMemorySpy spy;
+    ASSERT_TRUE(spy.IsRegistered());
+    FakeEndpoint& endpoint = system.AddEndpoint(WindowsSharedEndpoint(48000));
+    stream.bSharedMode = 1;
+    ASSERT_EQ(Open(96000), 1);
+
+    EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32})) << "S_FALSE accepts the first depth";
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 0), (std::vector<int64_t>{kShared}));
+    const auto closest = endpoint.ClosestMatches();
+    ASSERT_EQ(closest.size(), 1u);
+    EXPECT_TRUE(spy.WasFreed(closest[0]));
+
+    const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
+    ASSERT_EQ(initialize.size(), 1u);
+    EXPECT_EQ(initialize[0].args[0], kShared);
+    EXPECT_EQ(initialize[0].args[1], kSharedFlags);
+    EXPECT_EQ(initialize[0].args[3], 0) << "no periodicity in shared mode";
+    EXPECT_EQ(initialize[0].format.Format.nSamplesPerSec, 96000u) << "the asked rate, not the closest match";
+    EXPECT_EQ(stream.uiBitCount, 32u);
+}
+
+TEST_F(OpenRenderDeviceTest, SharedInitializeRefusalFailsWithoutTryingTheNextDepth)
+{
+    FakeEndpointConfig config = WindowsSharedEndpoint(48000);
+    config.failures[FakeMethod::Initialize] = FakeFailure{AUDCLNT_E_UNSUPPORTED_FORMAT};
+    FakeEndpoint& endpoint = system.AddEndpoint(config);
+    stream.bSharedMode = 1;
+    EXPECT_EQ(Open(44100), -1);
+    EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32}));
+    EXPECT_EQ(endpoint.CallsOf(FakeMethod::Initialize).size(), 1u);
+    ExpectClosed();
+}
+
+TEST_F(OpenRenderDeviceTest, ExclusiveModeKeepsItsFlagsAndPeriodicity)
+{
+    FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({48000}, {32}));
+    ASSERT_EQ(Open(48000), 1);
+    const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
+    ASSERT_EQ(initialize.size(), 1u);
+    EXPECT_EQ(initialize[0].args[0], kExclusive);
+    EXPECT_EQ(initialize[0].args[1], int64_t{AUDCLNT_STREAMFLAGS_NOPERSIST});
+    EXPECT_EQ(initialize[0].args[3], initialize[0].args[2]) << "periodicity equals the buffer duration";
+    EXPECT_EQ(initialize[0].args[4], 0) << "no session GUID";
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Activate, 0), (std::vector<int64_t>{CLSCTX_INPROC_SERVER}));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Activate, 1), (std::vector<int64_t>{0}));
+}
+
+TEST_F(OpenRenderDeviceTest, BufferDurationFollowsTheDevicePeriods)
+{
+    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {32});
+    config.defaultPeriod = 100000;
+    config.minimumPeriod = 30000;
+    FakeEndpoint& endpoint = system.AddEndpoint(config);
+
+    ASSERT_EQ(Open(48000, 0.0), 1);
+    EXPECT_EQ(stream.uiDeviceBufferFrames, 480u);
+    EXPECT_DOUBLE_EQ(requested, 480.0 / 48000.0) << "the endpoint buffer's actual duration";
+
+    ASSERT_EQ(Open(48000, 0.001), 1) << "1 ms is below the minimum period";
+    ASSERT_EQ(Open(48000, 0.0104), 1);
+    EXPECT_EQ(stream.uiDeviceBufferFrames, 499u);
+    EXPECT_DOUBLE_EQ(requested, 499.0 / 48000.0);
+
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 2), (std::vector<int64_t>{100000, 30000, 103958}));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 3), (std::vector<int64_t>{100000, 30000, 103958}));
+}
+
+TEST_F(OpenRenderDeviceTest, RequestedDurationIsCutToWholeFramesEvenWhenOpeningFails)
+{
+    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {32});
+    config.failures[FakeMethod::Initialize] = FakeFailure{AUDCLNT_E_DEVICE_IN_USE};
+    system.AddEndpoint(config);
+    EXPECT_EQ(Open(48000, 0.0104), -1);
+    EXPECT_DOUBLE_EQ(requested, 499.0 / 48000.0);
+    requested = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(stream.OpenRenderDevice(48000, &requested, -1), -1);
+    EXPECT_EQ(requested, 0.0) << "a duration that is not a number counts as no frames";
+}
+
+TEST_F(OpenRenderDeviceTest, PacketFramesZeroTakesTheEndpointBufferAndKeepsIt)
+{
+    FakeEndpointConfig config = ExclusiveEndpoint({48000, 96000}, {32});
+    system.AddEndpoint(config);
+    ASSERT_EQ(Open(48000), 1);
+    EXPECT_EQ(stream.uiPacketFrames, 480u);
+    EXPECT_EQ(stream.SoundStreamBuffer.uiCapacity, 480u);
+    ASSERT_EQ(Open(96000), 1);
+    EXPECT_EQ(stream.uiDeviceBufferFrames, 960u);
+    EXPECT_EQ(stream.uiPacketFrames, 480u) << "kept from the first open";
+    EXPECT_EQ(stream.SoundStreamBuffer.uiCapacity, 480u);
+}
+
+TEST_F(OpenRenderDeviceTest, BuffersAreSizedFromPacketAndEndpointBuffer)
+{
+    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {32});
+    config.bufferFrames = 1000;
+    system.AddEndpoint(config);
+    stream.uiPacketFrames = 480;
+    ASSERT_EQ(Open(48000), 1);
+    const SoundStreamPacket& packet = stream.SoundStreamBuffer;
+    EXPECT_EQ(packet.pOwner, &stream);
+    EXPECT_EQ(packet.uiKind, uint32_t{SoundStreamPacketRender});
+    EXPECT_EQ(packet.uiChannelCount, 2u);
+    EXPECT_EQ(packet.uiCapacity, 480u);
+    EXPECT_EQ(packet.uiValidFrames, 0u);
+    ASSERT_NE(packet.pdfSamples, nullptr);
+    EXPECT_EQ(packet.pdfSamples[959], 0.0);
+    EXPECT_EQ(stream.DataBuffer.GetCapacity(), 2u * (1000u * 16u + 480u * 16u));
+    EXPECT_EQ(stream.LocalBufferSize, 2000u) << "two values per frame of the larger of packet and buffer";
+    EXPECT_NE(stream.pdfLocalBuffer, nullptr);
+    EXPECT_EQ(stream.uiDeviceBufferFrames, 1000u);
+}
+
+TEST_F(OpenRenderDeviceTest, BadArgumentsAndImpossiblePacketsAreRefused)
+{
+    system.AddEndpoint(ExclusiveEndpoint({48000}, {32}));
+    EXPECT_EQ(stream.OpenRenderDevice(48000, nullptr, -1), -4);
+    EXPECT_EQ(Open(0), -4);
+    EXPECT_EQ(Open(48000, 0.0, 1), -1) << "only one endpoint";
+    stream.uiPacketFrames = std::numeric_limits<uint64_t>::max() / 8;
+    EXPECT_EQ(Open(48000), -5);
+    ExpectClosed();
+}
+
+TEST_F(OpenRenderDeviceTest, QuantizerEffectiveBitsAreCappedAtTheContainer)
+{
+    system.AddEndpoint(ExclusiveEndpoint({48000}, {32}));
+    const std::vector<double> fullScale = {1.0, -1.0};
+    struct Case { uint32_t maxBits; std::vector<uint8_t> bytes; };
+    const Case cases[] = {
+        {0, {0xFF, 0xFF, 0xFF, 0x7F, 0x01, 0x00, 0x00, 0x80}},
+        {16, {0x00, 0x00, 0xFF, 0x7F, 0x00, 0x00, 0x01, 0x80}},
+        {40, {0xFF, 0xFF, 0xFF, 0x7F, 0x01, 0x00, 0x00, 0x80}},
+    };
+    for (const Case& c : cases)
+    {
+        stream.uiMaxBitCount = c.maxBits;
+        ASSERT_EQ(Open(48000), 1);
+        EXPECT_EQ(Convert(stream.Quantizer, fullScale, 4), c.bytes) << "uiMaxBitCount " << c.maxBits;
+    }
+}
+
+TEST_F(OpenRenderDeviceTest, QuantizerTakesTheResolutionEnhancerSetting)
+{
+    system.AddEndpoint(ExclusiveEndpoint({48000}, {16}));
+    const std::vector<double> belowOneStep(200, 0.3 / 32767.0);
+    const auto countNonZero = [](const std::vector<uint8_t>& bytes) {
+        return std::count_if(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
+    };
+    stream.bResolutionEnhancer = 0;
+    ASSERT_EQ(Open(48000), 1);
+    EXPECT_EQ(countNonZero(Convert(stream.Quantizer, belowOneStep, 2)), 0);
+    stream.bResolutionEnhancer = 1;
+    ASSERT_EQ(Open(48000), 1);
+    EXPECT_GT(countNonZero(Convert(stream.Quantizer, belowOneStep, 2)), 0);
+}
+
+TEST_F(OpenRenderDeviceTest, EventDrivenInitialisationIsTriedFirstWhenNotTimerDriven)
+{
+    FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({48000}, {32}));
+    stream.bTimerDriven = 0;
+    ASSERT_EQ(Open(48000), 1);
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 1),
+              (std::vector<int64_t>{AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_NOPERSIST}));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::SetEventHandle, 0), (std::vector<int64_t>{1}));
+    EXPECT_EQ(stream.bEventDriven, 1u);
+    EXPECT_NE(stream.BufferEvent.hEvent, nullptr);
+}
+
+TEST_F(OpenRenderDeviceTest, RefusedEventDrivenInitialisationFallsBackToTheTimer)
+{
+    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {32});
+    config.failures[FakeMethod::Initialize] = FakeFailure{AUDCLNT_E_UNSUPPORTED_FORMAT, 0, 1};
+    FakeEndpoint& endpoint = system.AddEndpoint(config);
+    stream.bTimerDriven = 0;
+    ASSERT_EQ(Open(48000), 1);
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 1),
+              (std::vector<int64_t>{AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_NOPERSIST,
+                                    AUDCLNT_STREAMFLAGS_NOPERSIST}));
+    EXPECT_TRUE(endpoint.CallsOf(FakeMethod::SetEventHandle).empty());
+    EXPECT_EQ(stream.bEventDriven, 0u);
+}

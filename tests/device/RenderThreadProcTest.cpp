@@ -1,0 +1,243 @@
+#include "device/RenderThreadProc.h"
+
+#include "tests/device/DeviceTestSupport.h"
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <thread>
+
+namespace
+{
+constexpr UINT32 kBufferFrames = 64;
+constexpr uint64_t kAllFrames = std::numeric_limits<uint64_t>::max();
+
+double Sample(uint64_t frame, int channel)
+{
+    const double value = static_cast<double>(frame + 1) / 1024.0;
+    return channel == 0 ? value : -value;
+}
+
+// A buffer callback whose packets carry consecutive frames (see Sample), scripted call by call:
+// its result, the uiValidFrames it reports, and an action to run first. After the script every
+// call delivers a full packet.
+struct ScriptedSource
+{
+    struct Step
+    {
+        intptr_t result = 1;
+        uint64_t validFrames = kAllFrames;
+        std::function<void()> action;
+    };
+
+    static intptr_t Callback(SoundStreamPacket* packet, void* user)
+    {
+        auto& source = *static_cast<ScriptedSource*>(user);
+        const Step step = source.calls < source.steps.size() ? source.steps[source.calls] : Step{};
+        ++source.calls;
+        if (step.action)
+            step.action();
+        if (step.result == 0)
+            return 0;
+        const uint64_t valid = step.validFrames == kAllFrames ? packet->uiCapacity : step.validFrames;
+        const uint64_t written = std::min(valid, packet->uiCapacity);
+        for (uint64_t i = 0; i < written; ++i)
+            for (int c = 0; c < 2; ++c)
+                packet->pdfSamples[i * 2 + c] = Sample(source.nextFrame + i, c);
+        source.nextFrame += written;
+        packet->uiValidFrames = valid;
+        return step.result;
+    }
+
+    std::vector<Step> steps;
+    size_t calls = 0;
+    uint64_t nextFrame = 0;
+};
+
+class RenderThreadTest : public StreamTest
+{
+protected:
+    void Open(std::deque<UINT32> padding, uint64_t packetFrames, FakeEndpointConfig config = ExclusiveEndpoint({48000}, {16}))
+    {
+        config.bufferFrames = kBufferFrames;
+        config.padding = std::move(padding);
+        endpoint = &system.AddEndpoint(config);
+        stream.uiPacketFrames = packetFrames;
+        double duration = 0.0;
+        ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, -1), 1);
+    }
+
+    // Runs the device thread procedure on this thread over the stream's published inputs.
+    int64_t Run()
+    {
+        stream.TerminationEvent.Create(true);
+        CWorkerThread worker;
+        EXPECT_GE(stream.PublishRenderParameters(worker, ScriptedSource::Callback, &source), 0);
+        CWorkerContext context{0, 1, &worker, 0};
+        return RenderThreadProc(&context);
+    }
+
+    // Frames 0 .. frames - 1 of the source, then `silence` zero frames, as the endpoint gets them.
+    static std::vector<uint8_t> Expected(uint64_t frames, uint64_t silence = 0)
+    {
+        std::vector<double> values;
+        for (uint64_t f = 0; f < frames; ++f)
+            values.insert(values.end(), {Sample(f, 0), Sample(f, 1)});
+        values.resize(values.size() + silence * 2, 0.0);
+        CQuantizer quantizer;
+        quantizer.Initialize(16, 16, 0);
+        std::vector<uint8_t> bytes(values.size() * 2);
+        quantizer.Convert(values.data(), values.size() / 2, bytes.data());
+        return bytes;
+    }
+
+    std::vector<int64_t> FramesRendered() const { return ArgumentsOf(*endpoint, FakeMethod::ReleaseBuffer, 0); }
+
+    FakeEndpoint* endpoint = nullptr;
+    ScriptedSource source;
+};
+}
+
+TEST_F(RenderThreadTest, FullEndpointMovesNothing)
+{
+    Open({kBufferFrames, kBufferFrames}, 24);
+    EXPECT_EQ(Run(), 0) << "ends when the scripted endpoint stops answering";
+    EXPECT_EQ(source.calls, 0u);
+    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 3u);
+    EXPECT_TRUE(endpoint->CallsOf(FakeMethod::GetBuffer).empty());
+    EXPECT_TRUE(endpoint->CallsOf(FakeMethod::Stop).empty());
+}
+
+TEST_F(RenderThreadTest, RefillsWithSeveralPacketsAndKeepsTheLeftovers)
+{
+    Open({0, kBufferFrames - 10, kBufferFrames - 30}, 24);
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(FramesRendered(), (std::vector<int64_t>{64, 10, 30}));
+    EXPECT_EQ(ArgumentsOf(*endpoint, FakeMethod::GetBuffer, 0), (std::vector<int64_t>{64, 10, 30}));
+    EXPECT_EQ(source.calls, 5u) << "3 packets for 64 frames, 1 for 10 (8 left), 1 for 30 (22 left)";
+    EXPECT_EQ(endpoint->Rendered(), Expected(104));
+}
+
+TEST_F(RenderThreadTest, PacketContributesAtMostTheLocalBuffer)
+{
+    Open({0, 0}, 100);
+    ASSERT_EQ(stream.LocalBufferSize, 200u);
+    source.steps = {{1, 1000, nullptr}, {1, 1000, nullptr}};
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(source.calls, 2u);
+    EXPECT_EQ(endpoint->Rendered(), Expected(128));
+}
+
+TEST_F(RenderThreadTest, PacketContributesAtMostItsCapacity)
+{
+    Open({0}, 24);
+    source.steps = {{1, 40, nullptr}, {1, 40, nullptr}, {1, 40, nullptr}};
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(endpoint->Rendered(), Expected(64));
+}
+
+TEST_F(RenderThreadTest, EmptyPacketAddsNothingAndTheRefillGoesOn)
+{
+    Open({0}, 24);
+    source.steps = {{1, 0, nullptr}, {1, 0, nullptr}};
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(source.calls, 5u);
+    EXPECT_EQ(endpoint->Rendered(), Expected(64));
+}
+
+TEST_F(RenderThreadTest, EndOfDataRendersWhatIsStoredThenSilenceAndEnds)
+{
+    Open({0, 0}, 24);
+    source.steps = {{}, {0, 0, nullptr}};
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(FramesRendered(), (std::vector<int64_t>{64}));
+    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u) << "no pass after the last";
+    EXPECT_EQ(endpoint->Rendered(), Expected(24, 40));
+    EXPECT_TRUE(endpoint->CallsOf(FakeMethod::Stop).empty()) << "the client keeps running";
+}
+
+TEST_F(RenderThreadTest, TerminationDuringARefillRendersOnceMoreAndEndsAtTheNextWait)
+{
+    Open({0, 0}, 24);
+    source.steps = {{}, {1, kAllFrames, [this] { stream.TerminationEvent.Set(); }}};
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(source.calls, 2u);
+    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u);
+    EXPECT_EQ(endpoint->Rendered(), Expected(48, 16));
+}
+
+TEST_F(RenderThreadTest, FailingGetBufferEndsTheThreadAtOnce)
+{
+    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {16});
+    config.failures[FakeMethod::GetBuffer] = FakeFailure{AUDCLNT_E_DEVICE_INVALIDATED, 1};
+    Open({0, 0, 0}, 64, config);
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(FramesRendered(), (std::vector<int64_t>{64}));
+    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetBuffer).size(), 2u);
+    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 2u);
+}
+
+TEST_F(RenderThreadTest, FailingReleaseBufferEndsTheThreadAtOnce)
+{
+    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {16});
+    config.failures[FakeMethod::ReleaseBuffer] = FakeFailure{AUDCLNT_E_DEVICE_INVALIDATED};
+    Open({0, 0, 0}, 64, config);
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(endpoint->CallsOf(FakeMethod::ReleaseBuffer).size(), 1u);
+    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u);
+}
+
+TEST_F(RenderThreadTest, FailingGetBufferSizeEndsTheThreadBeforeAnyPass)
+{
+    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {16});
+    config.failures[FakeMethod::GetBufferSize] = FakeFailure{AUDCLNT_E_DEVICE_INVALIDATED, 1};
+    Open({0}, 64, config);
+    EXPECT_EQ(Run(), 0);
+    EXPECT_TRUE(endpoint->CallsOf(FakeMethod::GetCurrentPadding).empty());
+}
+
+TEST_F(RenderThreadTest, MissingInputsEndTheThreadWithoutTouchingTheClient)
+{
+    Open({0}, 64);
+    CWorkerThread worker;
+    CWorkerContext context{0, 1, &worker, 0};
+    EXPECT_EQ(RenderThreadProc(&context), 0);
+    EXPECT_EQ(RenderThreadProc(nullptr), 0);
+    ASSERT_GE(stream.PublishRenderParameters(worker, ScriptedSource::Callback, &source), 0);
+    ASSERT_GE(worker.SetParameter(L"pdfLocalBuffer", 0), 0);
+    EXPECT_EQ(RenderThreadProc(&context), 0);
+    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetBufferSize).size(), 1u) << "only the open's";
+}
+
+TEST_F(RenderThreadTest, ComRefusedSignalsTerminationAndTouchesNothing)
+{
+    Open({0}, 64);
+    stream.TerminationEvent.Create(true);
+    CWorkerThread worker;
+    ASSERT_GE(stream.PublishRenderParameters(worker, ScriptedSource::Callback, &source), 0);
+    int64_t result = -1;
+    std::thread thread([&] {
+        // A thread of the multithreaded apartment cannot enter a single-threaded one.
+        const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        CWorkerContext context{0, 1, &worker, 0};
+        result = RenderThreadProc(&context);
+        if (SUCCEEDED(hr))
+            CoUninitialize();
+    });
+    thread.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(stream.TerminationEvent.IsSignaled());
+    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetBufferSize).size(), 1u) << "only the open's";
+}
+
+TEST_F(RenderThreadTest, EventDrivenPassesWaitForTheBufferEvent)
+{
+    stream.bTimerDriven = 0;
+    Open({0, 0}, 64);
+    ASSERT_EQ(stream.bEventDriven, 1u);
+    ASSERT_TRUE(SetEvent(stream.BufferEvent.hEvent));
+    source.steps = {{1, kAllFrames, [this] { stream.TerminationEvent.Set(); }}};
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u);
+    EXPECT_EQ(endpoint->Rendered(), Expected(64));
+}
