@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace
 {
@@ -38,7 +39,7 @@ FrameQueueWatermarks ComputeWatermarks(uint64_t capacity, uint64_t growthStep)
 }
 
 CFrameQueue::CFrameQueue()
-    : m_pRing(nullptr), m_iState(0), m_bStop(0), m_bGrowth(1), m_dfRate(0.0), m_uiChannels(0),
+    : m_pRing(), m_iState(0), m_bStop(0), m_bGrowth(1), m_dfRate(0.0), m_uiChannels(0),
       m_uiGrowthStep(0), m_uiMaximumCapacity(0), m_uiCapacity(0), m_uiFillLevel(0),
       m_uiLowWatermark(0), m_uiMiddleWatermark(0), m_uiHighWatermark(0), m_bRefill(0)
 {
@@ -57,21 +58,16 @@ int32_t CFrameQueue::Initialize(double rate, uint64_t capacity)
         return -4;
     if (capacity > kMax / kChannels)
         return -5;
-    CRingBuffer* ring = new (std::nothrow) CRingBuffer();
-    if (ring == nullptr)
-        return -2;
-    int32_t status = ring->Allocate(capacity * kChannels);
+    std::unique_ptr<CRingBuffer> ring;
+    const int32_t status = CreateRing(capacity, ring);
     if (status != 1)
-    {
-        delete ring;
         return status;
-    }
     CLockGuard guard(m_Lock);
     m_uiGrowthStep = capacity;
     m_dfRate = rate;
     m_uiChannels = kChannels;
     SetCapacity(capacity);
-    m_pRing = ring;
+    m_pRing = std::move(ring);
     m_iState = 1;
     return 1;
 }
@@ -201,33 +197,32 @@ int32_t CFrameQueue::Grow(uint64_t capacity)
         return -5;
     if (m_uiMaximumCapacity != 0 && capacity > m_uiMaximumCapacity)
         return 0;
-    CRingBuffer* ring = new (std::nothrow) CRingBuffer();
-    if (ring == nullptr)
-        return -2;
-    int32_t status = ring->Allocate(capacity * kChannels);
+    std::unique_ptr<CRingBuffer> ring;
+    const int32_t status = CreateRing(capacity, ring);
     if (status != 1)
-    {
-        delete ring;
         return status;
-    }
     if (m_pRing != nullptr)
         ring->TakeContentsOf(*m_pRing);
-    DestroyRing();
-    m_pRing = ring;
+    m_pRing = std::move(ring);
     SetCapacity(capacity);
     return 1;
 }
 
-void CFrameQueue::DestroyRing()
+int32_t CFrameQueue::CreateRing(uint64_t frames, std::unique_ptr<CRingBuffer>& ring)
 {
-    delete m_pRing;
-    m_pRing = nullptr;
+    ring.reset(new (std::nothrow) CRingBuffer());
+    if (ring == nullptr)
+        return -2;
+    const int32_t status = ring->Allocate(frames * kChannels);
+    if (status != 1)
+        ring.reset();
+    return status;
 }
 
 int32_t CFrameQueue::Reset()
 {
     CLockGuard guard(m_Lock);
-    DestroyRing();
+    m_pRing.reset();
     m_iState = 0;
     m_bStop = 0;
     m_bGrowth = 1;

@@ -3,6 +3,7 @@
 #include "runtime/CLock.h"
 
 #include <cstdint>
+#include <memory>
 
 class CRingBuffer;
 
@@ -66,11 +67,11 @@ private:
     int32_t GrowForWrite(uint64_t frames);
     int32_t FindGrowthCandidate(uint64_t floor, bool (*fits)(uint64_t, uint64_t, uint64_t),
                                 uint64_t frames, uint64_t* candidate) const;
-    void DestroyRing();
+    static int32_t CreateRing(uint64_t frames, std::unique_ptr<CRingBuffer>& ring);
     void SetCapacity(uint64_t capacity);
     int32_t SetFlagWhenReady(int32_t* flag, int32_t value);
 
-    CRingBuffer* m_pRing;
+    std::unique_ptr<CRingBuffer> m_pRing;
     int32_t m_iState;
     int32_t m_bStop;
     int32_t m_bGrowth;

@@ -10,6 +10,7 @@
 // One further target that arrives during a glide waits and starts when the running glide ends.
 //
 // Statuses: 1 done, 0 queued, -1 the ramp holds no value yet, -4 invalid argument.
+//
 // While no glide runs, GetNext reads the value without the lock: every operation that changes
 // what GetNext would return republishes it, under the lock, as its last step. The consumer then
 // pays two plain loads per sample instead of a lock round trip; a concurrent change is seen

@@ -3,6 +3,7 @@
 #include "runtime/ProcessState.h"
 #include "synth/CParameterRamp.h"
 #include "synth/CRandomMT.h"
+#include "synth/GaussianNoise.h"
 #include "synth/SignalMath.h"
 
 #include <algorithm>
@@ -121,31 +122,9 @@ void FillTone(double* block, uint64_t frames, const RampSet& ramps, double fs, P
     }
 }
 
-// A 32-bit word taken as signed, mapped to [0, 1): u = (word as signed / 2^31 + 1) / 2, which is
-// exactly (word with its top bit flipped) / 2^32. 0 is moved to the smallest normal double so that
-// its logarithm is finite.
-inline uint32_t UnitInterval(uint32_t word)
-{
-    return word ^ 0x80000000u;
-}
-
-inline double Uniform(uint32_t word)
-{
-    const uint32_t scaled = UnitInterval(word);
-    return scaled == 0 ? DBL_MIN : static_cast<double>(scaled) * (1.0 / 4294967296.0);
-}
-
-// Box-Muller: one standard Gaussian sample, sqrt(-2 log u1) * sin(2*pi * u2). The angle is taken
-// from the word exactly; u2 = 0 needs no substitute, as sin 0 is finite.
-inline double Gaussian(uint32_t first, uint32_t second)
-{
-    const double radius = std::sqrt(-2.0 * SignalMath::Log(Uniform(first)));
-    return radius * SignalMath::SinOfTurns(UnitInterval(second));
-}
-
 // What the noise draws per frame: its amplitude and two random words. Noise is made in chunks:
 // first the draws of every frame of the chunk (ramps and generator in their per-sample order),
-// then the arithmetic, whose frames are independent and so overlap in the processor.
+// then the arithmetic, whose frames are independent and are computed two at a time.
 constexpr uint64_t NoiseChunkFrames = 64;
 
 struct NoiseDraws
@@ -180,13 +159,7 @@ void FillNoise(double* block, uint64_t frames, const RampSet& ramps, double fs, 
     {
         const uint64_t count = std::min(NoiseChunkFrames, frames - first);
         DrawNoise(draws, count, ramps, fs, phases, generator);
-        double* frame = block + 2 * first;
-        for (uint64_t i = 0; i < count; ++i)
-        {
-            const double n = Gaussian(draws.uiFirst[i], draws.uiSecond[i]) * draws.dfAmplitude[i];
-            frame[2 * i] = n;
-            frame[2 * i + 1] = n;
-        }
+        FillGaussianFrames(block + 2 * first, draws.uiFirst, draws.uiSecond, draws.dfAmplitude, count);
     }
 }
 

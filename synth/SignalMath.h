@@ -12,6 +12,9 @@
 // the branchy argument reduction of common implementations mispredicts on every other sample.
 // These are branch-free on the common path, accurate to about one unit in the last place, and give
 // the same bits on every platform. Arguments outside their range go to the C library.
+//
+// The polynomial parts are templates over the number type, so that the noise generator's two-lane
+// version evaluates exactly the same operations in the same order as the scalar one.
 namespace SignalMath
 {
 namespace Detail
@@ -40,23 +43,53 @@ constexpr double Pio2Part2Tail = 2.02226624879595063154e-21;
 constexpr double ReductionLimit = 823549.6; // 2^19 * pi/2
 // Adding and subtracting 1.5 * 2^52 rounds to the nearest integer.
 constexpr double RoundingShifter = 6755399441055744.0;
+// One turn in units of 2^-32 turns, in radians.
+constexpr double RadiansPerTurnUnit = 6.283185307179586 / 4294967296.0;
 
-inline double SinKernel(double x)
+// log(1 + f) = f - f^2/2 + s * (f^2/2 + R(s^2)), s = f / (2 + f) (the fdlibm kernel).
+constexpr double Ln2Hi = 6.93147180369123816490e-01; // k * Ln2Hi is exact for any exponent k
+constexpr double Ln2Lo = 1.90821492927058770002e-10;
+constexpr double Lg1 = 6.666666666666735130e-01;
+constexpr double Lg2 = 3.999999999940941908e-01;
+constexpr double Lg3 = 2.857142874366239149e-01;
+constexpr double Lg4 = 2.222219843214978396e-01;
+constexpr double Lg5 = 1.818357216161805012e-01;
+constexpr double Lg6 = 1.531383769920937332e-01;
+constexpr double Lg7 = 1.479819860511658591e-01;
+
+template <class Real>
+Real SinKernel(Real x)
 {
-    const double z = x * x;
-    const double w = z * z;
-    const double r = S2 + z * (S3 + z * S4) + z * w * (S5 + z * S6);
-    return x + z * x * (S1 + z * r);
+    const Real z = x * x;
+    const Real w = z * z;
+    const Real r = Real(S2) + z * (Real(S3) + z * Real(S4)) + z * w * (Real(S5) + z * Real(S6));
+    return x + z * x * (Real(S1) + z * r);
 }
 
-inline double CosKernel(double x)
+template <class Real>
+Real CosKernel(Real x)
 {
-    const double z = x * x;
-    const double w = z * z;
-    const double r = z * (C1 + z * (C2 + z * C3)) + w * w * (C4 + z * (C5 + z * C6));
-    const double hz = 0.5 * z;
-    const double v = 1.0 - hz;
-    return v + (((1.0 - v) - hz) + z * r);
+    const Real z = x * x;
+    const Real w = z * z;
+    const Real r = z * (Real(C1) + z * (Real(C2) + z * Real(C3)))
+                   + w * w * (Real(C4) + z * (Real(C5) + z * Real(C6)));
+    const Real hz = Real(0.5) * z;
+    const Real v = Real(1.0) - hz;
+    return v + (((Real(1.0) - v) - hz) + z * r);
+}
+
+// log(2^k * m) for m in [sqrt(2)/2, sqrt(2)), k given as a number.
+template <class Real>
+Real LogKernel(Real m, Real k)
+{
+    const Real f = m - Real(1.0);
+    const Real s = f / (Real(2.0) + f);
+    const Real z = s * s;
+    const Real w = z * z;
+    const Real r = z * (Real(Lg1) + w * (Real(Lg3) + w * (Real(Lg5) + w * Real(Lg7))))
+                   + w * (Real(Lg2) + w * (Real(Lg4) + w * Real(Lg6)));
+    const Real hfsq = Real(0.5) * f * f;
+    return k * Real(Ln2Hi) - ((hfsq - (s * (hfsq + r) + k * Real(Ln2Lo))) - f);
 }
 
 // Splits x into quadrant n (mod 4) and remainder y in [-pi/4, pi/4], x = n * pi/2 + y.
@@ -76,6 +109,28 @@ inline double Select(int quadrant, double a, double b)
 {
     const double values[4] = {a, b, -a, -b};
     return values[quadrant];
+}
+
+// The quadrant of an angle in units of 2^-32 turns, and the remainder in [-1/8, 1/8) turn.
+inline uint32_t TurnQuadrant(uint32_t turns)
+{
+    return ((turns + 0x20000000u) >> 30) & 3u;
+}
+
+inline int32_t TurnRemainder(uint32_t turns, uint32_t quadrant)
+{
+    return static_cast<int32_t>(turns - (quadrant << 30));
+}
+
+// The high word of a positive normal double with its mantissa brought into [sqrt(2)/2, sqrt(2)):
+// returns the new high word and adds the exponent to k.
+inline uint32_t NormaliseHighWord(uint32_t high, int& k)
+{
+    const uint32_t mantissaHigh = high & 0x000FFFFFu;
+    // Set when the mantissa is at least sqrt(2): then halve it and raise the exponent by one.
+    const uint32_t carry = (mantissaHigh + 0x95F64u) & 0x100000u;
+    k = static_cast<int>(high >> 20) - 1023 + static_cast<int>(carry >> 20);
+    return mantissaHigh | (carry ^ 0x3FF00000u);
 }
 }
 
@@ -101,51 +156,23 @@ inline double Cos(double x)
 // floating-point argument reduction is needed.
 inline double SinOfTurns(uint32_t turns)
 {
-    constexpr double RadiansPerUnit = 6.283185307179586 / 4294967296.0;
-    const uint32_t quadrant = ((turns + 0x20000000u) >> 30) & 3u;
-    const int32_t remainder = static_cast<int32_t>(turns - (quadrant << 30));
-    const double y = remainder * RadiansPerUnit;
+    const uint32_t quadrant = Detail::TurnQuadrant(turns);
+    const double y = Detail::TurnRemainder(turns, quadrant) * Detail::RadiansPerTurnUnit;
     return Detail::Select(static_cast<int>(quadrant), Detail::SinKernel(y), Detail::CosKernel(y));
 }
 
-namespace Detail
-{
-constexpr double Ln2Hi = 6.93147180369123816490e-01;
-constexpr double Ln2Lo = 1.90821492927058770002e-10;
-constexpr double Lg1 = 6.666666666666735130e-01;
-constexpr double Lg2 = 3.999999999940941908e-01;
-constexpr double Lg3 = 2.857142874366239149e-01;
-constexpr double Lg4 = 2.222219843214978396e-01;
-constexpr double Lg5 = 1.818357216161805012e-01;
-constexpr double Lg6 = 1.531383769920937332e-01;
-constexpr double Lg7 = 1.479819860511658591e-01;
-}
-
-// Natural logarithm of a positive normal number (others go to the C library):
-// x = 2^k * (1 + f) with 1 + f in [sqrt(2)/2, sqrt(2)), log(1 + f) from s = f / (2 + f).
+// Natural logarithm of a positive normal number (others go to the C library).
 inline double Log(double x)
 {
-    using namespace Detail;
     if (!(x >= DBL_MIN && x <= DBL_MAX))
         return std::log(x);
     uint64_t bits = 0;
     std::memcpy(&bits, &x, sizeof bits);
-    const uint32_t high = static_cast<uint32_t>(bits >> 32);
-    const uint32_t mantissaHigh = high & 0x000FFFFFu;
-    // Set when the mantissa is at least sqrt(2): then halve it and raise the exponent by one.
-    const uint32_t carry = (mantissaHigh + 0x95F64u) & 0x100000u;
-    const int k = static_cast<int>(high >> 20) - 1023 + static_cast<int>(carry >> 20);
-    const uint64_t mantissaBits = (static_cast<uint64_t>(mantissaHigh | (carry ^ 0x3FF00000u)) << 32)
-                                  | (bits & 0xFFFFFFFFu);
+    int k = 0;
+    const uint32_t high = Detail::NormaliseHighWord(static_cast<uint32_t>(bits >> 32), k);
+    const uint64_t mantissaBits = (static_cast<uint64_t>(high) << 32) | (bits & 0xFFFFFFFFu);
     double m = 0.0;
     std::memcpy(&m, &mantissaBits, sizeof m);
-    const double f = m - 1.0;
-    const double s = f / (2.0 + f);
-    const double dk = static_cast<double>(k);
-    const double z = s * s;
-    const double w = z * z;
-    const double r = z * (Lg1 + w * (Lg3 + w * (Lg5 + w * Lg7))) + w * (Lg2 + w * (Lg4 + w * Lg6));
-    const double hfsq = 0.5 * f * f;
-    return dk * Ln2Hi - ((hfsq - (s * (hfsq + r) + dk * Ln2Lo)) - f);
+    return Detail::LogKernel(m, static_cast<double>(k));
 }
 }

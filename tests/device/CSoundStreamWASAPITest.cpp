@@ -103,6 +103,9 @@ TEST_F(SoundStreamTest, OpenedObjectStartsRendersAndStops)
     EXPECT_EQ(system.OutstandingReferences(), 0);
     EXPECT_EQ(stream.Close(), 1) << "close right after stop is harmless";
     EXPECT_EQ(stream.Stop(), -1);
+    terminated = 7;
+    EXPECT_EQ(stream.IsTerminated(&terminated), -1) << "stopped";
+    EXPECT_EQ(terminated, 7u);
 }
 
 TEST_F(SoundStreamTest, StopAfterTheThreadEndedByItself)

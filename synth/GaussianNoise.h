@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+
+// Box-Muller: a standard Gaussian sample from two random words, each taken as a signed 32-bit
+// integer r and mapped to u = (r / 2^31 + 1) / 2 in [0, 1): sqrt(-2 log u1) * sin(2*pi * u2).
+// u1 = 0 is replaced by the smallest normal double, so that the logarithm is finite.
+double GaussianSample(uint32_t first, uint32_t second);
+
+// Stereo frames i = 0 ... count - 1, both channels GaussianSample(first[i], second[i]) *
+// amplitude[i]. Two frames at a time where the processor has SSE2, with the same bits as
+// GaussianSample.
+void FillGaussianFrames(double* frames, const uint32_t* first, const uint32_t* second,
+                        const double* amplitude, uint64_t count);

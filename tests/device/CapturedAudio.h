@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A WAV file as ALSA's file plugin writes it: a RIFF header, a PCM "fmt " chunk and a "data"
+// chunk. A data size left at 0 or past the end (a file not finalised) means "to the end".
+struct WavFile
+{
+    uint32_t sampleRate = 0;
+    uint32_t channels = 0;
+    uint32_t bitsPerSample = 0;
+    std::vector<uint8_t> data;
+
+    bool Load(const std::wstring& path);
+    bool Parse(const std::vector<uint8_t>& file);
+    // The data as little-endian 32-bit samples (empty unless bitsPerSample is 32).
+    std::vector<int32_t> Samples32() const;
+};
+
+// Index of the first non-zero sample, or the sample count when all are zero.
+size_t FirstNonZero(const std::vector<int32_t>& samples);
+
+struct CaptureComparison
+{
+    size_t mismatch = 0;      // index into expected of the first sample not found; its size when all were
+    size_t end = 0;           // index into captured just past the last matched sample
+    size_t silentPeriods = 0; // periods of silence skipped within the expected samples
+    std::vector<int32_t> matched; // the captured samples that matched, in order
+};
+
+// Matches expected against captured from captured[offset] on, in order, allowing captured to
+// hold runs of silence that are whole multiples of `periodSamples` where expected continues.
+CaptureComparison CompareAllowingSilentPeriods(const std::vector<int32_t>& captured, size_t offset,
+                                               const std::vector<int32_t>& expected, size_t periodSamples);
+
+struct ToneFigures
+{
+    double frequency = 0.0;   // Hz, from the left channel's rising zero crossings
+    double peakLevelDb = 0.0; // dB of full scale (2^31 - 1), largest magnitude of both channels
+};
+
+// Measures `frames` interleaved stereo frames from frame `first` on.
+ToneFigures MeasureTone(const std::vector<int32_t>& samples, size_t first, size_t frames, double rate);
