@@ -14,8 +14,6 @@
 
 namespace
 {
-constexpr int32_t kWorkerRunning = 2;
-
 // The long-lived objects, constructed in this order (the stream first: it enters the main
 // thread into its COM apartment) and destroyed in the reverse one.
 struct EngineObjects
@@ -62,7 +60,7 @@ void Unpublish()
 // Normally the dialog's close has stopped playback already; this covers any other ending.
 void TearDownPlayback()
 {
-    if (pSynthesizerThread != nullptr && pSynthesizerThread->GetState() == kWorkerRunning)
+    if (pSynthesizerThread != nullptr && pSynthesizerThread->GetState() == CWorkerThread::Running)
         pSynthesizerThread->RequestStop();
     if (pSoundBuffer != nullptr)
         pSoundBuffer->RequestStop();

@@ -23,7 +23,6 @@ constexpr double kSynthesizerWritePeriod = 0.015;
 constexpr DWORD kDeviceStartDelayMs = 10;
 constexpr uint64_t kExtraDrainMs = 50;
 constexpr uint64_t kBytesPerFrame = 2 * sizeof(double);
-constexpr int32_t kWorkerRunning = 2;
 
 const wchar_t kErrorCaption[] = L"Error";
 
@@ -32,14 +31,15 @@ void ShowError(SControlPanel& panel, const wchar_t* text, const wchar_t* caption
     ShowMessageBox(panel.GetOwnerWindow(), text, caption, MB_OK | MB_ICONERROR);
 }
 
-void ForEachRamp(void (*action)(CParameterRamp& ramp, uint64_t value), uint64_t value)
+// Slider changes then glide over one block instead of jumping.
+void SetRampGlideLength(uint64_t steps)
 {
     CParameterRamp* const ramps[] = {pLevelRamp,       pFrequencyRamp,   pPhaseRamp,
                                      pAMFrequencyRamp, pFMFrequencyRamp, pFMBandwidthRamp};
     for (CParameterRamp* ramp : ramps)
     {
         if (ramp != nullptr)
-            action(*ramp, value);
+            ramp->SetDefaultLength(steps);
     }
 }
 
@@ -47,7 +47,7 @@ void StopSynthesizer()
 {
     if (pSynthesizerThread == nullptr)
         return;
-    if (pSynthesizerThread->GetState() == kWorkerRunning)
+    if (pSynthesizerThread->GetState() == CWorkerThread::Running)
         pSynthesizerThread->RequestStop();
     pSynthesizerThread->Join();
     pSynthesizerThread->Release();
@@ -254,7 +254,7 @@ int32_t AttemptFormat(SControlPanel& panel, uint32_t rate, int32_t deviceIndex)
         ShowError(panel, L"Failed in setting buffer size.");
         return -4;
     }
-    ForEachRamp([](CParameterRamp& ramp, uint64_t length) { ramp.SetDefaultLength(length); }, blockFrames);
+    SetRampGlideLength(blockFrames);
     if (pSoundStream->uiState != 0)
     {
         ShowError(panel, L"Failed in setting buffer size.");
