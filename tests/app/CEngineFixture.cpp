@@ -25,18 +25,11 @@ void CEngineFixture::SetUp()
 {
     recordedBoxes.clear();
     SetMessageBoxHook(RecordMessageBox);
-    pSoundStream = &SoundStream;
-    pNamedValueList = &NamedValueList;
-    pMultimediaTimer = &MultimediaTimer;
-    pLevelRamp = &LevelRamp;
-    pFrequencyRamp = &FrequencyRamp;
-    pPhaseRamp = &PhaseRamp;
-    pAMFrequencyRamp = &AMFrequencyRamp;
-    pFMFrequencyRamp = &FMFrequencyRamp;
-    pFMBandwidthRamp = &FMBandwidthRamp;
-    LevelRamp.Initialize(1e-7);
-    FrequencyRamp.Initialize(1000.0);
-    for (CParameterRamp* ramp : {&PhaseRamp, &AMFrequencyRamp, &FMFrequencyRamp, &FMBandwidthRamp})
+    PublishEngineObjects(engine);
+    engine.LevelRamp.Initialize(1e-7);
+    engine.FrequencyRamp.Initialize(1000.0);
+    for (CParameterRamp* ramp : {&engine.PhaseRamp, &engine.AMFrequencyRamp, &engine.FMFrequencyRamp,
+                                 &engine.FMBandwidthRamp})
         ramp->Initialize(0.0);
     uiRateIndex = 8;
     uiMaxEffectiveBits = 24;
@@ -47,25 +40,7 @@ void CEngineFixture::SetUp()
 void CEngineFixture::TearDown()
 {
     // As the program's exit does: every thread ended before anything it uses goes.
-    if (pSynthesizerThread != nullptr)
-    {
-        pSynthesizerThread->RequestStop();
-        pSynthesizerThread->Join();
-        pSynthesizerThread->Release();
-    }
-    SoundStream.Stop();
-    SoundStream.Close();
-    delete[] pdfMultiChannelPacketBuffer;
-    pdfMultiChannelPacketBuffer = nullptr;
-    delete pSoundBuffer;
-    pSoundBuffer = nullptr;
-    delete pSynthesizerThread;
-    pSynthesizerThread = nullptr;
-    pSoundStream = nullptr;
-    pNamedValueList = nullptr;
-    pMultimediaTimer = nullptr;
-    pLevelRamp = pFrequencyRamp = pPhaseRamp = nullptr;
-    pAMFrequencyRamp = pFMFrequencyRamp = pFMBandwidthRamp = nullptr;
+    TearDownEngine();
     SetMessageBoxHook(nullptr);
     EXPECT_EQ(system.Misuses(), 0);
     EXPECT_EQ(system.OutstandingReferences(), 0) << "a COM reference was not released";

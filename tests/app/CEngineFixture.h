@@ -1,9 +1,6 @@
 #pragma once
 
-#include "device/CSoundStreamWASAPI.h"
-#include "runtime/CMultimediaTimer.h"
-#include "runtime/CNamedValueList.h"
-#include "synth/CParameterRamp.h"
+#include "app/EngineObjects.h"
 #include "tests/app/CFakeControlPanel.h"
 #include "tests/device/FakeAudioSystem.h"
 
@@ -34,15 +31,9 @@ protected:
     static const std::vector<RecordedMessageBox>& MessageBoxes();
 
     FakeAudioSystem system;
-    CSoundStreamWASAPI SoundStream;
-    CNamedValueList NamedValueList;
-    CMultimediaTimer MultimediaTimer;
-    CParameterRamp LevelRamp;
-    CParameterRamp FrequencyRamp;
-    CParameterRamp PhaseRamp;
-    CParameterRamp AMFrequencyRamp;
-    CParameterRamp FMFrequencyRamp;
-    CParameterRamp FMBandwidthRamp;
+    EngineObjects engine;
+    CSoundStreamWASAPI& SoundStream = engine.SoundStream;
+    CNamedValueList& NamedValueList = engine.NamedValueList;
     CFakeControlPanel panel;
 };
 

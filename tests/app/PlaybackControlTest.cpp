@@ -105,8 +105,8 @@ TEST_F(PlaybackControlTest, UpwardSearchFromEightKilohertzFindsFortyFourPointOne
     PlaybackControl::Stop();
 
     // Ramps the synthesizer no longer reads glide over one block.
-    EXPECT_EQ(GlideSteps(PhaseRamp, 1.0), 441u);
-    EXPECT_EQ(GlideSteps(FMBandwidthRamp, 100.0), 441u);
+    EXPECT_EQ(GlideSteps(engine.PhaseRamp, 1.0), 441u);
+    EXPECT_EQ(GlideSteps(engine.FMBandwidthRamp, 100.0), 441u);
 }
 
 TEST_F(PlaybackControlTest, DeviceRefusingEverythingShowsTheJapaneseMessageAndLeavesAllStopped)
