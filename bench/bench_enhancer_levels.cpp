@@ -22,7 +22,7 @@ struct ChannelLevels
 {
     double dfLeftDb;
     double dfRightDb;
-    long uiNonZero;
+    long iNonZero;
 };
 
 double ToDb(double amplitude)
@@ -54,7 +54,7 @@ ChannelLevels Measure(double levelDb, bool bothChannels, int32_t enhancer)
         {
             int16_t value;
             std::memcpy(&value, &bytes[4 * n + 2 * c], 2);
-            nonZero += value != 0;
+            nonZero += value != 0 ? 1 : 0;
             re[c] += value / 32767.0 * std::cos(angle);
             im[c] += value / 32767.0 * std::sin(angle);
         }
@@ -75,8 +75,8 @@ int main()
         const ChannelLevels both = Measure(db, true, 1);
         const ChannelLevels plain = Measure(db, true, 0);
         std::printf("%8.1f | %8.2f (%+5.2f) %7ld nz | %8.2f (%+5.2f) %7ld nz | %8.2f %7ld nz\n", db,
-                    left.dfLeftDb, left.dfLeftDb - db, left.uiNonZero, both.dfLeftDb, both.dfLeftDb - db,
-                    both.uiNonZero, plain.dfLeftDb, plain.uiNonZero);
+                    left.dfLeftDb, left.dfLeftDb - db, left.iNonZero, both.dfLeftDb, both.dfLeftDb - db,
+                    both.iNonZero, plain.dfLeftDb, plain.iNonZero);
     }
     return 0;
 }

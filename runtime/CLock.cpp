@@ -11,7 +11,7 @@ using NativeLock = std::recursive_mutex;
 #endif
 
 static_assert(sizeof(NativeLock) <= 64, "lock storage too small for the native lock");
-static_assert(alignof(NativeLock) <= 16, "lock storage under-aligned for the native lock");
+static_assert(alignof(NativeLock) <= alignof(void*), "lock storage under-aligned for the native lock");
 
 namespace
 {

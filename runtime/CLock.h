@@ -19,6 +19,8 @@ public:
     void Destroy();
 
 private:
-    alignas(16) unsigned char m_Storage[64];
+    // Pointer alignment suffices for either native lock, and adds no tail padding (which
+    // MSVC would report as C4324).
+    alignas(void*) unsigned char m_Storage[64];
     void* m_pSection;
 };
