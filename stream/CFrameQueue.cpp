@@ -142,6 +142,8 @@ int32_t CFrameQueue::GrowForWrite(uint64_t frames)
 
 int32_t CFrameQueue::Write(const double* frames, uint64_t* count)
 {
+    if (count == nullptr)
+        return -4;
     CLockGuard guard(m_Lock);
     uint64_t offered = *count;
     *count = 0;

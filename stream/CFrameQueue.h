@@ -46,7 +46,8 @@ public:
     // 1; -4 for a rate that is not positive or a capacity below 4 frames; -5 on overflow;
     // -2 when the ring cannot be created.
     int32_t Initialize(double rate, uint64_t capacity);
-    // `count` holds the frames offered and receives the frames accepted.
+    // `count` holds the frames offered and receives the frames accepted; -4 for a null
+    // pointer.
     int32_t Write(const double* frames, uint64_t* count);
     // Returns the frames delivered (up to `frames`).
     uint64_t Read(double* destination, uint64_t frames);

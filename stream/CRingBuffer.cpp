@@ -74,6 +74,8 @@ void CRingBuffer::CopyOut(double* destination, uint64_t values)
 
 int32_t CRingBuffer::Write(const double* source, uint64_t* count)
 {
+    if (count == nullptr)
+        return -4;
     CLockGuard guard(m_Lock);
     uint64_t offered = *count;
     *count = 0;
@@ -89,6 +91,8 @@ int32_t CRingBuffer::Write(const double* source, uint64_t* count)
 
 int32_t CRingBuffer::Read(double* destination, uint64_t* count)
 {
+    if (count == nullptr)
+        return -4;
     CLockGuard guard(m_Lock);
     uint64_t wanted = *count;
     *count = 0;

@@ -20,6 +20,7 @@ public:
     // 1 when storage was freed, 0 when there was none.
     int32_t Free();
     // `count` holds the values offered and receives the values stored (as many as fit).
+    // -4 for a null source or count.
     int32_t Write(const double* source, uint64_t* count);
     // `count` holds the values wanted and receives the values delivered (as many as held).
     int32_t Read(double* destination, uint64_t* count);

@@ -116,6 +116,8 @@ int32_t CSoundStreamBuffer::LimitCapacity(uint64_t frames)
 
 int32_t CSoundStreamBuffer::Write(const double* frames, uint64_t* count)
 {
+    if (count == nullptr)
+        return -4;
     uint64_t offered = *count;
     *count = 0;
     if (m_iState != 1)

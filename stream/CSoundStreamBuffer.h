@@ -22,7 +22,7 @@ public:
     // Maximum queue capacity in frames (0 = no limit). 1 or -1.
     int32_t LimitCapacity(uint64_t frames);
     // `count` holds the frames offered and receives the frames accepted. 1, 0 when stopping,
-    // or a negative status. Synthesizer thread only.
+    // or a negative status (-4 for a null pointer). Synthesizer thread only.
     int32_t Write(const double* frames, uint64_t* count);
     // Writes exactly one block (audio, faded audio or silence) to `destination` (may be null).
     // 1, or -1 when not set up. Device thread only.

@@ -77,6 +77,8 @@ TEST(CRingBuffer, RefusesNullAndUnallocatedTransfers)
     EXPECT_EQ(0u, n);
     n = 1;
     EXPECT_EQ(-4, ring.Read(nullptr, &n));
+    EXPECT_EQ(-4, ring.Write(&value, nullptr));
+    EXPECT_EQ(-4, ring.Read(&value, nullptr));
     EXPECT_EQ(1, ring.Free());
     EXPECT_EQ(0, ring.Free());
 }
@@ -217,6 +219,7 @@ TEST(CFrameQueue, RejectsNullAndUnreadyUse)
     EXPECT_EQ(0u, queue.Read(frame, 1));
     EXPECT_EQ(-1, queue.SetStopFlag());
     ASSERT_EQ(1, queue.Initialize(44100.0, 8));
+    EXPECT_EQ(-4, queue.Write(frame, nullptr));
     EXPECT_EQ(0u, queue.Read(nullptr, 1));
     EXPECT_EQ(-1, queue.Grow(4));
     EXPECT_EQ(1, queue.Reset());

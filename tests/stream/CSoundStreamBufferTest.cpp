@@ -140,6 +140,8 @@ TEST_F(SoundStreamBufferTest, AbsentFramesAreRefused)
     uint64_t count = 4;
     EXPECT_EQ(-4, buffer.Write(nullptr, &count));
     EXPECT_EQ(0u, count);
+    const double frame[2] = {0.5, 0.5};
+    EXPECT_EQ(-4, buffer.Write(frame, nullptr));
     EXPECT_EQ(0u, buffer.GetQueueStatus().uiFillLevel);
 }
 
