@@ -234,11 +234,18 @@ TEST_F(SynthesizerThreadProcTest, StoppedStreamBufferKeepsTheThreadPausingUntilI
     SetUpBuffer(buffer);
     CWorkerThread worker;
     StartSynthesizer(worker, buffer);
+    // The thread is writing; once the buffer is stopped, the room that draining makes must
+    // stay empty. The short sleep lets a write that passed the stop check just before the
+    // request finish while the queue is still full.
+    ASSERT_TRUE(WaitUntilFull(buffer));
     ASSERT_EQ(1, buffer.RequestStop());
+    Sleep(5);
+    while (buffer.GetQueueStatus().uiFillLevel != 0)
+        ASSERT_EQ(1, buffer.Read(nullptr));
     Sleep(50);
-    // Still running: only the worker's termination event ends the thread.
+    EXPECT_EQ(0u, buffer.GetQueueStatus().uiFillLevel);
+    // Still running: a thread that had ended would have stored its result.
     EXPECT_EQ(0, worker.GetResult(0));
-    EXPECT_EQ(CWorkerThread::Running, worker.GetState());
     EXPECT_EQ(1, StopAndJoin(worker));
 }
 
