@@ -2,6 +2,7 @@
 // (15 ms writes, 10 ms reads) and samples per second through the quantizer, each also as a
 // multiple of real time for 384 kHz stereo. Rates are per second of this thread's CPU time, so
 // that other load on the machine does not count against them; wall-clock rates are shown beside.
+#include "bench/CpuTime.h"
 #include "stream/CQuantizer.h"
 #include "stream/CSoundStreamBuffer.h"
 
@@ -11,30 +12,10 @@
 #include <cstdio>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <time.h>
-#endif
-
 namespace
 {
 constexpr double kRate = 384000.0;
 constexpr double kMinimumCpuSeconds = 1.0;
-
-double ThreadCpuSeconds()
-{
-#ifdef _WIN32
-    FILETIME creation, exit, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user);
-    auto ticks = [](const FILETIME& t) { return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return static_cast<double>(ticks(kernel) + ticks(user)) * 1e-7;
-#else
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-#endif
-}
 
 // Calls `step` (which returns the units it processed) until a second of CPU time has passed and
 // prints the rate per CPU second and per wall second, and the CPU rate as a multiple of real time.
@@ -42,13 +23,13 @@ template <typename Step>
 void Measure(const char* what, double realTimePerSecond, Step step)
 {
     const auto wallStart = std::chrono::steady_clock::now();
-    const double cpuStart = ThreadCpuSeconds();
+    const double cpuStart = CpuTime::Thread();
     double units = 0.0;
     double cpu = 0.0;
     do
     {
         units += static_cast<double>(step());
-        cpu = ThreadCpuSeconds() - cpuStart;
+        cpu = CpuTime::Thread() - cpuStart;
     } while (cpu < kMinimumCpuSeconds);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     std::printf("%-38s %11.0f /s CPU %11.0f /s wall %8.1f x real time\n", what, units / cpu, units / wall,

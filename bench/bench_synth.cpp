@@ -2,6 +2,7 @@
 // real time needs at 384 kHz stereo. Each figure is the best of several runs, measured in CPU
 // time of the process: on a busy machine that leaves out the time other processes take from it
 // (wall time is printed beside it for reference).
+#include "bench/CpuTime.h"
 #include "runtime/ProcessState.h"
 #include "synth/CParameterRamp.h"
 #include "synth/CRandomMT.h"
@@ -13,12 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <ctime>
-#endif
 
 namespace
 {
@@ -71,21 +66,6 @@ private:
     CParameterRamp m_Level, m_Frequency, m_Phase, m_AMFrequency, m_FMFrequency, m_FMBandwidth;
 };
 
-// User plus kernel time of the process (the C library's clock() is wall time on Windows).
-double CpuSeconds()
-{
-#ifdef _WIN32
-    FILETIME creation, exit, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
-    const auto seconds = [](const FILETIME& time) {
-        return static_cast<double>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime) * 1e-7;
-    };
-    return seconds(kernel) + seconds(user);
-#else
-    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
-#endif
-}
-
 struct Timing
 {
     double cpu;
@@ -102,12 +82,12 @@ Timing TimeOneRun(const Mode& mode, uint64_t frames, std::vector<double>& block)
     double carrierPhase = 0.0;
     CRandomMT generator;
     const uint64_t blockFrames = block.size() / 2;
-    const double cpuStart = CpuSeconds();
+    const double cpuStart = CpuTime::Process();
     const auto start = std::chrono::steady_clock::now();
     for (uint64_t done = 0; done < frames; done += blockFrames)
         FillBlock(block.data(), blockFrames, &carrierPhase, &generator);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    return Timing{CpuSeconds() - cpuStart, elapsed.count()};
+    return Timing{CpuTime::Process() - cpuStart, elapsed.count()};
 }
 
 bool ParseOptions(int argc, char** argv, Options& options)

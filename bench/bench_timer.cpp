@@ -1,5 +1,6 @@
 // 1000 calls of WaitOneMillisecond on each wait method: wall time per call and the process's
 // CPU time as a share of the wall time.
+#include "bench/CpuTime.h"
 #include "runtime/CMultimediaTimer.h"
 
 #include <windows.h>
@@ -10,15 +11,6 @@
 namespace
 {
 constexpr int kCalls = 1000;
-
-uint64_t ProcessCpu100ns()
-{
-    FILETIME creation, exit, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user))
-        return 0;
-    auto value = [](const FILETIME& t) { return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return value(kernel) + value(user);
-}
 
 double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
 {
@@ -31,12 +23,12 @@ void Measure(const char* label, CMultimediaTimer::WaitMethod method)
 {
     CMultimediaTimer timer(method);
     LARGE_INTEGER start, end;
-    const uint64_t cpuStart = ProcessCpu100ns();
+    const double cpuStart = CpuTime::Process();
     QueryPerformanceCounter(&start);
     for (int i = 0; i < kCalls; ++i)
         timer.WaitOneMillisecond();
     QueryPerformanceCounter(&end);
-    const double cpu = static_cast<double>(ProcessCpu100ns() - cpuStart) * 1e-7;
+    const double cpu = CpuTime::Process() - cpuStart;
     const double wall = Seconds(start, end);
     std::printf("%-22s %s  %d calls: %.3f ms per call, CPU %.1f%% of wall time\n", label,
                 timer.HasWaitableTimer() ? "(waitable timer)  " : "(multimedia timer)", kCalls,
