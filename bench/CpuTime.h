@@ -31,8 +31,8 @@ inline double Seconds(clockid_t clock)
 inline double Thread()
 {
 #ifdef _WIN32
-    FILETIME creation, exit, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user);
+    FILETIME creation, exited, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &creation, &exited, &kernel, &user);
     return Seconds(kernel, user);
 #else
     return Seconds(CLOCK_THREAD_CPUTIME_ID);
@@ -44,8 +44,8 @@ inline double Thread()
 inline double Process()
 {
 #ifdef _WIN32
-    FILETIME creation, exit, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
+    FILETIME creation, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &creation, &exited, &kernel, &user);
     return Seconds(kernel, user);
 #else
     return Seconds(CLOCK_PROCESS_CPUTIME_ID);
