@@ -50,7 +50,10 @@ void CDialogPanel::SetBitsText(uint32_t bits)
 
 void CDialogPanel::ShowDeviceBits(uint32_t bits)
 {
-    SetDlgItemInt(m_hDialog, IDC_DEVICE_BITS_TEXT, bits, FALSE);
+    if (bits == 0)
+        SetDlgItemTextW(m_hDialog, IDC_DEVICE_BITS_TEXT, L"N/A");
+    else
+        SetDlgItemInt(m_hDialog, IDC_DEVICE_BITS_TEXT, bits, FALSE);
 }
 
 void CDialogPanel::ShowIdle(bool idle)

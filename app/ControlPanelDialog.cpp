@@ -237,8 +237,9 @@ void OnPlay(HWND dialog)
 void OnStop(HWND dialog)
 {
     PlaybackControl::Stop();
-    CDialogPanel(dialog).ShowIdle(true);
-    SetDlgItemTextW(dialog, IDC_DEVICE_BITS_TEXT, L"N/A");
+    CDialogPanel panel(dialog);
+    panel.ShowIdle(true);
+    panel.ShowDeviceBits(0);
     SetDlgItemInt(dialog, IDC_BITS_EDIT, uiMaxEffectiveBits, FALSE);
     SendItem(dialog, IDC_RATE_LIST, CB_SETCURSEL, RateTable::EntryOfRow(uiRateIndex), 0);
     PostSelectionChange(dialog, IDC_RATE_LIST);

@@ -79,8 +79,8 @@ int32_t OpenSoundSettings(int32_t deviceIndex)
 {
     CComHolder<IMMDevice> device;
     const int32_t status = GetAudioEndpoint(deviceIndex, device.Put());
-    if (status < 0 || !device)
-        return status < 0 ? status : -1;
+    if (status < 0)
+        return status;
     CCoTaskMemHolder<wchar_t> id;
     device->GetId(id.Put());
     wchar_t commandLine[kCommandLineCapacity];

@@ -147,21 +147,20 @@ void ShowDeviceFormat(SControlPanel& panel)
         panel.SetBitsText(pSoundStream->uiBitCount);
 }
 
-// Starts everything after the buffer and the worker exist; false once a failure was shown.
-bool StartPrepared(SControlPanel& panel)
+// A start that fails after the rate search stays idle, so the displays go back from the device
+// in use to the user's choices: the chosen maximum rate, no device bits, the effective bits.
+// Runs once the synthesizer has been joined (it reads dfSamplingRate).
+void ShowChoicesAgain(SControlPanel& panel)
 {
-    uiRateIndex = RateTable::RowOfEntry(panel.GetRateEntry());
-    wchar_t bits[32];
-    panel.GetBitsText(bits, sizeof bits / sizeof bits[0]);
-    uiMaxEffectiveBits = ControlValues::EffectiveBitsFromText(bits);
+    dfSamplingRate = RateTable::Hertz(uiRateIndex);
+    panel.ShowRateEntry(RateTable::EntryOfRow(uiRateIndex));
+    panel.ShowDeviceBits(0);
     panel.SetBitsText(uiMaxEffectiveBits);
-    const int32_t deviceIndex = static_cast<int32_t>(panel.GetDeviceEntry()) - 1;
+}
 
-    if (!FindAnyRate(panel, deviceIndex))
-    {
-        ShowError(panel, L"出力先のオーディオデバイスを初期化できませんでした。", L"エラー");
-        return false;
-    }
+// Starts the synthesizer and the device once a rate was found; false once a failure was shown.
+bool StartThreads(SControlPanel& panel)
+{
     dfAMPhase = 0.0;
     dfFMPhase = 0.0;
     if (StartSynthesizer() < 0)
@@ -182,6 +181,18 @@ bool StartPrepared(SControlPanel& panel)
         return false;
     }
     return true;
+}
+
+// Takes the user's choices for this start (the bits edit normalised and written back) and
+// returns the device index.
+int32_t ReadChoices(SControlPanel& panel)
+{
+    uiRateIndex = RateTable::RowOfEntry(panel.GetRateEntry());
+    wchar_t bits[32];
+    panel.GetBitsText(bits, sizeof bits / sizeof bits[0]);
+    uiMaxEffectiveBits = ControlValues::EffectiveBitsFromText(bits);
+    panel.SetBitsText(uiMaxEffectiveBits);
+    return static_cast<int32_t>(panel.GetDeviceEntry()) - 1;
 }
 
 uint64_t DrainMilliseconds()
@@ -210,9 +221,16 @@ void Start(SControlPanel& panel)
         CleanUpFailedStart();
         return;
     }
-    if (!StartPrepared(panel))
+    if (!FindAnyRate(panel, ReadChoices(panel)))
+    {
+        ShowError(panel, L"出力先のオーディオデバイスを初期化できませんでした。", L"エラー");
+        CleanUpFailedStart();
+        return;
+    }
+    if (!StartThreads(panel))
     {
         CleanUpFailedStart();
+        ShowChoicesAgain(panel);
         return;
     }
     panel.ShowIdle(false);

@@ -20,6 +20,7 @@ public:
     virtual void ShowRateEntry(uint32_t entry) = 0;
     virtual void GetBitsText(wchar_t* text, size_t capacity) = 0;
     virtual void SetBitsText(uint32_t bits) = 0;
+    // The device's bits per sample; 0 shows that no device is in use.
     virtual void ShowDeviceBits(uint32_t bits) = 0;
     // Idle: play and the settings are usable; playing: only stop and the live controls.
     virtual void ShowIdle(bool idle) = 0;

@@ -29,8 +29,8 @@ public:
 
     // -1: no endpoint is ever opened for capture.
     int32_t StartCapture(BufferCallback callback, void* userParameter) override;
-    // Publishes the device thread's inputs and starts it: 1, or -1 unless opened for render and
-    // no device thread is running, or the failing step's status.
+    // Publishes the device thread's inputs and starts it: 1; -1 unless opened for render and no
+    // device thread is running; -4 for a null callback; or the failing step's status.
     int32_t StartRender(BufferCallback callback, void* userParameter) override;
     // Starts the audio client: 1, or -1 when closed or the client refuses.
     int32_t Start() override;

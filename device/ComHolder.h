@@ -9,21 +9,10 @@ class CComHolder
 {
 public:
     CComHolder() = default;
-    explicit CComHolder(T* pointer) : m_pointer(pointer) {}
     ~CComHolder() { Reset(); }
 
     CComHolder(const CComHolder&) = delete;
     CComHolder& operator=(const CComHolder&) = delete;
-    CComHolder(CComHolder&& other) noexcept : m_pointer(other.Detach()) {}
-    CComHolder& operator=(CComHolder&& other) noexcept
-    {
-        if (this != &other)
-        {
-            Reset();
-            m_pointer = other.Detach();
-        }
-        return *this;
-    }
 
     T* Get() const { return m_pointer; }
     T* operator->() const { return m_pointer; }

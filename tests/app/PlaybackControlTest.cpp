@@ -147,10 +147,10 @@ TEST_F(PlaybackControlTest, BitsTextIsNormalisedAndOnlyTwoOrMoreReachTheDevice)
     EXPECT_TRUE(MessageBoxes().empty());
 }
 
-TEST_F(PlaybackControlTest, DeviceThatFailsToStartIsReportedAndClosed)
+TEST_F(PlaybackControlTest, DeviceThatFailsToStartIsReportedClosedAndShowsTheChoicesAgain)
 {
-    FakeEndpointConfig config = RenderingEndpoint(ExclusiveEndpoint({96000}, {24}));
-    config.failures[FakeMethod::Start] = FakeFailure{E_FAIL, 0};
+    FakeEndpointConfig config = RenderingEndpoint(ExclusiveEndpoint({48000}, {16}));
+    config.failures[FakeMethod::Start] = FakeFailure{E_FAIL, 0, 1};
     system.AddEndpoint(config);
     PlaybackControl::Start(panel);
     ASSERT_EQ(MessageBoxes().size(), 1u);
@@ -159,6 +159,17 @@ TEST_F(PlaybackControlTest, DeviceThatFailsToStartIsReportedAndClosed)
     EXPECT_EQ(SoundStream.uiState, 0u);
     EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Empty);
     EXPECT_TRUE(panel.idleStates.empty());
+    // Still idle: the displays show the chosen maximum rate and bits again, not the device's.
+    EXPECT_EQ(panel.shownRateEntries, (std::vector<uint32_t>{9, 11}));
+    EXPECT_DOUBLE_EQ(dfSamplingRate, 96000.0);
+    EXPECT_EQ(panel.deviceBits, (std::vector<uint32_t>{16, 0}));
+    EXPECT_EQ(panel.bitsText, L"24");
+
+    PlaybackControl::Start(panel);
+    EXPECT_EQ(MessageBoxes().size(), 1u) << "the next play succeeds";
+    EXPECT_EQ(SoundStream.bStarted, 1u);
+    EXPECT_EQ(uiRateIndex, 8u) << "from the chosen maximum, not from the rate of the failed start";
+    PlaybackControl::Stop();
 }
 
 TEST_F(PlaybackControlTest, StopBeforeAnyStartTouchesNothing)

@@ -44,7 +44,6 @@ HRESULT FakeEndpoint::Record(FakeCall call)
         return S_OK;
     const FakeFailure& scripted = failure->second;
     return scripted.count == 0 || number - scripted.fromCall < scripted.count ? scripted.hr : S_OK;
-    return S_OK;
 }
 
 HRESULT FakeEndpoint::Record(FakeMethod method, std::vector<int64_t> args)

@@ -4,7 +4,7 @@
 #include <ks.h>
 #include <ksmedia.h>
 
-#include <cmath>
+#include <algorithm>
 #include <limits>
 
 namespace

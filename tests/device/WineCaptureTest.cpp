@@ -115,6 +115,42 @@ bool WaitUntil(Condition condition)
     return condition();
 }
 
+// Index just past the last non-zero sample, 0 when all are zero.
+size_t EndOfSound(const std::vector<int32_t>& samples)
+{
+    size_t end = samples.size();
+    while (end > 0 && samples[end - 1] == 0)
+        --end;
+    return end;
+}
+
+// True when the capture file holds at least `soundSamples` from its first to its last non-zero
+// sample, followed by at least `silenceSamples` zeros: the tone and its fade have all arrived.
+bool CaptureHoldsSoundThenSilence(const std::wstring& path, size_t soundSamples, size_t silenceSamples)
+{
+    WavFile wav;
+    if (!wav.Load(path))
+        return false;
+    const std::vector<int32_t> samples = wav.Samples32();
+    const size_t end = EndOfSound(samples);
+    return end > 0 && end - FirstNonZero(samples) >= soundSamples && samples.size() - end >= silenceSamples;
+}
+
+// Wine's mixer carries what the endpoint holds to the file at its own pace, slower still on a
+// loaded machine: poll the file rather than guess a time.
+bool WaitForCapturedSound(const std::wstring& path, size_t soundSamples, size_t silenceSamples)
+{
+    constexpr ULONGLONG kTimeoutMs = 30000;
+    const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
+    while (!CaptureHoldsSoundThenSilence(path, soundSamples, silenceSamples))
+    {
+        if (GetTickCount64() >= deadline)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
 std::wstring WindowsPath(const char* unixPath)
 {
     std::wstring path = L"Z:";
@@ -167,7 +203,10 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
     ASSERT_EQ(stream.StartRender(BufferCallbackFunction, &list), 1);
     ASSERT_EQ(stream.Start(), 1);
     EXPECT_TRUE(WaitUntil([&] { return buffer.GetQueueStatus().uiFillLevel == 0; })) << "the tone was not drained";
-    Sleep(static_cast<DWORD>((blockDuration * 2 + deviceDuration) * 1000.0) + 50);
+    const std::vector<int32_t> expected = ExpectedSamples(tone, blockFrames);
+    const size_t firstExpected = FirstNonZero(expected);
+    EXPECT_TRUE(WaitForCapturedSound(capturePath, EndOfSound(expected) - firstExpected, kRate / 10 * 2))
+        << "the tone and 100 ms of silence after it did not reach the capture file";
     EXPECT_EQ(stream.Stop(), 1);
     pSoundBuffer = nullptr;
 
@@ -181,8 +220,6 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
     for (size_t i = 0; i < captured.size(); ++i)
         ASSERT_EQ(captured[i] & 0xFFFF, 0) << "sample " << i << " uses more than 16 bits";
 
-    const std::vector<int32_t> expected = ExpectedSamples(tone, blockFrames);
-    const size_t firstExpected = FirstNonZero(expected);
     const size_t firstCaptured = FirstNonZero(captured);
     ASSERT_LT(firstCaptured, captured.size()) << "nothing but silence was captured";
     ASSERT_GE(firstCaptured, firstExpected + blockFrames * 2) << "the held silent block comes first";

@@ -1,6 +1,6 @@
 #include "tests/app/e2e/WaveCapture.h"
 
-#include <windows.h>
+#include "tests/device/CapturedAudio.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,9 +8,6 @@
 
 namespace
 {
-constexpr uint16_t kFormatPcm = 1;
-constexpr uint16_t kFormatExtensible = 0xFFFE;
-
 uint32_t ReadLE(const uint8_t* bytes, size_t count)
 {
     uint32_t value = 0;
@@ -29,100 +26,39 @@ double SampleAt(const uint8_t* bytes, uint32_t bits)
     return value / 2147483647.0;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>* bytes)
-{
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    LARGE_INTEGER size{};
-    bool ok = GetFileSizeEx(file, &size) != FALSE && size.QuadPart < (1LL << 31);
-    if (ok)
-    {
-        bytes->resize(static_cast<size_t>(size.QuadPart));
-        DWORD read = 0;
-        ok = bytes->empty() ||
-             (ReadFile(file, bytes->data(), static_cast<DWORD>(bytes->size()), &read, nullptr) && read == bytes->size());
-    }
-    CloseHandle(file);
-    return ok;
-}
-
-bool ParseFormat(const uint8_t* chunk, uint32_t size, WaveCapture* capture, std::string* error)
-{
-    if (size < 16)
-    {
-        *error = "fmt chunk too short";
-        return false;
-    }
-    const uint32_t tag = ReadLE(chunk, 2);
-    capture->uiChannels = ReadLE(chunk + 2, 2);
-    capture->uiRate = ReadLE(chunk + 4, 4);
-    capture->uiBits = ReadLE(chunk + 14, 2);
-    if ((tag != kFormatPcm && tag != kFormatExtensible) || capture->uiChannels != 2 ||
-        (capture->uiBits != 16 && capture->uiBits != 24 && capture->uiBits != 32))
-    {
-        *error = "not stereo integer PCM";
-        return false;
-    }
-    return true;
-}
-
-void Decode(const uint8_t* data, size_t size, WaveCapture* capture)
+void Decode(const std::vector<uint8_t>& data, WaveCapture* capture)
 {
     const size_t bytesPerSample = capture->uiBits / 8;
     const size_t frameBytes = bytesPerSample * 2;
-    const size_t frames = size / frameBytes;
+    const size_t frames = data.size() / frameBytes;
     capture->left.resize(frames);
     capture->right.resize(frames);
     for (size_t i = 0; i < frames; ++i)
     {
-        capture->left[i] = SampleAt(data + i * frameBytes, capture->uiBits);
-        capture->right[i] = SampleAt(data + i * frameBytes + bytesPerSample, capture->uiBits);
+        capture->left[i] = SampleAt(data.data() + i * frameBytes, capture->uiBits);
+        capture->right[i] = SampleAt(data.data() + i * frameBytes + bytesPerSample, capture->uiBits);
     }
 }
 }
 
 bool LoadWaveCapture(const std::wstring& path, WaveCapture* capture, std::string* error)
 {
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, &bytes))
+    WavFile file;
+    if (!file.Load(path))
     {
-        *error = "cannot read the capture";
+        *error = "cannot read the capture as a WAV file with a data chunk";
         return false;
     }
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
+    capture->uiRate = file.sampleRate;
+    capture->uiChannels = file.channels;
+    capture->uiBits = file.bitsPerSample;
+    if (capture->uiChannels != 2 || (capture->uiBits != 16 && capture->uiBits != 24 && capture->uiBits != 32))
     {
-        *error = "not a RIFF WAVE file";
+        *error = "not stereo integer PCM";
         return false;
     }
-    bool haveFormat = false;
-    size_t at = 12;
-    while (at + 8 <= bytes.size())
-    {
-        const uint8_t* header = bytes.data() + at;
-        const uint32_t size = ReadLE(header + 4, 4);
-        const size_t body = at + 8;
-        if (std::memcmp(header, "fmt ", 4) == 0)
-        {
-            if (body + size > bytes.size() || !ParseFormat(bytes.data() + body, size, capture, error))
-                return false;
-            haveFormat = true;
-        }
-        else if (std::memcmp(header, "data", 4) == 0)
-        {
-            if (!haveFormat)
-            {
-                *error = "data before fmt";
-                return false;
-            }
-            Decode(bytes.data() + body, bytes.size() - body, capture);
-            return true;
-        }
-        at = body + size + (size & 1);
-    }
-    *error = "no data chunk";
-    return false;
+    Decode(file.data, capture);
+    return true;
 }
 
 namespace WaveAnalysis

@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-// A stereo integer-PCM WAV file as the ALSA file plugin writes it, with samples scaled so that
-// full scale of the container is 1.0. The data chunk's length field is not trusted: a capture
-// still being written (or cut off) is read to the end of the file.
+// A stereo integer-PCM WAV file as the ALSA file plugin writes it (read as WavFile reads it),
+// with samples scaled so that full scale of the container is 1.0.
 struct WaveCapture
 {
     uint32_t uiRate = 0;
