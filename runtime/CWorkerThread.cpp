@@ -2,6 +2,7 @@
 
 #include "runtime/BoundedString.h"
 #include "runtime/MessageBoxSeam.h"
+#include "runtime/ThreadCreationSeam.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -52,7 +53,7 @@ uint64_t AddressValue(const void* block)
 }
 
 CWorkerThread::CWorkerThread()
-    : m_State(Empty), m_ThreadCount(0), m_PriorityClass(3), m_ProcessorCount(LogicalProcessorCount()),
+    : m_State(Empty), m_Abandoned(false), m_ThreadCount(0), m_PriorityClass(3), m_ProcessorCount(LogicalProcessorCount()),
       m_Function(nullptr)
 {
     m_TerminationEvent.Create(true);
@@ -84,7 +85,7 @@ int32_t CWorkerThread::Prepare(uint64_t threads)
     const uint64_t n = threads == 0 ? m_ProcessorCount : threads;
     const size_t count = static_cast<size_t>(n);
     std::unique_ptr<DWORD[]> ids(new DWORD[count]());
-    std::unique_ptr<HANDLE[]> handles(new HANDLE[count]());
+    std::unique_ptr<CHandleHolder[]> handles(new CHandleHolder[count]());
     std::unique_ptr<DWORD[]> exitCodes(new DWORD[count]());
     std::unique_ptr<int64_t[]> results(new int64_t[count]());
     std::unique_ptr<CWorkerContext[]> contexts(new CWorkerContext[count]());
@@ -127,7 +128,7 @@ int32_t CWorkerThread::SetTimeCritical()
     bool failed = false;
     for (uint64_t i = 0; i < m_ThreadCount; ++i)
     {
-        if (m_ThreadHandles[i] == nullptr || !SetThreadPriority(m_ThreadHandles[i], PriorityValue(m_PriorityClass)))
+        if (!m_ThreadHandles[i] || !SetThreadPriority(m_ThreadHandles[i].Get(), PriorityValue(m_PriorityClass)))
             failed = true;
     }
     return failed ? -1 : 1;
@@ -140,37 +141,58 @@ int32_t CWorkerThread::Start(WorkerThreadFunction function)
     // Starting again over live or unjoined threads would lose their handles.
     if (m_State.load() != Prepared)
         return -1;
+    m_Function = function;
+    if (!CreateThreads())
+        return -2;
     if (m_TerminationEvent.hEvent != nullptr && m_TerminationEvent.uiSignaled != 0)
         m_TerminationEvent.Reset();
-    m_Function = function;
-    CreateThreads();
     m_State = Running;
+    for (uint64_t i = 0; i < m_ThreadCount; ++i)
+        ResumeThread(m_ThreadHandles[i].Get());
     return 1;
 }
 
-void CWorkerThread::CreateThreads()
+// Creates every thread suspended; none runs until all exist, so that a failure part-way can
+// still leave the worker as it was.
+bool CWorkerThread::CreateThreads()
 {
+    m_Abandoned = false;
     for (uint64_t i = 0; i < m_ThreadCount; ++i)
     {
         m_Contexts[i].uiReserved = 0;
         m_Results[i] = 0;
-        HANDLE thread = CreateThread(nullptr, 0, &CWorkerThread::ThreadEntry, &m_Contexts[i], CREATE_SUSPENDED,
-                                     &m_ThreadIds[i]);
-        m_ThreadHandles[i] = thread;
-        if (thread == nullptr)
+        m_ThreadHandles[i].Reset(CreateSuspendedThread(&CWorkerThread::ThreadEntry, &m_Contexts[i], &m_ThreadIds[i]));
+        if (!m_ThreadHandles[i])
         {
             ShowMessageBox(nullptr, L"Failed in creating a thread.", L"DEBUG", MB_OK | MB_ICONERROR);
-            continue;
+            AbandonThreads();
+            return false;
         }
-        SetThreadPriority(thread, PriorityValue(m_PriorityClass));
-        ResumeThread(thread);
+        SetThreadPriority(m_ThreadHandles[i].Get(), PriorityValue(m_PriorityClass));
     }
+    return true;
+}
+
+// Lets the threads created so far end without running the function, and closes them.
+void CWorkerThread::AbandonThreads()
+{
+    m_Abandoned = true;
+    for (uint64_t i = 0; i < m_ThreadCount; ++i)
+    {
+        if (m_ThreadHandles[i])
+            ResumeThread(m_ThreadHandles[i].Get());
+    }
+    WaitForThreads();
+    for (uint64_t i = 0; i < m_ThreadCount; ++i)
+        m_ThreadHandles[i].Reset();
 }
 
 DWORD WINAPI CWorkerThread::ThreadEntry(LPVOID parameter)
 {
     CWorkerContext* context = static_cast<CWorkerContext*>(parameter);
     CWorkerThread* owner = context->pOwner;
+    if (owner->m_Abandoned.load())
+        return 0;
     const int64_t result = owner->m_Function(context);
     if (owner->m_State.load() != Empty && context->uiIndex < owner->m_ThreadCount)
         owner->m_Results[context->uiIndex] = result;
@@ -193,8 +215,8 @@ int32_t CWorkerThread::Join()
     WaitForThreads();
     for (uint64_t i = 0; i < m_ThreadCount; ++i)
     {
-        if (m_ThreadHandles[i] != nullptr)
-            GetExitCodeThread(m_ThreadHandles[i], &m_ExitCodes[i]);
+        if (m_ThreadHandles[i])
+            GetExitCodeThread(m_ThreadHandles[i].Get(), &m_ExitCodes[i]);
     }
     m_State = Joined;
     return 1;
@@ -209,8 +231,8 @@ void CWorkerThread::WaitForThreads()
     for (uint64_t i = 0; i <= m_ThreadCount; ++i)
     {
         const bool last = i == m_ThreadCount;
-        if (!last && m_ThreadHandles[i] != nullptr)
-            batch[filled++] = m_ThreadHandles[i];
+        if (!last && m_ThreadHandles[i])
+            batch[filled++] = m_ThreadHandles[i].Get();
         if (filled == MAXIMUM_WAIT_OBJECTS || (last && filled > 0))
         {
             WaitForMultipleObjects(filled, batch, TRUE, INFINITE);
@@ -236,12 +258,6 @@ int32_t CWorkerThread::Release()
 
 void CWorkerThread::FreeThreads()
 {
-    for (uint64_t i = 0; i < m_ThreadCount; ++i)
-    {
-        if (m_ThreadHandles[i] != nullptr)
-            CloseHandle(m_ThreadHandles[i]);
-        m_ThreadHandles[i] = nullptr;
-    }
     m_Contexts.reset();
     m_Results.reset();
     m_ExitCodes.reset();

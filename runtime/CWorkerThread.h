@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/CEventHandle.h"
+#include "runtime/CHandleHolder.h"
 #include "runtime/CParameterTable.h"
 
 #include <windows.h>
@@ -55,7 +56,9 @@ public:
     int32_t GetParameter(const wchar_t* name, uint64_t* out);
     // Time-critical priority, applied at once to running threads: 1, or -1 if that failed.
     int32_t SetTimeCritical();
-    // Starts the prepared threads on function: 1; -1 unless prepared; -4 for a null function.
+    // Starts the prepared threads on function: 1; -1 unless prepared; -4 for a null function;
+    // -2 when a thread cannot be created, after which no thread has run the function and the
+    // worker is prepared as before.
     int32_t Start(WorkerThreadFunction function);
     // While running: sets the termination event (once) and moves to stop requested.
     void RequestStop();
@@ -82,18 +85,21 @@ public:
 
 private:
     static DWORD WINAPI ThreadEntry(LPVOID parameter);
-    void CreateThreads();
+    bool CreateThreads();
+    void AbandonThreads();
     void WaitForThreads();
     void FreeThreads();
     void FreeBlocks();
 
     std::atomic<int32_t> m_State;
+    // Set when a start fails part-way: the threads already created end without running.
+    std::atomic<bool> m_Abandoned;
     uint64_t m_ThreadCount;
     int32_t m_PriorityClass;
     uint64_t m_ProcessorCount;
     WorkerThreadFunction m_Function;
     std::unique_ptr<DWORD[]> m_ThreadIds;
-    std::unique_ptr<HANDLE[]> m_ThreadHandles;
+    std::unique_ptr<CHandleHolder[]> m_ThreadHandles;
     std::unique_ptr<DWORD[]> m_ExitCodes;
     std::unique_ptr<int64_t[]> m_Results;
     std::unique_ptr<CWorkerContext[]> m_Contexts;

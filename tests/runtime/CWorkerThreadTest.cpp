@@ -1,5 +1,7 @@
 #include "runtime/CWorkerThread.h"
 
+#include "runtime/ThreadCreationSeam.h"
+
 #include "tests/runtime/MessageBoxRecorder.h"
 #include "tests/runtime/ProcessUsage.h"
 
@@ -49,6 +51,21 @@ int64_t CountEndAfterStop(CWorkerContext* context)
     RunUntilStopped(context);
     ++g_Ended;
     return 1;
+}
+
+int64_t CountRun(CWorkerContext*)
+{
+    ++g_Ended;
+    return 1;
+}
+
+// Thread creation that fails on every second call, as CreateThread fails: a null handle.
+HANDLE CreateEverySecondThread(LPTHREAD_START_ROUTINE entry, void* parameter, DWORD* threadId)
+{
+    static int calls = 0;
+    if (++calls % 2 == 0)
+        return nullptr;
+    return CreateThread(nullptr, 0, entry, parameter, CREATE_SUSPENDED, threadId);
 }
 
 void StopJoinRelease(CWorkerThread& worker)
@@ -252,6 +269,30 @@ TEST(CWorkerThread, DestroyingARunningWorkerWarnsAndEndsItsThreadFirst)
     EXPECT_EQ(L"Thread is still running.", boxes.Text());
     EXPECT_EQ(L"Error", boxes.Caption());
     EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), boxes.Type() & MB_ICONMASK);
+}
+
+TEST(CWorkerThread, ThreadThatCannotBeCreatedFailsTheStartAndLeavesTheWorkerPrepared)
+{
+    MessageBoxRecorder boxes;
+    g_Ended = 0;
+    CWorkerThread worker;
+    ASSERT_EQ(1, worker.Prepare(3));
+    const ThreadCreator previous = SetThreadCreator(&CreateEverySecondThread);
+    const ProcessUsage before = MeasureProcessUsage();
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(-2, worker.Start(&CountRun));
+    const ProcessUsage after = MeasureProcessUsage();
+    SetThreadCreator(previous);
+    EXPECT_EQ(CWorkerThread::Prepared, worker.GetState());
+    EXPECT_EQ(0, g_Ended.load()) << "the threads created before the failure never ran the function";
+    EXPECT_LE(after.uiHandles, before.uiHandles + 5) << "their handles are closed";
+    EXPECT_EQ(50, boxes.Count());
+    EXPECT_EQ(L"Failed in creating a thread.", boxes.Text());
+
+    ASSERT_EQ(1, worker.Start(&CountRun));
+    ASSERT_EQ(1, worker.Join());
+    EXPECT_EQ(3, g_Ended.load());
+    EXPECT_EQ(1, worker.Release());
 }
 
 TEST(CWorkerThread, NoHandleOrMemoryGrowthOverManyCycles)
