@@ -2,30 +2,20 @@
 
 #include "device/AudioEndpoint.h"
 #include "device/ComHolder.h"
+#include "device/RenderEndpointList.h"
 #include "runtime/BoundedString.h"
+#include "runtime/CHandleHolder.h"
 
-#include <functiondiscoverykeys_devpkey.h>
-#include <mmdeviceapi.h>
-#include <propidl.h>
+#include <string>
+#include <vector>
 
 namespace
 {
-const wchar_t kUnknownName[] = L"Unknown";
-
-// Copies the endpoint's friendly name, or "Unknown" when it cannot be read as a wide string.
-void ReadFriendlyName(IMMDeviceCollection* collection, UINT index, wchar_t* name, size_t capacity)
+// The IDs of the listed endpoints, by list position; main thread only.
+std::vector<std::wstring>& ListedIds()
 {
-    name[0] = L'\0';
-    CComHolder<IMMDevice> device;
-    CComHolder<IPropertyStore> store;
-    PROPVARIANT value;
-    PropVariantInit(&value);
-    if (SUCCEEDED(collection->Item(index, device.Put())) && SUCCEEDED(device->OpenPropertyStore(STGM_READ, store.Put())) &&
-        SUCCEEDED(store->GetValue(PKEY_Device_FriendlyName, &value)) && value.vt == VT_LPWSTR && value.pwszVal != nullptr)
-        AppendWideString(name, capacity, value.pwszVal);
-    else
-        AppendWideString(name, capacity, kUnknownName);
-    PropVariantClear(&value);
+    static std::vector<std::wstring> ids;
+    return ids;
 }
 
 void StartDetached(wchar_t* commandLine)
@@ -35,8 +25,9 @@ void StartDetached(wchar_t* commandLine)
     PROCESS_INFORMATION process{};
     if (CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        // Never waited for: both handles go at once.
+        const CHandleHolder thread(process.hThread);
+        const CHandleHolder started(process.hProcess);
     }
 }
 }
@@ -45,23 +36,26 @@ namespace DeviceList
 {
 bool EnumerateEndpointNames(NameSink sink, void* context)
 {
-    CComHolder<IMMDeviceEnumerator> enumerator;
-    if (FAILED(CreateAudioEnumerator(enumerator.Put())) || !enumerator)
-        return false;
-    CComHolder<IMMDeviceCollection> collection;
-    if (FAILED(enumerator->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, collection.Put())) || !collection)
-        return false;
-    UINT count = 0;
-    if (FAILED(collection->GetCount(&count)))
-        count = 0;
-    for (UINT index = 0; index < count; ++index)
+    std::vector<RenderEndpointEntry> endpoints;
+    const bool listed = ListRenderEndpoints(&endpoints);
+    ListedIds().clear();
+    for (const RenderEndpointEntry& endpoint : endpoints)
     {
-        wchar_t name[kNameCapacity];
-        ReadFriendlyName(collection.Get(), index, name, kNameCapacity);
+        ListedIds().push_back(endpoint.id);
         if (sink != nullptr)
-            sink(name, context);
+            sink(endpoint.name.c_str(), context);
     }
-    return true;
+    return listed;
+}
+
+const wchar_t* EndpointId(int32_t deviceIndex)
+{
+    if (deviceIndex == -1)
+        return nullptr;
+    const std::vector<std::wstring>& ids = ListedIds();
+    if (deviceIndex < 0 || static_cast<size_t>(deviceIndex) >= ids.size())
+        return L"";
+    return ids[static_cast<size_t>(deviceIndex)].c_str();
 }
 
 void BuildSettingsCommandLine(const wchar_t* endpointId, wchar_t* commandLine, size_t capacity)
@@ -78,7 +72,7 @@ void BuildSettingsCommandLine(const wchar_t* endpointId, wchar_t* commandLine, s
 int32_t OpenSoundSettings(int32_t deviceIndex)
 {
     CComHolder<IMMDevice> device;
-    const int32_t status = GetAudioEndpoint(deviceIndex, device.Put());
+    const int32_t status = GetAudioEndpoint(EndpointId(deviceIndex), device.Put());
     if (status < 0)
         return status;
     CCoTaskMemHolder<wchar_t> id;

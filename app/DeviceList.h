@@ -7,15 +7,19 @@
 // apartment.
 namespace DeviceList
 {
-constexpr size_t kNameCapacity = 64;
 constexpr size_t kCommandLineCapacity = 1024;
 
 using NameSink = void (*)(const wchar_t* name, void* context);
 
 // Hands every active render endpoint's friendly name (cut to 63 characters) to sink, in
-// enumeration order. An endpoint whose name cannot be read is passed as "Unknown", so that
-// list positions keep matching device indices. False when the enumeration cannot be made.
+// enumeration order, and keeps each one's ID, so that device index j opens the endpoint listed
+// at j even after devices were added or removed. An endpoint whose name cannot be read is
+// passed as "Unknown". False when the enumeration cannot be made (nothing is kept then).
 bool EnumerateEndpointNames(NameSink sink, void* context);
+
+// The ID of the endpoint listed at deviceIndex: null for -1 (the default endpoint), empty for
+// an index that was not listed, so that opening it fails.
+const wchar_t* EndpointId(int32_t deviceIndex);
 
 // "control.exe mmsys.cpl,," + endpointId + ",advanced", cut to capacity - 1 characters.
 void BuildSettingsCommandLine(const wchar_t* endpointId, wchar_t* commandLine, size_t capacity);

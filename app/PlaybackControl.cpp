@@ -1,6 +1,7 @@
 #include "app/PlaybackControl.h"
 
 #include "app/ControlValues.h"
+#include "app/DeviceList.h"
 #include "app/RateTable.h"
 #include "app/SControlPanel.h"
 #include "device/CSoundStreamWASAPI.h"
@@ -286,7 +287,7 @@ int32_t AttemptFormat(SControlPanel& panel, uint32_t rate, int32_t deviceIndex)
         pSoundStream->uiMaxBitCount = uiMaxEffectiveBits;
     pSoundStream->bResolutionEnhancer = bEnableResolutionEnhancer;
     double devicePeriod = 0.0;
-    return pSoundStream->OpenRenderDevice(rate, &devicePeriod, deviceIndex);
+    return pSoundStream->OpenRenderDevice(rate, &devicePeriod, DeviceList::EndpointId(deviceIndex));
 }
 
 int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, uint32_t upward, uint32_t* row)

@@ -14,15 +14,9 @@ HRESULT CreateSystemEnumerator(IMMDeviceEnumerator** out)
 
 std::atomic<AudioEnumeratorFactory> g_enumeratorFactory{nullptr};
 
-HRESULT GetActiveRenderEndpoint(IMMDeviceEnumerator* enumerator, UINT index, IMMDevice** device)
+int32_t Fail(DeviceFailure* failure, HRESULT hr, const wchar_t* site)
 {
-    CComHolder<IMMDeviceCollection> collection;
-    const HRESULT hr = enumerator->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, collection.Put());
-    if (FAILED(hr))
-        return hr;
-    if (!collection)
-        return E_POINTER;
-    return collection->Item(index, device);
+    return failure != nullptr ? failure->Record(hr, site) : -1;
 }
 }
 
@@ -40,25 +34,27 @@ HRESULT CreateAudioEnumerator(IMMDeviceEnumerator** out)
     return factory != nullptr ? factory(out) : CreateSystemEnumerator(out);
 }
 
-int32_t GetAudioEndpoint(int32_t deviceIndex, IMMDevice** device)
+int32_t GetAudioEndpoint(const wchar_t* deviceId, IMMDevice** device, DeviceFailure* failure)
 {
     if (device == nullptr)
-        return -1;
+        return Fail(failure, E_POINTER, L"GetAudioEndpoint");
     *device = nullptr;
-    if (deviceIndex < -1)
-        return -1;
+    if (deviceId != nullptr && deviceId[0] == L'\0')
+        return Fail(failure, HRESULT_FROM_WIN32(ERROR_NOT_FOUND), L"GetAudioEndpoint");
 
     CComHolder<IMMDeviceEnumerator> enumerator;
-    if (FAILED(CreateAudioEnumerator(enumerator.Put())) || !enumerator)
-        return -1;
+    HRESULT hr = CreateAudioEnumerator(enumerator.Put());
+    hr = ResultWithObject(hr, enumerator.Get());
+    if (FAILED(hr))
+        return Fail(failure, hr, L"CreateAudioEnumerator");
 
+    const bool byId = deviceId != nullptr;
     CComHolder<IMMDevice> endpoint;
-    const HRESULT hr = deviceIndex == -1
-                           ? enumerator->GetDefaultAudioEndpoint(eRender, eConsole, endpoint.Put())
-                           : GetActiveRenderEndpoint(enumerator.Get(), static_cast<UINT>(deviceIndex),
-                                                     endpoint.Put());
-    if (FAILED(hr) || !endpoint)
-        return -1;
+    hr = byId ? enumerator->GetDevice(deviceId, endpoint.Put())
+              : enumerator->GetDefaultAudioEndpoint(eRender, eConsole, endpoint.Put());
+    hr = ResultWithObject(hr, endpoint.Get());
+    if (FAILED(hr))
+        return Fail(failure, hr, byId ? L"IMMDeviceEnumerator::GetDevice" : L"IMMDeviceEnumerator::GetDefaultAudioEndpoint");
     *device = endpoint.Detach();
     return 1;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/DeviceFailure.h"
+
 #include <windows.h>
 #include <mmdeviceapi.h>
 
@@ -14,7 +16,8 @@ using AudioEnumeratorFactory = HRESULT (*)(IMMDeviceEnumerator** out);
 AudioEnumeratorFactory SetAudioEnumeratorFactory(AudioEnumeratorFactory factory);
 HRESULT CreateAudioEnumerator(IMMDeviceEnumerator** out);
 
-// Index -1: the default console render endpoint; j >= 0: item j of the active render
-// endpoints in enumeration order. 1 with *device holding a reference the caller releases,
-// or -1 with *device null.
-int32_t GetAudioEndpoint(int32_t deviceIndex, IMMDevice** device);
+// A null ID: the default console render endpoint; any other: the endpoint with that ID
+// (IMMDevice::GetId), whatever its position in the enumeration now. 1 with *device holding a
+// reference the caller releases, or -1 with *device null; an empty or unknown ID fails. The
+// failing call is recorded in *failure when one is given.
+int32_t GetAudioEndpoint(const wchar_t* deviceId, IMMDevice** device, DeviceFailure* failure = nullptr);

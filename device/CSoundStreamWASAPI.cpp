@@ -43,6 +43,7 @@ int32_t CSoundStreamWASAPI::StartRender(BufferCallback callback, void* userParam
         return -4;
     if (TerminationEvent.Create(true) != 1)
         return -1;
+    RenderFailure.Clear();
     int32_t status = PublishRenderParameters(WorkerThread, callback, userParameter);
     if (status < 0)
         return status;
@@ -78,6 +79,7 @@ int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, Buffe
         {L"pdfLocalBuffer", AddressOf(pdfLocalBuffer)},
         {L"pLocalBufferSize", AddressOf(&LocalBufferSize)},
         {L"pQuantizer", AddressOf(&Quantizer)},
+        {L"pRenderFailure", AddressOf(&RenderFailure)},
     };
     int32_t status = -1;
     for (const auto& parameter : parameters)

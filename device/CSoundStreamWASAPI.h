@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/DeviceFailure.h"
 #include "device/SSoundStream.h"
 #include "runtime/CByteRing.h"
 #include "runtime/CEventHandle.h"
@@ -41,13 +42,14 @@ public:
     // Ends the device thread and releases everything of the open stream; always 1.
     int32_t Close() override;
 
-    // Closes, then opens endpoint deviceIndex (-1 default) for rendering two channels of
-    // integer PCM at rate, 32, 24 or 16 bits, whichever the endpoint takes first. *duration
-    // holds the wanted buffer duration in seconds (0: the default device period) and receives
-    // the endpoint buffer's. 1; -1 endpoint, client, format or service failure; -2 out of
-    // memory; -4 bad argument or a packet of 0 frames; -5 packet size overflow; or the failing
-    // status of the byte ring or quantizer set-up. The object is closed after any failure.
-    int32_t OpenRenderDevice(uint32_t rate, double* duration, int32_t deviceIndex);
+    // Closes, then opens the endpoint with ID deviceId (null: the default endpoint) for
+    // rendering two channels of integer PCM at rate, 32, 24 or 16 bits, whichever the endpoint
+    // takes first. *duration holds the wanted buffer duration in seconds (0: the default device
+    // period) and receives the endpoint buffer's. 1; -1 endpoint, client, format or service
+    // failure (recorded in LastFailure); -2 out of memory; -4 bad argument or a packet of 0
+    // frames; -5 packet size overflow; or the failing status of the byte ring or quantizer
+    // set-up. The object is closed after any failure.
+    int32_t OpenRenderDevice(uint32_t rate, double* duration, const wchar_t* deviceId);
 
     // Stores the device thread's inputs in worker's parameter table (what StartRender does
     // for its own worker): 3 or 5, or the first failing status.
@@ -80,12 +82,18 @@ public:
     uint64_t LocalBufferSize = 0;
     CMultimediaTimer MultimediaTimer;
     uint32_t bMonauralDevice = 0;
+    // The last failing call met while opening (kept also when a retry recovered from it).
+    DeviceFailure LastFailure;
+    // Why the device thread ended by itself; written by that thread, read only after a Join.
+    DeviceFailure RenderFailure;
 
 private:
     struct OpenedEndpoint;
 
-    int32_t NegotiateAndInitialize(uint32_t rate, double* duration, int32_t deviceIndex, OpenedEndpoint& opened);
-    int32_t InitializeClient(IAudioClient* client, const WAVEFORMATEX* format, REFERENCE_TIME hns,
+    int32_t NegotiateAndInitialize(uint32_t rate, double* duration, const wchar_t* deviceId, OpenedEndpoint& opened);
+    int32_t ActivateClient(OpenedEndpoint& opened);
+    int32_t InitializeAligned(const WAVEFORMATEX* format, REFERENCE_TIME hns, DWORD flags, OpenedEndpoint& opened);
+    HRESULT InitializeClient(IAudioClient* client, const WAVEFORMATEX* format, REFERENCE_TIME hns, DWORD flags,
                              OpenedEndpoint& opened);
     int32_t SetUpBuffers(UINT32 bufferFrames);
     void EndDeviceThread();

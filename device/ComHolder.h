@@ -1,6 +1,7 @@
 #pragma once
 
 #include <objbase.h>
+#include <propidl.h>
 
 // Owns one reference to a COM interface and releases it exactly once: on Reset, on
 // destruction, or never when the reference is handed on with Detach.
@@ -44,6 +45,12 @@ private:
     T* m_pointer = nullptr;
 };
 
+// A call that reported success without handing out its object fails as a null pointer.
+inline HRESULT ResultWithObject(HRESULT hr, const void* object)
+{
+    return SUCCEEDED(hr) && object == nullptr ? E_POINTER : hr;
+}
+
 // Releases an interface held in a raw member and nulls the member first, so that a second
 // call (or a re-entrant one) cannot release it again.
 template <class T>
@@ -82,4 +89,37 @@ public:
 
 private:
     T* m_block = nullptr;
+};
+
+// Owns a PROPVARIANT read from a property store and clears it (freeing what it carries) once.
+class CPropVariantHolder
+{
+public:
+    CPropVariantHolder() { PropVariantInit(&m_value); }
+    ~CPropVariantHolder() { PropVariantClear(&m_value); }
+
+    CPropVariantHolder(const CPropVariantHolder&) = delete;
+    CPropVariantHolder& operator=(const CPropVariantHolder&) = delete;
+    CPropVariantHolder(CPropVariantHolder&& other) noexcept : m_value(other.m_value) { PropVariantInit(&other.m_value); }
+    CPropVariantHolder& operator=(CPropVariantHolder&& other) noexcept
+    {
+        if (this != &other)
+        {
+            PropVariantClear(&m_value);
+            m_value = other.m_value;
+            PropVariantInit(&other.m_value);
+        }
+        return *this;
+    }
+
+    const PROPVARIANT& Get() const { return m_value; }
+    // The address for an out-parameter; any value held before is cleared first.
+    PROPVARIANT* Put()
+    {
+        PropVariantClear(&m_value);
+        return &m_value;
+    }
+
+private:
+    PROPVARIANT m_value;
 };

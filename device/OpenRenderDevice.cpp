@@ -45,34 +45,57 @@ REFERENCE_TIME BufferDuration(uint32_t rate, double* duration, REFERENCE_TIME de
 
 // Shared mode: any non-negative answer accepts, S_FALSE included; the closest match offered
 // with it is not used.
-bool IsFormatAccepted(IAudioClient* client, const WAVEFORMATEX* format, bool shared)
+HRESULT QueryFormat(IAudioClient* client, const WAVEFORMATEX* format, bool shared)
 {
     if (!shared)
-        return SUCCEEDED(client->IsFormatSupported(AUDCLNT_SHAREMODE_EXCLUSIVE, format, nullptr));
+        return client->IsFormatSupported(AUDCLNT_SHAREMODE_EXCLUSIVE, format, nullptr);
     CCoTaskMemHolder<WAVEFORMATEX> closest;
-    return SUCCEEDED(client->IsFormatSupported(AUDCLNT_SHAREMODE_SHARED, format, closest.Put()));
+    return client->IsFormatSupported(AUDCLNT_SHAREMODE_SHARED, format, closest.Put());
 }
 
-// The deepest container the endpoint takes at rate: 32, 24 or 16, or 0 when it takes none.
-uint32_t FindBitCount(IAudioClient* client, uint32_t rate, bool shared)
+// The deepest container the endpoint takes at rate: 32, 24 or 16, or 0 with the last refusal
+// in *refusal when it takes none.
+uint32_t FindBitCount(IAudioClient* client, uint32_t rate, bool shared, HRESULT* refusal)
 {
     for (const uint32_t bits : kBitCounts)
     {
         const WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(rate, bits);
-        if (IsFormatAccepted(client, &format.Format, shared))
+        *refusal = QueryFormat(client, &format.Format, shared);
+        if (SUCCEEDED(*refusal))
             return bits;
     }
     return 0;
 }
+
+// The period of an exclusive-mode buffer of `frames` frames, rounded to the nearest 100 ns.
+REFERENCE_TIME AlignedPeriod(uint32_t rate, UINT32 frames)
+{
+    return static_cast<REFERENCE_TIME>(10000.0 * 1000 / rate * frames + 0.5);
 }
 
-int32_t CSoundStreamWASAPI::OpenRenderDevice(uint32_t rate, double* duration, int32_t deviceIndex)
+// Conversion is asked for only at the endpoint's mix rate, where it converts channels and
+// sample format alone. At any other rate the shared engine would resample, and the endpoint
+// would play a rate other than the one the program shows and generates for; refused there,
+// the rate search goes on down to the rate the engine really runs at.
+HRESULT SharedStreamFlags(IAudioClient* client, uint32_t rate, DWORD* flags)
+{
+    CCoTaskMemHolder<WAVEFORMATEX> mix;
+    HRESULT hr = client->GetMixFormat(mix.Put());
+    hr = ResultWithObject(hr, mix.Get());
+    if (FAILED(hr))
+        return hr;
+    *flags = AUDCLNT_STREAMFLAGS_NOPERSIST | (mix.Get()->nSamplesPerSec == rate ? kRateConversionFlags : 0);
+    return S_OK;
+}
+}
+
+int32_t CSoundStreamWASAPI::OpenRenderDevice(uint32_t rate, double* duration, const wchar_t* deviceId)
 {
     Close();
     if (duration == nullptr || !IsStereoPcmRateRepresentable(rate))
         return -4;
     OpenedEndpoint opened;
-    const int32_t status = NegotiateAndInitialize(rate, duration, deviceIndex, opened);
+    const int32_t status = NegotiateAndInitialize(rate, duration, deviceId, opened);
     if (status != 1)
     {
         Close();
@@ -90,60 +113,99 @@ int32_t CSoundStreamWASAPI::OpenRenderDevice(uint32_t rate, double* duration, in
     return 1;
 }
 
-int32_t CSoundStreamWASAPI::NegotiateAndInitialize(uint32_t rate, double* duration, int32_t deviceIndex,
+int32_t CSoundStreamWASAPI::NegotiateAndInitialize(uint32_t rate, double* duration, const wchar_t* deviceId,
                                                    OpenedEndpoint& opened)
 {
-    if (GetAudioEndpoint(deviceIndex, opened.device.Put()) != 1)
-        return -1;
-    if (FAILED(opened.device->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr,
-                                       opened.client.PutVoid())) ||
-        !opened.client)
+    if (GetAudioEndpoint(deviceId, opened.device.Put(), &LastFailure) != 1 || ActivateClient(opened) != 1)
         return -1;
     REFERENCE_TIME defaultPeriod = 0;
     REFERENCE_TIME minimumPeriod = 0;
-    if (FAILED(opened.client->GetDevicePeriod(&defaultPeriod, &minimumPeriod)))
-        return -1;
+    HRESULT hr = opened.client->GetDevicePeriod(&defaultPeriod, &minimumPeriod);
+    if (FAILED(hr))
+        return LastFailure.Record(hr, L"IAudioClient::GetDevicePeriod");
     const REFERENCE_TIME hns = BufferDuration(rate, duration, defaultPeriod, minimumPeriod);
 
-    opened.bitCount = FindBitCount(opened.client.Get(), rate, bSharedMode != 0);
+    opened.bitCount = FindBitCount(opened.client.Get(), rate, bSharedMode != 0, &hr);
     if (opened.bitCount == 0)
-        return -1;
+        return LastFailure.Record(hr, L"IAudioClient::IsFormatSupported");
+    DWORD flags = AUDCLNT_STREAMFLAGS_NOPERSIST;
+    hr = bSharedMode != 0 ? SharedStreamFlags(opened.client.Get(), rate, &flags) : S_OK;
+    if (FAILED(hr))
+        return LastFailure.Record(hr, L"IAudioClient::GetMixFormat");
     const WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(rate, opened.bitCount);
-    if (InitializeClient(opened.client.Get(), &format.Format, hns, opened) != 1)
+    if (InitializeAligned(&format.Format, hns, flags, opened) != 1)
         return -1;
-    if (FAILED(opened.client->GetBufferSize(&opened.bufferFrames)))
-        return -1;
+    hr = opened.client->GetBufferSize(&opened.bufferFrames);
+    if (FAILED(hr))
+        return LastFailure.Record(hr, L"IAudioClient::GetBufferSize");
     if (uiPacketFrames == 0)
         uiPacketFrames = opened.bufferFrames;
     const int32_t status = SetUpBuffers(opened.bufferFrames);
     if (status != 1)
         return status;
-    if (FAILED(opened.client->GetService(__uuidof(IAudioRenderClient), opened.renderClient.PutVoid())) ||
-        !opened.renderClient)
-        return -1;
+    hr = opened.client->GetService(__uuidof(IAudioRenderClient), opened.renderClient.PutVoid());
+    hr = ResultWithObject(hr, opened.renderClient.Get());
+    if (FAILED(hr))
+        return LastFailure.Record(hr, L"IAudioClient::GetService");
     const uint32_t effectiveBits = uiMaxBitCount == 0 ? opened.bitCount : std::min(uiMaxBitCount, opened.bitCount);
     return Quantizer.Initialize(effectiveBits, opened.bitCount, static_cast<int32_t>(bResolutionEnhancer));
 }
 
-// Shared mode passes no periodicity and asks the audio engine to convert the rate, which
-// Windows requires for any PCM format that differs from the endpoint's mix format.
-int32_t CSoundStreamWASAPI::InitializeClient(IAudioClient* client, const WAVEFORMATEX* format, REFERENCE_TIME hns,
-                                             OpenedEndpoint& opened)
+int32_t CSoundStreamWASAPI::ActivateClient(OpenedEndpoint& opened)
+{
+    HRESULT hr = opened.device->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr, opened.client.PutVoid());
+    hr = ResultWithObject(hr, opened.client.Get());
+    return FAILED(hr) ? LastFailure.Record(hr, L"IMMDevice::Activate") : 1;
+}
+
+// Exclusive mode may refuse a buffer whose size does not suit the endpoint's alignment. The
+// refused client then reports the next aligned size; as the platform documentation prescribes,
+// it is released and a fresh client from the same device is initialised with that size's period.
+int32_t CSoundStreamWASAPI::InitializeAligned(const WAVEFORMATEX* format, REFERENCE_TIME hns, DWORD flags,
+                                              OpenedEndpoint& opened)
+{
+    HRESULT hr = InitializeClient(opened.client.Get(), format, hns, flags, opened);
+    if (hr != AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED)
+        return SUCCEEDED(hr) ? 1 : -1;
+    UINT32 alignedFrames = 0;
+    hr = opened.client->GetBufferSize(&alignedFrames);
+    if (FAILED(hr))
+        return LastFailure.Record(hr, L"IAudioClient::GetBufferSize");
+    opened.client.Reset();
+    if (ActivateClient(opened) != 1)
+        return -1;
+    hr = InitializeClient(opened.client.Get(), format, AlignedPeriod(format->nSamplesPerSec, alignedFrames), flags, opened);
+    return SUCCEEDED(hr) ? 1 : -1;
+}
+
+// Shared mode passes no periodicity. Every refusal is recorded; an unaligned buffer ends the
+// attempt on this client, which the platform does not let initialise again.
+HRESULT CSoundStreamWASAPI::InitializeClient(IAudioClient* client, const WAVEFORMATEX* format, REFERENCE_TIME hns,
+                                             DWORD flags, OpenedEndpoint& opened)
 {
     const bool shared = bSharedMode != 0;
     const AUDCLNT_SHAREMODE mode = shared ? AUDCLNT_SHAREMODE_SHARED : AUDCLNT_SHAREMODE_EXCLUSIVE;
-    const DWORD flags = AUDCLNT_STREAMFLAGS_NOPERSIST | (shared ? kRateConversionFlags : 0);
     const REFERENCE_TIME periodicity = shared ? 0 : hns;
-    if (bTimerDriven == 0 &&
-        SUCCEEDED(client->Initialize(mode, flags | AUDCLNT_STREAMFLAGS_EVENTCALLBACK, hns, periodicity, format, nullptr)))
-    {
-        if (BufferEvent.Create(false) != 1 || FAILED(client->SetEventHandle(BufferEvent.hEvent)))
-            return -1;
-        opened.eventDriven = true;
-        return 1;
-    }
     opened.eventDriven = false;
-    return SUCCEEDED(client->Initialize(mode, flags, hns, periodicity, format, nullptr)) ? 1 : -1;
+    if (bTimerDriven == 0)
+    {
+        HRESULT hr = client->Initialize(mode, flags | AUDCLNT_STREAMFLAGS_EVENTCALLBACK, hns, periodicity, format, nullptr);
+        if (SUCCEEDED(hr))
+        {
+            hr = BufferEvent.Create(false) == 1 ? client->SetEventHandle(BufferEvent.hEvent) : E_FAIL;
+            opened.eventDriven = SUCCEEDED(hr);
+            if (FAILED(hr))
+                LastFailure.Record(hr, L"IAudioClient::SetEventHandle");
+            return hr;
+        }
+        LastFailure.Record(hr, L"IAudioClient::Initialize");
+        if (hr == AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED)
+            return hr;
+    }
+    const HRESULT hr = client->Initialize(mode, flags, hns, periodicity, format, nullptr);
+    if (FAILED(hr))
+        LastFailure.Record(hr, L"IAudioClient::Initialize");
+    return hr;
 }
 
 // The packet handed to the buffer callback, the byte ring between packets and endpoint

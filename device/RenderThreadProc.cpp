@@ -1,5 +1,6 @@
 #include "device/RenderThreadProc.h"
 
+#include "device/DeviceFailure.h"
 #include "device/SSoundStream.h"
 #include "runtime/CByteRing.h"
 #include "runtime/CEventHandle.h"
@@ -18,6 +19,8 @@ namespace
 // The quantizer converts interleaved stereo only.
 constexpr uint64_t kChannels = 2;
 constexpr uint64_t kFrameBytes = kChannels * sizeof(double);
+// Why the thread ends when the buffer callback reports that the data source has ended.
+const HRESULT kSourceEnded = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
 
 struct RenderInputs
 {
@@ -35,6 +38,7 @@ struct RenderInputs
     double* local = nullptr;
     uint64_t localSize = 0;
     CQuantizer* quantizer = nullptr;
+    DeviceFailure* failure = nullptr;
     UINT32 bufferFrames = 0;
 };
 
@@ -91,7 +95,8 @@ bool ReadInputs(CWorkerThread& owner, RenderInputs& in)
                       ReadPointer(owner, L"pMultimediaTimer", &in.timer) &&
                       ReadPointer(owner, L"pdfLocalBuffer", &in.local) &&
                       ReadValue(owner, L"pLocalBufferSize", &in.localSize) &&
-                      ReadPointer(owner, L"pQuantizer", &in.quantizer);
+                      ReadPointer(owner, L"pQuantizer", &in.quantizer) &&
+                      ReadPointer(owner, L"pRenderFailure", &in.failure);
     in.userParameter = reinterpret_cast<void*>(static_cast<uintptr_t>(user));
     return read;
 }
@@ -117,25 +122,34 @@ void TakeRemainderThenSilence(const RenderInputs& in, uint64_t bytes)
         std::memset(local + held, 0, bytes - held);
 }
 
+// Notes why the thread is about to end (traced once it has ended, outside the real-time loop).
+bool Ends(DeviceFailure& reason, HRESULT hr, const wchar_t* site)
+{
+    reason.hr = hr;
+    reason.pszSite = site;
+    return false;
+}
+
 // Asks the callback for one packet and appends its valid frames to the ring: false when the
 // data source has ended or the packet or the ring cannot be used.
-bool AppendPacket(const RenderInputs& in)
+bool AppendPacket(const RenderInputs& in, DeviceFailure& reason)
 {
     if (in.callback(in.packet, in.userParameter) == 0)
-        return false;
+        return Ends(reason, kSourceEnded, L"BufferCallbackFunction");
     const SoundStreamPacket& packet = *in.packet;
     if (packet.uiKind != SoundStreamPacketRender || packet.uiChannelCount != in.channels ||
         packet.pdfSamples == nullptr)
-        return false;
+        return Ends(reason, E_UNEXPECTED, L"SoundStreamPacket");
     const uint64_t frames = std::min({packet.uiValidFrames, packet.uiCapacity, in.localSize / in.channels});
     const uint64_t bytes = frames * kFrameBytes;
     std::memcpy(in.local, packet.pdfSamples, static_cast<size_t>(bytes));
-    return in.ring->Write(reinterpret_cast<const uint8_t*>(in.local), bytes) >= 0;
+    return in.ring->Write(reinterpret_cast<const uint8_t*>(in.local), bytes) >= 0 ||
+           Ends(reason, E_FAIL, L"CByteRing::Write");
 }
 
 // Puts `need` bytes of frames at the front of the local buffer, refilling the ring from the
 // callback, one packet at a time, while it holds too few.
-Gathered GatherFrames(const RenderInputs& in, uint64_t need)
+Gathered GatherFrames(const RenderInputs& in, uint64_t need, DeviceFailure& reason)
 {
     auto* local = reinterpret_cast<uint8_t*>(in.local);
     for (;;)
@@ -143,7 +157,9 @@ Gathered GatherFrames(const RenderInputs& in, uint64_t need)
         const int32_t status = in.ring->Read(local, need);
         if (status == 1)
             return Gathered::Complete;
-        if (status < 0 || !AppendPacket(in))
+        if (status < 0)
+            Ends(reason, E_FAIL, L"CByteRing::Read");
+        if (status < 0 || !AppendPacket(in, reason))
         {
             TakeRemainderThenSilence(in, need);
             return Gathered::Last;
@@ -156,16 +172,18 @@ Gathered GatherFrames(const RenderInputs& in, uint64_t need)
     }
 }
 
-bool RenderFrames(const RenderInputs& in, UINT32 frames)
+bool RenderFrames(const RenderInputs& in, UINT32 frames, DeviceFailure& reason)
 {
     BYTE* data = nullptr;
-    if (FAILED(in.renderClient->GetBuffer(frames, &data)))
-        return false;
+    HRESULT hr = in.renderClient->GetBuffer(frames, &data);
+    if (FAILED(hr))
+        return Ends(reason, hr, L"IAudioRenderClient::GetBuffer");
     in.quantizer->Convert(in.local, frames, data);
-    return SUCCEEDED(in.renderClient->ReleaseBuffer(frames, 0));
+    hr = in.renderClient->ReleaseBuffer(frames, 0);
+    return SUCCEEDED(hr) || Ends(reason, hr, L"IAudioRenderClient::ReleaseBuffer");
 }
 
-int64_t RunPasses(const RenderInputs& in)
+int64_t RunPasses(const RenderInputs& in, DeviceFailure& reason)
 {
     const HANDLE handles[2] = {in.termination->hEvent, in.bufferEvent->hEvent};
     for (;;)
@@ -173,25 +191,36 @@ int64_t RunPasses(const RenderInputs& in)
         if (WaitForWakeUp(in, handles))
             return 1;
         UINT32 queued = 0;
-        if (FAILED(in.client->GetCurrentPadding(&queued)))
+        const HRESULT hr = in.client->GetCurrentPadding(&queued);
+        if (FAILED(hr))
+        {
+            Ends(reason, hr, L"IAudioClient::GetCurrentPadding");
             return 0;
+        }
         if (queued >= in.bufferFrames)
             continue;
         const UINT32 frames = in.bufferFrames - queued;
-        const Gathered gathered = GatherFrames(in, frames * kFrameBytes);
-        if (!RenderFrames(in, frames) || gathered == Gathered::Last)
+        const Gathered gathered = GatherFrames(in, frames * kFrameBytes, reason);
+        if (!RenderFrames(in, frames, reason) || gathered == Gathered::Last)
             return 0;
     }
 }
 
-int64_t RenderUntilEnd(RenderInputs& in)
+int64_t RenderUntilEnd(RenderInputs& in, DeviceFailure& reason)
 {
-    if (FAILED(in.client->GetBufferSize(&in.bufferFrames)))
+    const HRESULT hr = in.client->GetBufferSize(&in.bufferFrames);
+    if (FAILED(hr))
+    {
+        Ends(reason, hr, L"IAudioClient::GetBufferSize");
         return 0;
+    }
     // The local buffer must hold one endpoint buffer of frames.
     if (in.localSize / kChannels < in.bufferFrames)
+    {
+        Ends(reason, E_UNEXPECTED, L"pLocalBufferSize");
         return 0;
-    return RunPasses(in);
+    }
+    return RunPasses(in, reason);
 }
 }
 
@@ -201,12 +230,17 @@ int64_t RenderThreadProc(CWorkerContext* context)
     if (context == nullptr || context->pOwner == nullptr || !ReadInputs(*context->pOwner, in) ||
         in.channels != kChannels)
         return 0;
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(hr))
     {
         in.termination->Set();
+        in.failure->Record(hr, L"CoInitializeEx");
         return 0;
     }
-    const int64_t result = RenderUntilEnd(in);
+    DeviceFailure reason;
+    const int64_t result = RenderUntilEnd(in, reason);
     CoUninitialize();
+    if (result == 0)
+        in.failure->Record(reason.hr, reason.pszSite);
     return result;
 }

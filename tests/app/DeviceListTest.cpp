@@ -38,10 +38,13 @@ TEST(DeviceList, ListsActiveRenderEndpointsInOrderWithUnreadableNamesAsUnknown)
     EXPECT_EQ(system.Misuses(), 0);
 }
 
-TEST(DeviceList, FailedEnumerationAddsNothing)
+TEST(DeviceList, FailedEnumerationAddsNothingAndForgetsTheEarlierList)
 {
     FakeAudioSystem system;
     system.AddEndpoint(Named(L"Speakers"));
+    ASSERT_TRUE(DeviceList::EnumerateEndpointNames(nullptr, nullptr));
+    EXPECT_STREQ(DeviceList::EndpointId(0), L"{0.0.0.00000000}.{fake-endpoint}");
+    EXPECT_EQ(DeviceList::EndpointId(-1), nullptr) << "the default endpoint";
     std::vector<std::wstring> names;
     system.enumerateFailure = E_FAIL;
     EXPECT_FALSE(DeviceList::EnumerateEndpointNames(Collect, &names));
@@ -49,6 +52,7 @@ TEST(DeviceList, FailedEnumerationAddsNothing)
     system.createFailure = E_FAIL;
     EXPECT_FALSE(DeviceList::EnumerateEndpointNames(Collect, &names));
     EXPECT_TRUE(names.empty());
+    EXPECT_STREQ(DeviceList::EndpointId(0), L"") << "no stale ID: opening it fails";
     EXPECT_EQ(system.OutstandingReferences(), 0);
 }
 

@@ -1,8 +1,10 @@
+#include "app/DeviceList.h"
 #include "app/PlaybackControl.h"
 #include "app/RateTable.h"
 #include "runtime/CNamedValueList.h"
 #include "runtime/CWorkerThread.h"
 #include "runtime/ProcessState.h"
+#include "runtime/ThreadCreationSeam.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "tests/app/CEngineFixture.h"
 #include "tests/device/DeviceTestSupport.h"
@@ -14,6 +16,17 @@ namespace
 using Queries = std::vector<std::pair<uint32_t, bool>>;
 constexpr bool kExclusive = false;
 constexpr bool kShared = true;
+
+// Thread creation that fails on one chosen call (0-based) of the seam.
+int g_ThreadCreations = 0;
+int g_FailingThreadCreation = -1;
+
+HANDLE CreateThreadFailingOnce(LPTHREAD_START_ROUTINE entry, void* parameter, DWORD* threadId)
+{
+    if (g_ThreadCreations++ == g_FailingThreadCreation)
+        return nullptr;
+    return CreateThread(nullptr, 0, entry, parameter, CREATE_SUSPENDED, threadId);
+}
 
 class PlaybackControlTest : public CEngineFixture
 {
@@ -170,6 +183,77 @@ TEST_F(PlaybackControlTest, DeviceThatFailsToStartIsReportedClosedAndShowsTheCho
     EXPECT_EQ(SoundStream.bStarted, 1u);
     EXPECT_EQ(uiRateIndex, 8u) << "from the chosen maximum, not from the rate of the failed start";
     PlaybackControl::Stop();
+}
+
+TEST_F(PlaybackControlTest, ThreadThatCannotBeCreatedIsReportedAndLeavesAllStopped)
+{
+    system.AddEndpoint(RenderingEndpoint(ExclusiveEndpoint({96000}, {24})));
+    const wchar_t* const messages[] = {L"Failed in starting the synthesizer.",
+                                       L"Failed in activating the audio output device."};
+    for (int failing = 0; failing < 2; ++failing)
+    {
+        g_ThreadCreations = 0;
+        g_FailingThreadCreation = failing;
+        const ThreadCreator previous = SetThreadCreator(CreateThreadFailingOnce);
+        PlaybackControl::Start(panel);
+        SetThreadCreator(previous);
+        ASSERT_EQ(MessageBoxes().size(), 2u * (failing + 1));
+        EXPECT_EQ(MessageBoxes()[2 * failing].text, L"Failed in creating a thread.");
+        EXPECT_EQ(MessageBoxes()[2 * failing + 1].text, messages[failing]);
+        EXPECT_TRUE(panel.idleStates.empty());
+        EXPECT_EQ(SoundStream.uiState, 0u);
+        // No thread runs: the worker that failed to start stays prepared, as before its start.
+        EXPECT_EQ(SoundStream.WorkerThread.GetState(), failing == 1 ? CWorkerThread::Prepared : CWorkerThread::Empty);
+        EXPECT_EQ(pSynthesizerThread->GetState(), failing == 0 ? CWorkerThread::Prepared : CWorkerThread::Empty);
+    }
+    PlaybackControl::Start(panel);
+    EXPECT_EQ(SoundStream.bStarted, 1u) << "the next play succeeds";
+    PlaybackControl::Stop();
+    EXPECT_EQ(MessageBoxes().size(), 4u);
+}
+
+// Windows' shared engine resamples whatever it is given when asked to convert: the search must
+// walk down to the mix rate instead, so that the rate shown is the rate played.
+TEST_F(PlaybackControlTest, SharedSearchFromNinetySixKilohertzLandsOnTheMixRate)
+{
+    for (const WORD mixChannels : {WORD{2}, WORD{6}})
+    {
+        FakeEndpointConfig config = WindowsSharedEndpoint(48000);
+        config.mixChannels = mixChannels;
+        FakeEndpoint& endpoint = system.AddEndpoint(config);
+        system.SetDefaultEndpoint(system.Endpoints().size() - 1);
+        FreshStreamBuffer();
+        panel.shownRateEntries.clear();
+        uint32_t row = 99;
+        ASSERT_EQ(PlaybackControl::SearchRate(panel, -1, 1, 0, &row), 1) << mixChannels << " channels";
+        EXPECT_EQ(row, 10u);
+        EXPECT_EQ(FormatQueries(endpoint), (Queries{{96000, kShared}, {88200, kShared}, {48000, kShared}}));
+        EXPECT_EQ(panel.shownRateEntries, (std::vector<uint32_t>{9}));
+        EXPECT_DOUBLE_EQ(dfSamplingRate, 48000.0);
+        EXPECT_EQ(SoundStream.dfRate, 48000.0);
+        SoundStream.Close();
+    }
+}
+
+TEST_F(PlaybackControlTest, PlayOpensTheListedDeviceAfterAnotherWasPluggedInAheadOfIt)
+{
+    FakeEndpointConfig later = ExclusiveEndpoint({48000}, {24});
+    later.id = L"later";
+    later.state = DEVICE_STATE_UNPLUGGED;
+    FakeEndpoint& pluggedIn = system.AddEndpoint(later);
+    FakeEndpointConfig chosen = ExclusiveEndpoint({44100}, {24});
+    chosen.id = L"chosen";
+    system.AddEndpoint(ExclusiveEndpoint({48000}, {24}));
+    FakeEndpoint& listed = system.AddEndpoint(chosen);
+    ASSERT_TRUE(DeviceList::EnumerateEndpointNames(nullptr, nullptr));
+    pluggedIn.SetState(DEVICE_STATE_ACTIVE);
+
+    FreshStreamBuffer();
+    uint32_t row = 99;
+    ASSERT_EQ(PlaybackControl::SearchRate(panel, 1, 0, 0, &row), 1) << "list entry 2, the second listed";
+    EXPECT_EQ(row, 11u) << "44.1 kHz, which only the chosen device takes";
+    EXPECT_TRUE(pluggedIn.CallsOf(FakeMethod::Activate).empty());
+    EXPECT_EQ(listed.CallsOf(FakeMethod::Activate).size(), 4u) << "96, 88.2, 48 and 44.1 kHz";
 }
 
 TEST_F(PlaybackControlTest, StopBeforeAnyStartTouchesNothing)

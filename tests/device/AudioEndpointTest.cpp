@@ -1,11 +1,13 @@
 #include "device/AudioEndpoint.h"
 
 #include "device/ComHolder.h"
+#include "device/RenderEndpointList.h"
 #include "tests/device/FakeAudioSystem.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -46,11 +48,11 @@ protected:
 };
 }
 
-TEST_F(AudioEndpointTest, MinusOneIsTheDefaultConsoleRenderEndpoint)
+TEST_F(AudioEndpointTest, NullIdIsTheDefaultConsoleRenderEndpoint)
 {
     system.SetDefaultEndpoint(3);
     IMMDevice* device = nullptr;
-    ASSERT_EQ(GetAudioEndpoint(-1, &device), 1);
+    ASSERT_EQ(GetAudioEndpoint(nullptr, &device), 1);
     EXPECT_EQ(IdOf(device), L"headphones");
     ASSERT_EQ(system.defaultLookups.size(), 1u);
     EXPECT_EQ(system.defaultLookups[0], std::make_pair(int{eRender}, int{eConsole}));
@@ -58,35 +60,40 @@ TEST_F(AudioEndpointTest, MinusOneIsTheDefaultConsoleRenderEndpoint)
     device->Release();
 }
 
-TEST_F(AudioEndpointTest, IndexCountsOnlyActiveRenderEndpoints)
+TEST_F(AudioEndpointTest, ListGivesActiveRenderEndpointsWhoseIdsOpenThemWhereverTheyMove)
 {
-    CComHolder<IMMDevice> first;
-    CComHolder<IMMDevice> second;
-    ASSERT_EQ(GetAudioEndpoint(0, first.Put()), 1);
-    ASSERT_EQ(GetAudioEndpoint(1, second.Put()), 1);
-    EXPECT_EQ(IdOf(first.Get()), L"speakers");
-    EXPECT_EQ(IdOf(second.Get()), L"headphones");
-    for (const auto& enumeration : system.enumerations)
-        EXPECT_EQ(enumeration, std::make_pair(int{eRender}, DWORD{DEVICE_STATE_ACTIVE}));
-    EXPECT_EQ(system.OutstandingReferences(), 2);
+    std::vector<RenderEndpointEntry> entries;
+    ASSERT_TRUE(ListRenderEndpoints(&entries));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].id, L"speakers");
+    EXPECT_EQ(entries[1].id, L"headphones");
+    EXPECT_EQ(entries[1].name, L"Fake Speakers");
+
+    system.Endpoints()[2]->SetState(DEVICE_STATE_ACTIVE);
+    CComHolder<IMMDevice> device;
+    ASSERT_EQ(GetAudioEndpoint(entries[1].id.c_str(), device.Put()), 1);
+    EXPECT_EQ(IdOf(device.Get()), L"headphones") << "not the endpoint plugged in ahead of it";
+    EXPECT_EQ(system.idLookups, (std::vector<std::wstring>{L"headphones"}));
+    EXPECT_EQ(system.OutstandingReferences(), 1);
 }
 
-TEST_F(AudioEndpointTest, FailuresReturnMinusOneAndReleaseEverything)
+TEST_F(AudioEndpointTest, FailuresReturnMinusOneRecordTheCallAndReleaseEverything)
 {
     IMMDevice* device = reinterpret_cast<IMMDevice*>(this);
-    EXPECT_EQ(GetAudioEndpoint(2, &device), -1) << "past the active render endpoints";
+    DeviceFailure failure;
+    EXPECT_EQ(GetAudioEndpoint(L"gone", &device, &failure), -1);
     EXPECT_EQ(device, nullptr);
-    EXPECT_EQ(GetAudioEndpoint(-2, &device), -1);
-    EXPECT_EQ(GetAudioEndpoint(0, nullptr), -1);
+    EXPECT_EQ(failure.hr, HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
+    EXPECT_STREQ(failure.pszSite, L"IMMDeviceEnumerator::GetDevice");
+    EXPECT_EQ(GetAudioEndpoint(L"", &device), -1) << "an endpoint whose ID could not be read";
+    EXPECT_EQ(GetAudioEndpoint(nullptr, nullptr), -1);
 
     system.SetDefaultEndpoint(std::nullopt);
-    EXPECT_EQ(GetAudioEndpoint(-1, &device), -1) << "no default endpoint";
-
-    system.enumerateFailure = E_OUTOFMEMORY;
-    EXPECT_EQ(GetAudioEndpoint(0, &device), -1);
+    EXPECT_EQ(GetAudioEndpoint(nullptr, &device), -1) << "no default endpoint";
 
     system.createFailure = REGDB_E_CLASSNOTREG;
-    EXPECT_EQ(GetAudioEndpoint(-1, &device), -1);
+    EXPECT_EQ(GetAudioEndpoint(L"speakers", &device, &failure), -1);
+    EXPECT_EQ(failure.hr, REGDB_E_CLASSNOTREG);
     EXPECT_EQ(device, nullptr);
 }
 

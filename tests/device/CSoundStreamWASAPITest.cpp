@@ -39,7 +39,7 @@ protected:
         FakeEndpoint& endpoint = system.AddEndpoint(config);
         stream.uiPacketFrames = 480;
         double duration = 0.0;
-        EXPECT_EQ(stream.OpenRenderDevice(48000, &duration, -1), 1);
+        EXPECT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), 1);
         return endpoint;
     }
 
@@ -142,7 +142,7 @@ TEST_F(SoundStreamTest, RefusedClientStartLeavesTheStreamUnstarted)
     config.failures[FakeMethod::Start] = FakeFailure{AUDCLNT_E_DEVICE_IN_USE};
     system.AddEndpoint(config);
     double duration = 0.0;
-    ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, -1), 1);
+    ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), 1);
     EXPECT_EQ(stream.Start(), -1);
     EXPECT_EQ(stream.bStarted, 0u);
 }
@@ -184,7 +184,7 @@ TEST(SoundStreamLifetime, DestroyingARunningStreamEndsItsThread)
     {
         CSoundStreamWASAPI stream;
         double duration = 0.0;
-        ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, -1), 1);
+        ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), 1);
         ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), 1);
         ASSERT_EQ(stream.Start(), 1);
         ASSERT_TRUE(WaitUntil([&] { return endpoint.RenderedFrames() > 0; }));

@@ -70,7 +70,7 @@ public:
             FakeMethod::Initialize, {mode, flags, duration, periodicity, session != nullptr}, format));
         if (FAILED(scripted))
             return scripted;
-        if (m_initialized)
+        if (m_initialized || m_alignmentRefused)
             return AUDCLNT_E_ALREADY_INITIALIZED;
         const HRESULT timing = CheckTiming(mode, flags, duration, periodicity);
         if (FAILED(timing))
@@ -78,9 +78,16 @@ public:
         const HRESULT accepted = m_endpoint.CheckFormat(mode, format, flags, true);
         if (accepted != S_OK)
             return FAILED(accepted) ? accepted : AUDCLNT_E_UNSUPPORTED_FORMAT;
+        m_bufferFrames = m_endpoint.BufferFramesFor(duration, format->nSamplesPerSec);
+        const UINT32 alignment = mode == AUDCLNT_SHAREMODE_EXCLUSIVE ? m_endpoint.Config().exclusiveAlignment : 0;
+        if (alignment != 0 && m_bufferFrames % alignment != 0)
+        {
+            m_alignmentRefused = true;
+            m_bufferFrames = (m_bufferFrames / alignment + 1) * alignment;
+            return AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED;
+        }
         m_initialized = true;
         m_eventDriven = (flags & AUDCLNT_STREAMFLAGS_EVENTCALLBACK) != 0;
-        m_bufferFrames = m_endpoint.BufferFramesFor(duration, format->nSamplesPerSec);
         m_endpoint.NoteInitialized(m_bufferFrames, format->nBlockAlign);
         return S_OK;
     }
@@ -93,7 +100,8 @@ public:
         const HRESULT hr = m_endpoint.Record(FakeMethod::GetBufferSize);
         if (FAILED(hr))
             return hr;
-        if (!m_initialized)
+        // After an unaligned buffer: the next aligned size.
+        if (!m_initialized && !m_alignmentRefused)
             return AUDCLNT_E_NOT_INITIALIZED;
         *frames = m_bufferFrames;
         return S_OK;
@@ -126,11 +134,22 @@ public:
             return E_POINTER;
         const HRESULT answer = m_endpoint.CheckFormat(mode, format, 0, false);
         if (answer == S_FALSE)
-            *closest = m_endpoint.MakeClosestMatch();
+            *closest = m_endpoint.MakeMixFormat();
         return answer;
     }
 
-    HRESULT STDMETHODCALLTYPE GetMixFormat(WAVEFORMATEX**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMixFormat(WAVEFORMATEX** format) override
+    {
+        NoteCall();
+        if (format == nullptr)
+            return E_POINTER;
+        *format = nullptr;
+        const HRESULT hr = m_endpoint.Record(FakeMethod::GetMixFormat);
+        if (FAILED(hr))
+            return hr;
+        *format = m_endpoint.MakeMixFormat();
+        return *format != nullptr ? S_OK : E_OUTOFMEMORY;
+    }
 
     HRESULT STDMETHODCALLTYPE GetDevicePeriod(REFERENCE_TIME* defaultPeriod, REFERENCE_TIME* minimumPeriod) override
     {
@@ -204,6 +223,7 @@ private:
 
     FakeEndpoint& m_endpoint;
     bool m_initialized = false;
+    bool m_alignmentRefused = false;
     bool m_eventDriven = false;
     UINT32 m_bufferFrames = 0;
 };

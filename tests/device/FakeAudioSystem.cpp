@@ -83,6 +83,9 @@ public:
         const HRESULT hr = m_endpoint.Record(FakeMethod::Activate, {context, parameters != nullptr});
         if (FAILED(hr))
             return hr;
+        // An endpoint unplugged after it was looked up.
+        if (m_endpoint.State() != DEVICE_STATE_ACTIVE)
+            return AUDCLNT_E_DEVICE_INVALIDATED;
         if (iid != __uuidof(IAudioClient))
             return E_NOINTERFACE;
         *out = CreateFakeAudioClient(m_endpoint);
@@ -112,7 +115,7 @@ public:
         NoteCall();
         if (state == nullptr)
             return E_POINTER;
-        *state = m_endpoint.Config().state;
+        *state = m_endpoint.State();
         return S_OK;
     }
 
@@ -169,7 +172,7 @@ public:
             return m_system.enumerateFailure;
         std::vector<FakeEndpoint*> matching;
         for (const auto& endpoint : m_system.Endpoints())
-            if (Matches(endpoint->Config(), flow, mask))
+            if (Matches(*endpoint, flow, mask))
                 matching.push_back(endpoint.get());
         *devices = CreateFakeComObject<FakeDeviceCollection>(m_registry, std::move(matching));
         return S_OK;
@@ -189,14 +192,31 @@ public:
         return S_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR, IMMDevice**) override { return E_NOTIMPL; }
+    // Any known endpoint, whatever its state, as Windows keeps unplugged endpoints known.
+    HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR id, IMMDevice** device) override
+    {
+        NoteCall();
+        if (device == nullptr || id == nullptr)
+            return E_POINTER;
+        *device = nullptr;
+        m_system.idLookups.emplace_back(id);
+        for (const auto& endpoint : m_system.Endpoints())
+        {
+            if (endpoint->Config().id == id)
+            {
+                *device = CreateFakeDevice(*endpoint);
+                return S_OK;
+            }
+        }
+        return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    }
     HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient*) override { return E_NOTIMPL; }
 
 private:
-    static bool Matches(const FakeEndpointConfig& config, EDataFlow flow, DWORD mask)
+    static bool Matches(const FakeEndpoint& endpoint, EDataFlow flow, DWORD mask)
     {
-        return (config.flow == flow || flow == eAll) && (config.state & mask) != 0;
+        return (endpoint.Config().flow == flow || flow == eAll) && (endpoint.State() & mask) != 0;
     }
 
     FakeAudioSystem& m_system;

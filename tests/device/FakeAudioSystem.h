@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 // A test-double audio system: endpoints in enumeration order, an optional default render
@@ -37,6 +38,8 @@ public:
     // (flow, state mask) of every EnumAudioEndpoints call; (flow, role) of every default lookup.
     std::vector<std::pair<int, DWORD>> enumerations;
     std::vector<std::pair<int, int>> defaultLookups;
+    // The ID of every GetDevice call.
+    std::vector<std::wstring> idLookups;
 
     HRESULT CreateEnumerator(IMMDeviceEnumerator** out);
     const std::vector<std::unique_ptr<FakeEndpoint>>& Endpoints() const { return m_endpoints; }

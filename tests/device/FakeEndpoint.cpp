@@ -29,7 +29,7 @@ bool IsConsistentStereoPcm(const WAVEFORMATEX* format)
 }
 
 FakeEndpoint::FakeEndpoint(FakeComRegistry& registry, FakeEndpointConfig config)
-    : m_registry(registry), m_config(std::move(config)), m_padding(m_config.padding)
+    : m_registry(registry), m_config(std::move(config)), m_padding(m_config.padding), m_state(m_config.state)
 {
 }
 
@@ -69,31 +69,31 @@ HRESULT FakeEndpoint::CheckFormat(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* fo
                    : AUDCLNT_E_UNSUPPORTED_FORMAT;
     if (!Contains(m_config.sharedBits, bits))
         return AUDCLNT_E_UNSUPPORTED_FORMAT;
-    if (!m_config.windowsSharedMode || rate == m_config.mixRate)
+    if (!m_config.windowsSharedMode || (rate == m_config.mixRate && format->nChannels == m_config.mixChannels))
         return S_OK;
     if (!initializing)
         return S_FALSE;
     return (flags & kRateConversionFlags) == kRateConversionFlags ? S_OK : AUDCLNT_E_UNSUPPORTED_FORMAT;
 }
 
-WAVEFORMATEX* FakeEndpoint::MakeClosestMatch()
+WAVEFORMATEX* FakeEndpoint::MakeMixFormat()
 {
     auto* mix = static_cast<WAVEFORMATEXTENSIBLE*>(CoTaskMemAlloc(sizeof(WAVEFORMATEXTENSIBLE)));
     if (mix == nullptr)
         return nullptr;
     *mix = WAVEFORMATEXTENSIBLE{};
     mix->Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
-    mix->Format.nChannels = 2;
+    mix->Format.nChannels = m_config.mixChannels;
     mix->Format.nSamplesPerSec = m_config.mixRate;
     mix->Format.wBitsPerSample = 32;
-    mix->Format.nBlockAlign = 8;
-    mix->Format.nAvgBytesPerSec = 8 * m_config.mixRate;
+    mix->Format.nBlockAlign = static_cast<WORD>(4 * m_config.mixChannels);
+    mix->Format.nAvgBytesPerSec = mix->Format.nBlockAlign * m_config.mixRate;
     mix->Format.cbSize = 22;
     mix->Samples.wValidBitsPerSample = 32;
-    mix->dwChannelMask = SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
+    mix->dwChannelMask = m_config.mixChannels == 6 ? DWORD{KSAUDIO_SPEAKER_5POINT1} : DWORD{KSAUDIO_SPEAKER_STEREO};
     mix->SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_closestMatches.push_back(mix);
+    m_taskMemoryBlocks.push_back(mix);
     return &mix->Format;
 }
 
@@ -179,8 +179,20 @@ size_t FakeEndpoint::RenderedFrames() const
     return m_blockAlign == 0 ? 0 : m_rendered.size() / m_blockAlign;
 }
 
-std::vector<void*> FakeEndpoint::ClosestMatches() const
+std::vector<void*> FakeEndpoint::TaskMemoryBlocks() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_closestMatches;
+    return m_taskMemoryBlocks;
+}
+
+DWORD FakeEndpoint::State() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_state;
+}
+
+void FakeEndpoint::SetState(DWORD state)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state = state;
 }

@@ -29,6 +29,7 @@ enum class FakeMethod
     GetCurrentPadding,
     GetBuffer,
     ReleaseBuffer,
+    GetMixFormat,
 };
 
 struct FakeCall
@@ -58,16 +59,22 @@ struct FakeEndpointConfig
     EDataFlow flow = eRender;
     DWORD state = DEVICE_STATE_ACTIVE;
 
-    // Exclusive mode accepts every listed (rate, bits) combination.
+    // Exclusive mode accepts every listed (rate, bits) combination...
     std::vector<uint32_t> exclusiveRates;
     std::vector<uint32_t> exclusiveBits;
+    // ...with a buffer of a multiple of this many frames (0: any). Initialize refuses another
+    // size with AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED; that client's GetBufferSize then reports the
+    // next aligned size, and it takes no second Initialize: a fresh client must be activated.
+    UINT32 exclusiveAlignment = 0;
     // Shared mode accepts these bit depths at any rate...
     std::vector<uint32_t> sharedBits;
-    // ...unless it behaves as Windows does: at a rate other than mixRate, IsFormatSupported
-    // answers S_FALSE with the mix format as closest match, and Initialize refuses the format
-    // unless AUTOCONVERTPCM | SRC_DEFAULT_QUALITY are among the stream flags.
+    // ...unless it behaves as Windows does: for a format other than the mix format's rate and
+    // channels, IsFormatSupported answers S_FALSE with the mix format as closest match, and
+    // Initialize refuses it unless AUTOCONVERTPCM | SRC_DEFAULT_QUALITY are among the stream
+    // flags (the engine then converts channels, sample format and rate).
     bool windowsSharedMode = false;
     uint32_t mixRate = 48000;
+    WORD mixChannels = 2;
 
     REFERENCE_TIME defaultPeriod = 100000;
     REFERENCE_TIME minimumPeriod = 30000;
@@ -99,7 +106,8 @@ public:
 
     HRESULT CheckFormat(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* format, DWORD flags,
                         bool initializing) const;
-    WAVEFORMATEX* MakeClosestMatch();
+    // The mix format in a block from CoTaskMemAlloc, as GetMixFormat and a closest match give it.
+    WAVEFORMATEX* MakeMixFormat();
     UINT32 BufferFramesFor(REFERENCE_TIME duration, uint32_t rate) const;
     HRESULT NextPadding(UINT32* padding);
 
@@ -111,7 +119,12 @@ public:
     std::vector<FakeCall> CallsOf(FakeMethod method) const;
     std::vector<uint8_t> Rendered() const;
     size_t RenderedFrames() const;
-    std::vector<void*> ClosestMatches() const;
+    // Every block handed out by MakeMixFormat.
+    std::vector<void*> TaskMemoryBlocks() const;
+
+    // DEVICE_STATE_*: starts as configured; a test unplugs or plugs the endpoint in with it.
+    DWORD State() const;
+    void SetState(DWORD state);
 
 private:
     FakeComRegistry& m_registry;
@@ -126,7 +139,8 @@ private:
     std::vector<uint8_t> m_endpointBuffer;
     UINT32 m_acquiredFrames = 0;
     std::vector<uint8_t> m_rendered;
-    std::vector<void*> m_closestMatches;
+    std::vector<void*> m_taskMemoryBlocks;
+    DWORD m_state;
 };
 
 // Creates the IAudioClient that a fake device's Activate hands out.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 
 namespace
 {
@@ -32,7 +33,7 @@ std::vector<uint8_t> Convert(CQuantizer& quantizer, std::vector<double> values, 
 class OpenRenderDeviceTest : public StreamTest
 {
 protected:
-    int32_t Open(uint32_t rate, double duration = 0.0, int32_t device = -1)
+    int32_t Open(uint32_t rate, double duration = 0.0, const wchar_t* device = nullptr)
     {
         requested = duration;
         return stream.OpenRenderDevice(rate, &requested, device);
@@ -120,30 +121,79 @@ TEST_F(OpenRenderDeviceTest, LateFailureReleasesEverythingAlreadyObtained)
     system.AddEndpoint(config);
     stream.uiPacketFrames = 480;
     EXPECT_EQ(Open(48000), -1);
+    EXPECT_EQ(stream.LastFailure.hr, E_NOINTERFACE);
+    EXPECT_STREQ(stream.LastFailure.pszSite, L"IAudioClient::GetService");
     ExpectClosed();
 }
 
-TEST_F(OpenRenderDeviceTest, SharedModeTakesSFalseFreesTheClosestMatchAndAsksForConversion)
+// Windows' shared mode resamples any rate to its mix rate when asked to convert, so the device
+// would play another rate than the one opened; only at the mix rate is conversion asked for.
+TEST_F(OpenRenderDeviceTest, SharedModeAsksForConversionOnlyAtTheMixRate)
 {
     TaskMemorySpy spy;
     ASSERT_TRUE(spy.IsRegistered());
-    FakeEndpoint& endpoint = system.AddEndpoint(WindowsSharedEndpoint(48000));
-    stream.bSharedMode = 1;
-    ASSERT_EQ(Open(96000), 1);
+    for (const WORD mixChannels : {WORD{2}, WORD{6}})
+    {
+        FakeEndpointConfig config = WindowsSharedEndpoint(48000);
+        config.mixChannels = mixChannels;
+        config.id = L"mix" + std::to_wstring(mixChannels);
+        FakeEndpoint& endpoint = system.AddEndpoint(config);
+        stream.bSharedMode = 1;
+        EXPECT_EQ(Open(96000, 0.0, config.id.c_str()), -1) << mixChannels << " channels";
+        EXPECT_EQ(stream.LastFailure.hr, AUDCLNT_E_UNSUPPORTED_FORMAT);
+        EXPECT_STREQ(stream.LastFailure.pszSite, L"IAudioClient::Initialize");
+        ASSERT_EQ(Open(48000, 0.0, config.id.c_str()), 1);
 
-    EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32})) << "S_FALSE accepts the first depth";
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 0), (std::vector<int64_t>{kShared}));
-    const auto closest = endpoint.ClosestMatches();
-    ASSERT_EQ(closest.size(), 1u);
-    EXPECT_TRUE(spy.WasFreed(closest[0]));
+        EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32, 32})) << "S_FALSE accepts the first depth";
+        const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
+        ASSERT_EQ(initialize.size(), 2u);
+        EXPECT_EQ(initialize[0].args[1], int64_t{AUDCLNT_STREAMFLAGS_NOPERSIST}) << "96 kHz: no conversion";
+        EXPECT_EQ(initialize[1].args[0], kShared);
+        EXPECT_EQ(initialize[1].args[1], kSharedFlags) << "48 kHz: channels and sample format converted";
+        EXPECT_EQ(initialize[1].args[3], 0) << "no periodicity in shared mode";
+        EXPECT_EQ(initialize[1].format.Format.nSamplesPerSec, 48000u);
+        EXPECT_EQ(stream.dfRate, 48000.0);
+        EXPECT_EQ(endpoint.CallsOf(FakeMethod::GetMixFormat).size(), 2u);
+        for (void* block : endpoint.TaskMemoryBlocks())
+            EXPECT_TRUE(spy.WasFreed(block)) << "closest matches and mix formats go back to the task allocator";
+    }
+}
 
-    const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
-    ASSERT_EQ(initialize.size(), 1u);
-    EXPECT_EQ(initialize[0].args[0], kShared);
-    EXPECT_EQ(initialize[0].args[1], kSharedFlags);
-    EXPECT_EQ(initialize[0].args[3], 0) << "no periodicity in shared mode";
-    EXPECT_EQ(initialize[0].format.Format.nSamplesPerSec, 96000u) << "the asked rate, not the closest match";
-    EXPECT_EQ(stream.uiBitCount, 32u);
+TEST_F(OpenRenderDeviceTest, UnalignedExclusiveBufferIsRetriedOnAFreshClientWithTheAlignedPeriod)
+{
+    FakeEndpointConfig config = ExclusiveEndpoint({44100}, {32});
+    config.exclusiveAlignment = 32;
+    FakeEndpoint& endpoint = system.AddEndpoint(config);
+    ASSERT_EQ(Open(44100), 1);
+    EXPECT_EQ(endpoint.CallsOf(FakeMethod::Activate).size(), 2u);
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 2), (std::vector<int64_t>{100000, 101587}))
+        << "441 frames refused; 448 frames are 101587 x 100 ns";
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 3), (std::vector<int64_t>{100000, 101587}));
+    EXPECT_EQ(stream.uiDeviceBufferFrames, 448u);
+    EXPECT_DOUBLE_EQ(requested, 448.0 / 44100.0);
+    EXPECT_EQ(stream.LastFailure.hr, AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED) << "kept, though the retry recovered";
+    EXPECT_EQ(system.OutstandingReferences(), 3) << "the refused client is released";
+
+    config.failures[FakeMethod::Initialize] = FakeFailure{AUDCLNT_E_DEVICE_IN_USE, 1, 1};
+    config.id = L"busy";
+    FakeEndpoint& busy = system.AddEndpoint(config);
+    EXPECT_EQ(Open(44100, 0.0, L"busy"), -1) << "a refused retry refuses the rate";
+    EXPECT_EQ(busy.CallsOf(FakeMethod::Initialize).size(), 2u);
+    EXPECT_EQ(stream.LastFailure.hr, AUDCLNT_E_DEVICE_IN_USE);
+    ExpectClosed();
+}
+
+TEST_F(OpenRenderDeviceTest, EndpointThatWentAwayFailsLikeOneThatCannotBeActivated)
+{
+    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {32});
+    config.id = L"usb";
+    system.AddEndpoint(config).SetState(DEVICE_STATE_UNPLUGGED);
+    EXPECT_EQ(Open(48000, 0.0, L"usb"), -1);
+    EXPECT_EQ(stream.LastFailure.hr, AUDCLNT_E_DEVICE_INVALIDATED);
+    EXPECT_STREQ(stream.LastFailure.pszSite, L"IMMDevice::Activate");
+    EXPECT_EQ(Open(48000, 0.0, L"removed"), -1);
+    EXPECT_STREQ(stream.LastFailure.pszSite, L"IMMDeviceEnumerator::GetDevice");
+    ExpectClosed();
 }
 
 TEST_F(OpenRenderDeviceTest, SharedInitializeRefusalFailsWithoutTryingTheNextDepth)
@@ -200,7 +250,7 @@ TEST_F(OpenRenderDeviceTest, RequestedDurationIsCutToWholeFramesEvenWhenOpeningF
     EXPECT_EQ(Open(48000, 0.0104), -1);
     EXPECT_DOUBLE_EQ(requested, 499.0 / 48000.0);
     requested = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(stream.OpenRenderDevice(48000, &requested, -1), -1);
+    EXPECT_EQ(stream.OpenRenderDevice(48000, &requested, nullptr), -1);
     EXPECT_EQ(requested, 0.0) << "a duration that is not a number counts as no frames";
 }
 
@@ -241,9 +291,9 @@ TEST_F(OpenRenderDeviceTest, BuffersAreSizedFromPacketAndEndpointBuffer)
 TEST_F(OpenRenderDeviceTest, BadArgumentsAndImpossiblePacketsAreRefused)
 {
     system.AddEndpoint(ExclusiveEndpoint({48000}, {32}));
-    EXPECT_EQ(stream.OpenRenderDevice(48000, nullptr, -1), -4);
+    EXPECT_EQ(stream.OpenRenderDevice(48000, nullptr, nullptr), -4);
     EXPECT_EQ(Open(0), -4);
-    EXPECT_EQ(Open(48000, 0.0, 1), -1) << "only one endpoint";
+    EXPECT_EQ(Open(48000, 0.0, L"{unknown}"), -1) << "no endpoint has that ID";
     stream.uiPacketFrames = std::numeric_limits<uint64_t>::max() / 8;
     EXPECT_EQ(Open(48000), -5);
     ExpectClosed();

@@ -64,7 +64,7 @@ protected:
         endpoint = &system.AddEndpoint(config);
         stream.uiPacketFrames = packetFrames;
         double duration = 0.0;
-        ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, -1), 1);
+        ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), 1);
     }
 
     // Runs the device thread procedure on this thread over the stream's published inputs.
@@ -93,6 +93,13 @@ protected:
 
     std::vector<int64_t> FramesRendered() const { return ArgumentsOf(*endpoint, FakeMethod::ReleaseBuffer, 0); }
 
+    // What the thread recorded as the reason it ended by itself.
+    void ExpectEndedBecause(HRESULT hr, const wchar_t* site) const
+    {
+        EXPECT_EQ(stream.RenderFailure.hr, hr);
+        EXPECT_STREQ(stream.RenderFailure.pszSite, site);
+    }
+
     FakeEndpoint* endpoint = nullptr;
     ScriptedSource source;
 };
@@ -106,6 +113,7 @@ TEST_F(RenderThreadTest, FullEndpointMovesNothing)
     EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 3u);
     EXPECT_TRUE(endpoint->CallsOf(FakeMethod::GetBuffer).empty());
     EXPECT_TRUE(endpoint->CallsOf(FakeMethod::Stop).empty());
+    ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, L"IAudioClient::GetCurrentPadding");
 }
 
 TEST_F(RenderThreadTest, RefillsWithSeveralPacketsAndKeepsTheLeftovers)
@@ -154,6 +162,7 @@ TEST_F(RenderThreadTest, EndOfDataRendersWhatIsStoredThenSilenceAndEnds)
     EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u) << "no pass after the last";
     EXPECT_EQ(endpoint->Rendered(), Expected(24, 40));
     EXPECT_TRUE(endpoint->CallsOf(FakeMethod::Stop).empty()) << "the client keeps running";
+    ExpectEndedBecause(HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), L"BufferCallbackFunction");
 }
 
 TEST_F(RenderThreadTest, TerminationDuringARefillRendersOnceMoreAndEndsAtTheNextWait)
@@ -164,6 +173,7 @@ TEST_F(RenderThreadTest, TerminationDuringARefillRendersOnceMoreAndEndsAtTheNext
     EXPECT_EQ(source.calls, 2u);
     EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u);
     EXPECT_EQ(endpoint->Rendered(), Expected(48, 16));
+    ExpectEndedBecause(S_OK, nullptr);
 }
 
 TEST_F(RenderThreadTest, FailingGetBufferEndsTheThreadAtOnce)
@@ -175,6 +185,7 @@ TEST_F(RenderThreadTest, FailingGetBufferEndsTheThreadAtOnce)
     EXPECT_EQ(FramesRendered(), (std::vector<int64_t>{64}));
     EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetBuffer).size(), 2u);
     EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 2u);
+    ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, L"IAudioRenderClient::GetBuffer");
 }
 
 TEST_F(RenderThreadTest, FailingReleaseBufferEndsTheThreadAtOnce)
@@ -185,6 +196,7 @@ TEST_F(RenderThreadTest, FailingReleaseBufferEndsTheThreadAtOnce)
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(endpoint->CallsOf(FakeMethod::ReleaseBuffer).size(), 1u);
     EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u);
+    ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, L"IAudioRenderClient::ReleaseBuffer");
 }
 
 TEST_F(RenderThreadTest, FailingGetBufferSizeEndsTheThreadBeforeAnyPass)
@@ -227,6 +239,7 @@ TEST_F(RenderThreadTest, ComRefusedSignalsTerminationAndTouchesNothing)
     thread.join();
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(stream.TerminationEvent.IsSignaled());
+    ExpectEndedBecause(RPC_E_CHANGED_MODE, L"CoInitializeEx");
     EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetBufferSize).size(), 1u) << "only the open's";
 }
 

@@ -198,7 +198,7 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
     // A generous endpoint buffer: Wine plays silence whenever it runs dry, and on a loaded
     // machine the render thread may wait longer than one default period for the processor.
     double deviceDuration = 0.2;
-    ASSERT_EQ(stream.OpenRenderDevice(kRate, &deviceDuration, -1), 1);
+    ASSERT_EQ(stream.OpenRenderDevice(kRate, &deviceDuration, nullptr), 1);
     ASSERT_EQ(stream.uiBitCount, 32u) << "Wine takes the deepest container in shared mode";
     ASSERT_EQ(stream.StartRender(BufferCallbackFunction, &list), 1);
     ASSERT_EQ(stream.Start(), 1);
