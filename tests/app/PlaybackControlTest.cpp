@@ -89,7 +89,10 @@ TEST_F(PlaybackControlTest, PlayAtAnOnlyFortyEightKilohertzDeviceShowsTheRateInU
 
 TEST_F(PlaybackControlTest, UpwardSearchFromEightKilohertzFindsFortyFourPointOne)
 {
-    FakeEndpoint& endpoint = system.AddEndpoint(RenderingEndpoint(ExclusiveEndpoint({44100}, {16})));
+    // Frames in multiples of 32, as exclusive endpoints often demand: 441 are refused, 448 taken.
+    FakeEndpointConfig config = RenderingEndpoint(ExclusiveEndpoint({44100}, {16}));
+    config.exclusiveAlignment = 32;
+    FakeEndpoint& endpoint = system.AddEndpoint(config);
     panel.uiRateEntry = 0;
     PlaybackControl::Start(panel);
     ASSERT_TRUE(MessageBoxes().empty());
@@ -115,6 +118,8 @@ TEST_F(PlaybackControlTest, UpwardSearchFromEightKilohertzFindsFortyFourPointOne
     // 16-bit device below the 24 bits asked for: the edit shows what the device does.
     EXPECT_EQ(panel.bitsText, L"16");
     EXPECT_EQ(uiMaxEffectiveBits, 24u);
+    EXPECT_EQ(SoundStream.bSharedMode, 0u);
+    EXPECT_EQ(SoundStream.uiDeviceBufferFrames, 448u);
     PlaybackControl::Stop();
 
     // Ramps the synthesizer no longer reads glide over one block.
