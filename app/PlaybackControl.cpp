@@ -288,6 +288,8 @@ bool StopIfDeviceEnded(SControlPanel& panel)
         return false;
     if (!StopAndShowIdle(panel))
         return false;
+    // A Play arriving while the box is up waits for the user's answer like everything else.
+    const CInProgressScope inProgress;
     ShowError(panel, L"The audio output device stopped working.");
     return true;
 }
