@@ -7,6 +7,7 @@
 #include "app/RateTable.h"
 #include "app/ResourceIds.h"
 #include "runtime/BoundedString.h"
+#include "runtime/MessageBoxSeam.h"
 #include "runtime/ProcessState.h"
 #include "synth/CParameterRamp.h"
 
@@ -23,6 +24,9 @@ constexpr double kInitialLevel = 1e-7;
 constexpr double kInitialFrequency = 1000.0;
 // The level slider's bottom: -200 x log10 of the starting level 1e-7, in tenths of a dB.
 constexpr uint32_t kLevelSliderBottom = 1400;
+// While playing, how often the dialog looks whether the device thread has ended by itself.
+constexpr UINT_PTR kDeviceCheckTimer = 1;
+constexpr UINT kDeviceCheckMs = 50;
 
 const wchar_t kDefaultDeviceText[] = L"既定のオーディオ再生デバイス";
 
@@ -151,6 +155,7 @@ void FillLists(HWND dialog)
 
 void Initialize(HWND dialog)
 {
+    SetDefaultMessageBoxOwner(dialog);
     bAM = 0;
     bFM = 0;
     bTrigger = 0;
@@ -165,6 +170,7 @@ void Initialize(HWND dialog)
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_ENHANCER_CHECK, 0), 0);
     }
     CDialogPanel(dialog).ShowIdle(true);
+    SetTimer(dialog, kDeviceCheckTimer, kDeviceCheckMs, nullptr);
 }
 
 void OnHorizontalScroll(HWND dialog, HWND slider)
@@ -203,8 +209,11 @@ void OnMaximumRateChange(HWND dialog)
     if (entry == CB_ERR || static_cast<uint32_t>(entry) >= RateTable::kRowCount)
         return;
     dfSamplingRate = RateTable::Hertz(RateTable::RowOfEntry(static_cast<uint32_t>(entry)));
-    SendItem(dialog, IDC_FREQUENCY_SLIDER, TBM_SETRANGEMAX, TRUE,
-             static_cast<LPARAM>(ControlValues::CarrierSliderMaximum(dfSamplingRate)));
+    const HWND carrier = GetDlgItem(dialog, IDC_FREQUENCY_SLIDER);
+    SendMessageW(carrier, TBM_SETRANGEMAX, TRUE, static_cast<LPARAM>(ControlValues::CarrierSliderMaximum(dfSamplingRate)));
+    // A narrowed range moves the slider down to its new top: the tone and the readout follow,
+    // else the next start would play a frequency above the rate's Nyquist limit.
+    OnHorizontalScroll(dialog, carrier);
 }
 
 void OnDeviceChange(HWND dialog)
@@ -236,13 +245,16 @@ void OnPlay(HWND dialog)
 
 void OnStop(HWND dialog)
 {
-    PlaybackControl::Stop();
     CDialogPanel panel(dialog);
-    panel.ShowIdle(true);
-    panel.ShowDeviceBits(0);
-    SetDlgItemInt(dialog, IDC_BITS_EDIT, uiMaxEffectiveBits, FALSE);
-    SendItem(dialog, IDC_RATE_LIST, CB_SETCURSEL, RateTable::EntryOfRow(uiRateIndex), 0);
-    PostSelectionChange(dialog, IDC_RATE_LIST);
+    PlaybackControl::StopAndShowIdle(panel);
+}
+
+void OnTimer(HWND dialog, UINT_PTR timer)
+{
+    if (timer != kDeviceCheckTimer)
+        return;
+    CDialogPanel panel(dialog);
+    PlaybackControl::StopIfDeviceEnded(panel);
 }
 
 void OnCommand(HWND dialog, int id, UINT notification)
@@ -251,6 +263,8 @@ void OnCommand(HWND dialog, int id, UINT notification)
     {
     case IDCANCEL:
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_STOP, 0), 0);
+        KillTimer(dialog, kDeviceCheckTimer);
+        SetDefaultMessageBoxOwner(nullptr);
         EndDialog(dialog, 0);
         break;
     case IDC_PLAY: OnPlay(dialog); break;
@@ -289,6 +303,7 @@ INT_PTR CALLBACK ControlPanelDialogProc(HWND dialog, UINT message, WPARAM wParam
     case WM_COMMAND: OnCommand(dialog, LOWORD(wParam), HIWORD(wParam)); break;
     case WM_HSCROLL: OnHorizontalScroll(dialog, reinterpret_cast<HWND>(lParam)); break;
     case WM_VSCROLL: OnVerticalScroll(dialog, reinterpret_cast<HWND>(lParam)); break;
+    case WM_TIMER: OnTimer(dialog, wParam); break;
     default: break;
     }
     return FALSE;

@@ -7,8 +7,19 @@
 
 namespace
 {
+constexpr uint32_t kMinEffectiveBits = 2;
 constexpr uint32_t kMaxEffectiveBits = 32;
 constexpr size_t kFormatCapacity = 16;
+
+// The digit's value, or -1. A Japanese input method types full-width digits (U+FF10 to U+FF19).
+int DigitValue(wchar_t c)
+{
+    if (c >= L'0' && c <= L'9')
+        return c - L'0';
+    if (c >= L'\xFF10' && c <= L'\xFF19')
+        return c - L'\xFF10';
+    return -1;
+}
 
 void Terminate(wchar_t* text, size_t capacity)
 {
@@ -90,12 +101,12 @@ uint32_t CarrierSliderMaximum(double samplingRate)
 
 bool ParseUnsigned(const wchar_t* text, uint32_t* value)
 {
-    if (text == nullptr || value == nullptr || *text < L'0' || *text > L'9')
+    if (text == nullptr || value == nullptr || DigitValue(*text) < 0)
         return false;
     uint64_t parsed = 0;
-    for (; *text >= L'0' && *text <= L'9'; ++text)
+    for (; DigitValue(*text) >= 0; ++text)
     {
-        parsed = parsed * 10 + static_cast<uint64_t>(*text - L'0');
+        parsed = parsed * 10 + static_cast<uint64_t>(DigitValue(*text));
         if (parsed > std::numeric_limits<uint32_t>::max())
             parsed = std::numeric_limits<uint32_t>::max();
     }
@@ -108,12 +119,13 @@ uint32_t EffectiveBitsFromText(const wchar_t* text)
     uint32_t bits = 0;
     if (!ParseUnsigned(text, &bits) || bits > kMaxEffectiveBits)
         return kMaxEffectiveBits;
-    return bits == 0 ? 1 : bits;
+    // Fewer than 2 bits leave no step between the two signs' largest values.
+    return bits < kMinEffectiveBits ? kMinEffectiveBits : bits;
 }
 
 bool FormatMinimumLevel(uint32_t effectiveBits, wchar_t* text, size_t capacity)
 {
-    if (effectiveBits < 2 || effectiveBits > kMaxEffectiveBits)
+    if (effectiveBits < kMinEffectiveBits || effectiveBits > kMaxEffectiveBits)
     {
         Terminate(text, capacity);
         return false;

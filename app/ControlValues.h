@@ -29,12 +29,12 @@ void FormatFixed(double value, uint32_t decimals, wchar_t* text, size_t capacity
 // frequency, in steps of 100 positions.
 uint32_t CarrierSliderMaximum(double samplingRate);
 
-// Parses a leading unsigned decimal (saturating at UINT32_MAX); false when text does not
-// start with a digit.
+// Parses a leading unsigned decimal of ASCII or full-width digits, mixed as typed (saturating
+// at UINT32_MAX); false when text does not start with a digit.
 bool ParseUnsigned(const wchar_t* text, uint32_t* value);
 
-// Maximum effective bits from the bits edit's text: not a number gives 32, 0 gives 1, above
-// 32 gives 32.
+// Maximum effective bits from the bits edit's text: not a number gives 32, below 2 gives 2,
+// above 32 gives 32.
 uint32_t EffectiveBitsFromText(const wchar_t* text);
 
 // Logical minimum level for n effective bits ("-138.5" for 24). Returns false, with text

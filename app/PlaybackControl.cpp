@@ -27,6 +27,24 @@ constexpr uint64_t kBytesPerFrame = 2 * sizeof(double);
 
 const wchar_t kErrorCaption[] = L"Error";
 
+// True while a start or a stop runs: a message box's modal loop can deliver another Play or
+// Stop command meanwhile, which must not free what the running one uses.
+bool g_bInProgress = false;
+
+class CInProgressScope
+{
+public:
+    CInProgressScope() { g_bInProgress = true; }
+    ~CInProgressScope() { g_bInProgress = false; }
+    CInProgressScope(const CInProgressScope&) = delete;
+    CInProgressScope& operator=(const CInProgressScope&) = delete;
+};
+
+bool IsPlaying()
+{
+    return pSoundStream != nullptr && pSoundStream->bStarted != 0;
+}
+
 void ShowError(SControlPanel& panel, const wchar_t* text, const wchar_t* caption = kErrorCaption)
 {
     ShowMessageBox(panel.GetOwnerWindow(), text, caption, MB_OK | MB_ICONERROR);
@@ -148,9 +166,9 @@ void ShowDeviceFormat(SControlPanel& panel)
         panel.SetBitsText(pSoundStream->uiBitCount);
 }
 
-// A start that fails after the rate search stays idle, so the displays go back from the device
-// in use to the user's choices: the chosen maximum rate, no device bits, the effective bits.
-// Runs once the synthesizer has been joined (it reads dfSamplingRate).
+// After a stop, or a start that fails after the rate search, the displays go back from the
+// device in use to the user's choices: the chosen maximum rate, no device bits, the effective
+// bits. Runs once the synthesizer has been joined (it reads dfSamplingRate).
 void ShowChoicesAgain(SControlPanel& panel)
 {
     dfSamplingRate = RateTable::Hertz(uiRateIndex);
@@ -210,6 +228,9 @@ namespace PlaybackControl
 {
 void Start(SControlPanel& panel)
 {
+    if (g_bInProgress || IsPlaying())
+        return;
+    const CInProgressScope inProgress;
     if (!ReplaceStreamBuffer())
     {
         ShowError(panel, L"Failed in initializing the sound buffer.");
@@ -237,8 +258,11 @@ void Start(SControlPanel& panel)
     panel.ShowIdle(false);
 }
 
-void Stop()
+bool Stop()
 {
+    if (g_bInProgress || !IsPlaying())
+        return false;
+    const CInProgressScope inProgress;
     StopSynthesizer();
     if (pSoundBuffer != nullptr)
     {
@@ -246,6 +270,29 @@ void Stop()
         pSoundBuffer->RequestStop();
     }
     CloseDevice();
+    return true;
+}
+
+bool StopAndShowIdle(SControlPanel& panel)
+{
+    if (!Stop())
+        return false;
+    ShowChoicesAgain(panel);
+    panel.ShowIdle(true);
+    return true;
+}
+
+bool StopIfDeviceEnded(SControlPanel& panel)
+{
+    uint32_t ended = 0;
+    if (g_bInProgress || !IsPlaying() || pSoundStream->IsTerminated(&ended) != 1 || ended == 0)
+        return false;
+    if (!StopAndShowIdle(panel))
+        return false;
+    // A Play arriving while the box is up waits for the user's answer like everything else.
+    const CInProgressScope inProgress;
+    ShowError(panel, L"The audio output device stopped working.");
+    return true;
 }
 
 int32_t AttemptFormat(SControlPanel& panel, uint32_t rate, int32_t deviceIndex)
@@ -283,8 +330,7 @@ int32_t AttemptFormat(SControlPanel& panel, uint32_t rate, int32_t deviceIndex)
     const int32_t packetStatus = ReplacePacketBuffer(blockFrames);
     if (packetStatus < 0)
         return packetStatus;
-    if (uiMaxEffectiveBits >= 2)
-        pSoundStream->uiMaxBitCount = uiMaxEffectiveBits;
+    pSoundStream->uiMaxBitCount = uiMaxEffectiveBits;
     pSoundStream->bResolutionEnhancer = bEnableResolutionEnhancer;
     double devicePeriod = 0.0;
     return pSoundStream->OpenRenderDevice(rate, &devicePeriod, DeviceList::EndpointId(deviceIndex));

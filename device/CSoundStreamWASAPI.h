@@ -37,7 +37,8 @@ public:
     int32_t Start() override;
     // Ends the device thread, stops the client and closes: 1, or -1 when closed.
     int32_t Stop() override;
-    // -1 before Start; else 1 with *out 1 when the worker's own termination event is set.
+    // -1 before Start; else 1 with *out 1 when the device thread has ended by itself (it sets
+    // the worker's own termination event then) and 0 while it runs.
     int32_t IsTerminated(uint32_t* out) override;
     // Ends the device thread and releases everything of the open stream; always 1.
     int32_t Close() override;

@@ -222,13 +222,11 @@ int64_t RenderUntilEnd(RenderInputs& in, DeviceFailure& reason)
     }
     return RunPasses(in, reason);
 }
-}
 
-int64_t RenderThreadProc(CWorkerContext* context)
+int64_t RenderOnThisThread(CWorkerThread& owner)
 {
     RenderInputs in;
-    if (context == nullptr || context->pOwner == nullptr || !ReadInputs(*context->pOwner, in) ||
-        in.channels != kChannels)
+    if (!ReadInputs(owner, in) || in.channels != kChannels)
         return 0;
     const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(hr))
@@ -242,5 +240,18 @@ int64_t RenderThreadProc(CWorkerContext* context)
     CoUninitialize();
     if (result == 0)
         in.failure->Record(reason.hr, reason.pszSite);
+    return result;
+}
+}
+
+int64_t RenderThreadProc(CWorkerContext* context)
+{
+    if (context == nullptr || context->pOwner == nullptr)
+        return 0;
+    const int64_t result = RenderOnThisThread(*context->pOwner);
+    // Ended by itself (the device failed or the data source ended), not by the stream's
+    // termination event: the worker's own event tells the stream's owner, which polls it.
+    if (result != 1)
+        context->pOwner->GetTerminationEvent()->Set();
     return result;
 }

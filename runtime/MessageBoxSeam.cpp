@@ -5,10 +5,13 @@
 namespace
 {
 std::atomic<MessageBoxHook> g_Hook{nullptr};
+std::atomic<HWND> g_DefaultOwner{nullptr};
 }
 
 int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type)
 {
+    if (owner == nullptr)
+        owner = g_DefaultOwner.load();
     const MessageBoxHook hook = g_Hook.load();
     if (hook != nullptr)
         return hook(owner, text, caption, type);
@@ -18,4 +21,9 @@ int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook)
 {
     return g_Hook.exchange(hook);
+}
+
+void SetDefaultMessageBoxOwner(HWND owner)
+{
+    g_DefaultOwner.store(owner);
 }

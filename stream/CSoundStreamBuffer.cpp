@@ -68,6 +68,9 @@ int32_t CSoundStreamBuffer::Initialize(double rate, double* duration)
     m_uiChannels = kChannels;
     m_dfBlockDuration = frames / rate;
     m_uiBlockFrames = blockFrames;
+    // Output starts faded out, so that the first full block fades in even when the queue
+    // was filled before the first read: no click at the start.
+    m_bFaded = 1;
     *duration = m_dfBlockDuration;
     m_iState = 1;
     return 1;

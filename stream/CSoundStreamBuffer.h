@@ -6,7 +6,7 @@
 
 // The hand-over point between the synthesizer thread (Write) and the device thread (Read).
 // Output runs one block behind the queue, so that a shortage fades out over the last block of
-// audio and returning data fades in; after RequestStop the queue drains and the output falls
+// audio and returning data (also the first) fades in; after RequestStop the queue drains and the output falls
 // silent.
 class CSoundStreamBuffer
 {

@@ -8,12 +8,20 @@
 namespace
 {
 std::vector<RecordedMessageBox> recordedBoxes;
+std::function<void()> whileBoxShown;
 
 int RecordMessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT type)
 {
     recordedBoxes.push_back({text != nullptr ? text : L"", caption != nullptr ? caption : L"", type});
+    if (whileBoxShown)
+        whileBoxShown();
     return IDOK;
 }
+}
+
+void CEngineFixture::WhileMessageBoxShown(std::function<void()> action)
+{
+    whileBoxShown = std::move(action);
 }
 
 const std::vector<RecordedMessageBox>& CEngineFixture::MessageBoxes()
@@ -24,6 +32,7 @@ const std::vector<RecordedMessageBox>& CEngineFixture::MessageBoxes()
 void CEngineFixture::SetUp()
 {
     recordedBoxes.clear();
+    whileBoxShown = nullptr;
     SetMessageBoxHook(RecordMessageBox);
     PublishEngineObjects(engine);
     engine.LevelRamp.Initialize(1e-7);
@@ -42,6 +51,7 @@ void CEngineFixture::TearDown()
     // As the program's exit does: every thread ended before anything it uses goes.
     TearDownEngine();
     SetMessageBoxHook(nullptr);
+    whileBoxShown = nullptr;
     EXPECT_EQ(system.Misuses(), 0);
     EXPECT_EQ(system.OutstandingReferences(), 0) << "a COM reference was not released";
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ protected:
 
     // Every box shown since SetUp.
     static const std::vector<RecordedMessageBox>& MessageBoxes();
+    // Runs action while each later box is "shown", as a box's modal loop dispatches messages.
+    static void WhileMessageBoxShown(std::function<void()> action);
 
     FakeAudioSystem system;
     EngineObjects engine;

@@ -85,7 +85,11 @@ TEST(ControlValues, CarrierSliderTopSitsJustBelowNyquist)
 
 TEST(ControlValues, BitsTextIsReadAsAnUnsignedDecimal)
 {
-    EXPECT_EQ(ControlValues::EffectiveBitsFromText(L"0"), 1u);
+    EXPECT_EQ(ControlValues::EffectiveBitsFromText(L"0"), 2u);
+    EXPECT_EQ(ControlValues::EffectiveBitsFromText(L"1"), 2u);
+    EXPECT_EQ(ControlValues::EffectiveBitsFromText(L"\xFF11\xFF16"), 16u) << "full-width digits";
+    EXPECT_EQ(ControlValues::EffectiveBitsFromText(L"2\xFF14"), 24u) << "mixed widths";
+    EXPECT_EQ(ControlValues::EffectiveBitsFromText(L"\xFF0F"), 32u) << "the character before the full-width 0";
     EXPECT_EQ(ControlValues::EffectiveBitsFromText(L"40"), 32u);
     EXPECT_EQ(ControlValues::EffectiveBitsFromText(L""), 32u);
     EXPECT_EQ(ControlValues::EffectiveBitsFromText(L"x5"), 32u);

@@ -145,7 +145,7 @@ TEST_F(PlaybackControlTest, DeviceRefusingEverythingShowsTheJapaneseMessageAndLe
     EXPECT_EQ(FormatQueries(endpoint).size(), 20u + 20u + 1u + 1u);
 }
 
-TEST_F(PlaybackControlTest, BitsTextIsNormalisedAndOnlyTwoOrMoreReachTheDevice)
+TEST_F(PlaybackControlTest, BitsTextIsNormalisedToTwoToThirtyTwoAndReachesTheDevice)
 {
     system.AddEndpoint(RenderingEndpoint(ExclusiveEndpoint({96000}, {32})));
     const struct
@@ -153,7 +153,7 @@ TEST_F(PlaybackControlTest, BitsTextIsNormalisedAndOnlyTwoOrMoreReachTheDevice)
         const wchar_t* pszTyped;
         const wchar_t* pszShown;
         uint32_t uiStreamLimit;
-    } cases[] = {{L"40", L"32", 32}, {L"0", L"1", 32}, {L"", L"32", 32}, {L"12", L"12", 12}, {L"1", L"1", 12}};
+    } cases[] = {{L"40", L"32", 32}, {L"0", L"2", 2}, {L"", L"32", 32}, {L"12", L"12", 12}, {L"1", L"2", 2}};
     for (const auto& entry : cases)
     {
         panel.bitsText = entry.pszTyped;
@@ -261,9 +261,92 @@ TEST_F(PlaybackControlTest, PlayOpensTheListedDeviceAfterAnotherWasPluggedInAhea
     EXPECT_EQ(listed.CallsOf(FakeMethod::Activate).size(), 4u) << "96, 88.2, 48 and 44.1 kHz";
 }
 
+TEST_F(PlaybackControlTest, PlayWhilePlayingChangesNothing)
+{
+    FakeEndpoint& endpoint = system.AddEndpoint(RenderingEndpoint(ExclusiveEndpoint({48000}, {24})));
+    PlaybackControl::Start(panel);
+    ASSERT_EQ(SoundStream.bStarted, 1u);
+    const CSoundStreamBuffer* const buffer = pSoundBuffer;
+    const CWorkerThread* const synthesizer = pSynthesizerThread;
+    const size_t initializations = endpoint.CallsOf(FakeMethod::Initialize).size();
+
+    PlaybackControl::Start(panel);
+    EXPECT_TRUE(MessageBoxes().empty()) << MessageBoxes()[0].text;
+    EXPECT_EQ(pSoundBuffer, buffer) << "the stream buffer in use stays";
+    EXPECT_EQ(pSynthesizerThread, synthesizer);
+    EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Running);
+    EXPECT_EQ(SoundStream.WorkerThread.GetState(), CWorkerThread::Running);
+    EXPECT_EQ(endpoint.CallsOf(FakeMethod::Initialize).size(), initializations) << "the device was not opened again";
+    EXPECT_EQ(panel.idleStates, (std::vector<bool>{false}));
+    EXPECT_TRUE(PlaybackControl::Stop());
+    EXPECT_FALSE(PlaybackControl::Stop()) << "stop acts only while playing";
+}
+
+TEST_F(PlaybackControlTest, PlayArrivingWhileAStartShowsABoxChangesNothing)
+{
+    FakeEndpointConfig config = RenderingEndpoint(ExclusiveEndpoint({48000}, {16}));
+    config.failures[FakeMethod::Start] = FakeFailure{E_FAIL, 0, 1};
+    FakeEndpoint& endpoint = system.AddEndpoint(config);
+    size_t callsBefore = 0;
+    size_t callsAfter = 0;
+    const CSoundStreamBuffer* bufferBefore = nullptr;
+    WhileMessageBoxShown([&] {
+        callsBefore = endpoint.Calls().size();
+        bufferBefore = pSoundBuffer;
+        PlaybackControl::Start(panel);
+        callsAfter = endpoint.Calls().size();
+    });
+    PlaybackControl::Start(panel);
+    ASSERT_EQ(MessageBoxes().size(), 1u) << "no box from the request that arrived";
+    EXPECT_EQ(MessageBoxes()[0].text, L"Failed in starting the audio output device.");
+    EXPECT_EQ(callsAfter, callsBefore) << "the device was not touched meanwhile";
+    EXPECT_EQ(pSoundBuffer, bufferBefore) << "the stream buffer under the running synthesizer stays";
+    EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Empty);
+    EXPECT_EQ(SoundStream.uiState, 0u);
+}
+
+TEST_F(PlaybackControlTest, DeviceLostWhilePlayingStopsTellsTheUserAndPlayWorksAgain)
+{
+    // The device goes away mid-stream, as after an unplug: one padding query fails.
+    FakeEndpointConfig config = RenderingEndpoint(ExclusiveEndpoint({48000}, {24}));
+    config.failures[FakeMethod::GetCurrentPadding] = FakeFailure{AUDCLNT_E_DEVICE_INVALIDATED, 5, 1};
+    FakeEndpoint& endpoint = system.AddEndpoint(config);
+    PlaybackControl::Start(panel);
+    ASSERT_EQ(SoundStream.bStarted, 1u);
+    WhileMessageBoxShown([&] { PlaybackControl::Start(panel); });
+    // As the dialog's timer does while playing.
+    bool stopped = false;
+    for (int i = 0; i < 500 && !stopped; ++i)
+    {
+        Sleep(10);
+        stopped = PlaybackControl::StopIfDeviceEnded(panel);
+    }
+    ASSERT_TRUE(stopped) << "the ended device thread went unnoticed";
+    ASSERT_EQ(MessageBoxes().size(), 1u);
+    EXPECT_EQ(MessageBoxes()[0].text, L"The audio output device stopped working.");
+    EXPECT_EQ(panel.idleStates, (std::vector<bool>{false, true}));
+    EXPECT_EQ(panel.deviceBits.back(), 0u);
+    EXPECT_EQ(SoundStream.uiState, 0u) << "a play arriving while the box was up did nothing";
+    EXPECT_EQ(SoundStream.WorkerThread.GetState(), CWorkerThread::Empty);
+    EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Empty);
+    EXPECT_EQ(system.OutstandingReferences(), 0);
+    EXPECT_FALSE(PlaybackControl::StopIfDeviceEnded(panel)) << "idle: nothing more to notice";
+
+    WhileMessageBoxShown(nullptr);
+    PlaybackControl::Start(panel);
+    EXPECT_EQ(MessageBoxes().size(), 1u);
+    EXPECT_EQ(SoundStream.bStarted, 1u);
+    const size_t rendered = endpoint.RenderedFrames();
+    for (int i = 0; i < 500 && endpoint.RenderedFrames() == rendered; ++i)
+        Sleep(10);
+    EXPECT_GT(endpoint.RenderedFrames(), rendered) << "the second play renders";
+    EXPECT_FALSE(PlaybackControl::StopIfDeviceEnded(panel));
+    EXPECT_TRUE(PlaybackControl::StopAndShowIdle(panel));
+}
+
 TEST_F(PlaybackControlTest, StopBeforeAnyStartTouchesNothing)
 {
-    PlaybackControl::Stop();
+    EXPECT_FALSE(PlaybackControl::Stop());
     EXPECT_EQ(pSoundBuffer, nullptr);
     EXPECT_EQ(SoundStream.uiState, 0u);
     EXPECT_TRUE(MessageBoxes().empty());

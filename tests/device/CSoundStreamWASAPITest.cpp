@@ -115,7 +115,9 @@ TEST_F(SoundStreamTest, StopAfterTheThreadEndedByItself)
     ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), 1);
     ASSERT_EQ(stream.Start(), 1);
     ASSERT_TRUE(WaitUntil([&] { return endpoint.CallsOf(FakeMethod::ReleaseBuffer).size() == 1; }));
-    Sleep(20);
+    uint32_t terminated = 0;
+    EXPECT_TRUE(WaitUntil([&] { return stream.IsTerminated(&terminated) == 1 && terminated == 1; }))
+        << "a thread that ended by itself is reported";
     EXPECT_EQ(source.calls, 1);
     EXPECT_EQ(stream.uiState, 1u) << "the stream stays open";
     EXPECT_EQ(stream.Stop(), 1);

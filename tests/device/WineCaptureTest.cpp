@@ -87,18 +87,23 @@ void QueueWholeTone(CSoundStreamBuffer& buffer, const std::vector<double>& tone)
 }
 
 // What the endpoint must receive after the stream buffer's held (silent) first block: the
-// quantized tone, its last block faded out as the queue runs dry at a block boundary, then
-// silence.
+// quantized tone, its first block faded in, its last block faded out as the queue runs dry at
+// a block boundary, then silence.
 std::vector<int32_t> ExpectedSamples(const std::vector<double>& tone, uint64_t blockFrames)
 {
     constexpr double kPi = 3.141592653589793;
     std::vector<double> shaped = tone;
     const uint64_t frames = tone.size() / 2;
+    const double n = static_cast<double>(blockFrames);
     for (uint64_t k = 0; k < blockFrames; ++k)
     {
-        const double ramp = 0.5 - std::cos(static_cast<double>(blockFrames - k) / static_cast<double>(blockFrames) * kPi) * 0.5;
+        const double fadeIn = 0.5 - std::cos(static_cast<double>(k + 1) / n * kPi) * 0.5;
+        const double fadeOut = 0.5 - std::cos(static_cast<double>(blockFrames - k) / n * kPi) * 0.5;
         for (int c = 0; c < 2; ++c)
-            shaped[(frames - blockFrames + k) * 2 + c] *= ramp;
+        {
+            shaped[k * 2 + c] *= fadeIn;
+            shaped[(frames - blockFrames + k) * 2 + c] *= fadeOut;
+        }
     }
     CQuantizer quantizer;
     quantizer.Initialize(kEffectiveBits, 32, 0);

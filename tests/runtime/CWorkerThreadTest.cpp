@@ -258,6 +258,8 @@ TEST(CWorkerThread, MultichannelBufferIsReplacedAndForgottenOnRelease)
 TEST(CWorkerThread, DestroyingARunningWorkerWarnsAndEndsItsThreadFirst)
 {
     MessageBoxRecorder boxes;
+    const HWND dialog = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234));
+    SetDefaultMessageBoxOwner(dialog);
     g_Ended = 0;
     {
         CWorkerThread worker;
@@ -269,6 +271,8 @@ TEST(CWorkerThread, DestroyingARunningWorkerWarnsAndEndsItsThreadFirst)
     EXPECT_EQ(L"Thread is still running.", boxes.Text());
     EXPECT_EQ(L"Error", boxes.Caption());
     EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), boxes.Type() & MB_ICONMASK);
+    EXPECT_EQ(dialog, boxes.Owner()) << "owned by the program's window, which it blocks";
+    SetDefaultMessageBoxOwner(nullptr);
 }
 
 TEST(CWorkerThread, ThreadThatCannotBeCreatedFailsTheStartAndLeavesTheWorkerPrepared)

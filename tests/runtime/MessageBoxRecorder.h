@@ -17,11 +17,13 @@ public:
     std::wstring Text() const { return LastText(); }
     std::wstring Caption() const { return LastCaption(); }
     UINT Type() const { return LastType(); }
+    HWND Owner() const { return LastOwner(); }
 
 private:
-    static int Record(HWND, const wchar_t* text, const wchar_t* caption, UINT type)
+    static int Record(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type)
     {
         ++Boxes();
+        LastOwner() = owner;
         LastText() = text != nullptr ? text : L"";
         LastCaption() = caption != nullptr ? caption : L"";
         LastType() = type;
@@ -31,6 +33,7 @@ private:
     static std::wstring& LastText() { static std::wstring text; return text; }
     static std::wstring& LastCaption() { static std::wstring caption; return caption; }
     static UINT& LastType() { static UINT type = 0; return type; }
+    static HWND& LastOwner() { static HWND owner = nullptr; return owner; }
 
     MessageBoxHook m_Previous;
 };

@@ -227,11 +227,12 @@ TEST_F(SoundStreamBufferTest, InitializeAgainStartsAfresh)
     EXPECT_EQ(0u, status.uiMaximumCapacity);
     EXPECT_EQ(0, status.bGrowth);
     ASSERT_EQ(1, buffer.LimitCapacity(2 * B));
-    // Not faded any more: data present at the first read goes out without a fade-in.
+    // Faded out from the start: a queue filled before the first read still fades in, so
+    // playback never starts with a click.
     Write(0, 16);
     ExpectSilentRead();
-    std::vector<Expected> plain;
+    std::vector<Expected> fadeIn;
     for (uint64_t j = 0; j < B; ++j)
-        plain.push_back({j, 1.0});
-    ExpectRead(plain);
+        fadeIn.push_back({j, ramp[j]});
+    ExpectRead(fadeIn);
 }

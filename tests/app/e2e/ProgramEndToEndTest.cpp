@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <fstream>
 #include <string>
 
@@ -191,8 +192,8 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndMapsControlsToValues)
         EXPECT_EQ(m_dialog.Text(slider.iDisplay), slider.pszText) << "slider " << slider.iSlider << " at " << slider.lPosition;
     }
 
-    // The carrier slider's top follows the chosen maximum rate; a thumb above it is pulled in
-    // without changing the carrier until the slider moves.
+    // The carrier slider's top follows the chosen maximum rate; a thumb above it is pulled in,
+    // and the carrier and its readout follow it.
     const struct
     {
         int iEntry;
@@ -207,8 +208,6 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndMapsControlsToValues)
     m_dialog.DragSlider(IDC_FREQUENCY_SLIDER, 10500);
     m_dialog.Select(IDC_RATE_LIST, 0);
     EXPECT_EQ(m_dialog.SliderPosition(IDC_FREQUENCY_SLIDER), 6900);
-    EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"45254.83399594");
-    m_dialog.DragSlider(IDC_FREQUENCY_SLIDER, 6900);
     EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"3732.13196615");
 
     const struct
@@ -440,11 +439,12 @@ TEST_F(ProgramEndToEnd, WithoutAnyEndpointPlayReportsAndStaysUsable)
 TEST_F(ProgramEndToEnd, BitsEditIsNormalisedWhenPlayStarts)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("bits"));
+    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
     const struct
     {
         const wchar_t* pszTyped;
         const wchar_t* pszUsed;
-    } cases[] = {{L"0", L"1"}, {L"40", L"32"}, {L"", L"32"}, {L"16", L"16"}};
+    } cases[] = {{L"40", L"32"}, {L"", L"32"}, {L"\xFF11\xFF16", L"16"}, {L"0", L"2"}};
     for (const auto& entry : cases)
     {
         m_dialog.SetText(IDC_BITS_EDIT, entry.pszTyped);
@@ -453,6 +453,90 @@ TEST_F(ProgramEndToEnd, BitsEditIsNormalisedWhenPlayStarts)
         ASSERT_NO_FATAL_FAILURE(Stop());
         EXPECT_EQ(m_dialog.Text(IDC_BITS_EDIT), entry.pszUsed) << "typed \"" << entry.pszTyped << "\"";
     }
+
+    // The last play, at 2 effective bits: every sample of the 32-bit container a multiple of 2^30.
+    const WaveCapture capture = Capture();
+    ASSERT_EQ(capture.uiBits, 32u);
+    size_t offGrid = 0;
+    size_t sounding = 0;
+    for (const std::vector<double>* channel : {&capture.left, &capture.right})
+    {
+        for (double sample : *channel)
+        {
+            // Back to the container's integers (the capture scales by 1 / (2^31 - 1)).
+            const long long value = std::llround(sample * 2147483647.0);
+            offGrid += value % (1LL << 30) != 0 ? 1 : 0;
+            sounding += value != 0 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(offGrid, 0u) << "samples off the 2-bit grid";
+    EXPECT_GT(sounding, 0u) << "the tone was not captured";
+    CloseExpectingExitCode0();
+}
+
+TEST_F(ProgramEndToEnd, StartsFadedInAndASecondPlayWhilePlayingChangesNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(Launch("second-play"));
+    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 0);
+    m_dialog.DragSlider(IDC_PHASE_SLIDER, 1571);
+    ASSERT_EQ(m_dialog.Text(IDC_PHASE_TEXT), L"1.571");
+    ASSERT_NO_FATAL_FAILURE(Play());
+    const ULONGLONG started = GetTickCount64();
+    Sleep(kPlayMs / 3);
+    // Windows and Wine deliver a click to the disabled button too.
+    EXPECT_TRUE(m_dialog.Click(IDC_PLAY)) << "a message box opened";
+    EXPECT_FALSE(m_dialog.HasMessageBox());
+    EXPECT_TRUE(m_dialog.IsEnabled(IDC_STOP));
+    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_BITS_TEXT), L"32");
+    Sleep(kPlayMs / 3);
+    const double playedSeconds = static_cast<double>(GetTickCount64() - started) / 1000.0;
+    ASSERT_NO_FATAL_FAILURE(Stop());
+
+    const WaveCapture capture = Capture();
+    ASSERT_EQ(capture.uiRate, 96000u);
+    const ActiveRange sound = FindSound(capture.left, 0.0);
+    const size_t rate = capture.uiRate;
+    // The tone's sine starts at its peak: the fade-in keeps the first sample below 1 % and the
+    // first millisecond below 10 % of full scale.
+    const double firstSample = std::fabs(capture.left[sound.uiFirst]);
+    const double firstMillisecond = WaveAnalysis::PeakMagnitude(capture.left, sound.uiFirst, sound.uiFirst + rate / 1000);
+    EXPECT_LT(firstSample, 0.01);
+    EXPECT_LT(firstMillisecond, 0.1);
+    // The second play neither cut nor restarted the tone: it lasts from the first play to stop.
+    const double soundSeconds = static_cast<double>(sound.uiLast - sound.uiFirst) / rate;
+    EXPECT_GT(soundSeconds, playedSeconds * 0.9);
+    const size_t dropouts =
+        WaveAnalysis::SoundingStretches(capture.left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size() - 1;
+    std::printf("start of a 0 dB tone at 1.571 rad: first sample %.6f, first ms peak %.4f; %.2f s of sound over "
+                "%.2f s played; dropouts: %zu\n",
+                firstSample, firstMillisecond, soundSeconds, playedSeconds, dropouts);
+    CloseExpectingExitCode0();
+}
+
+TEST_F(ProgramEndToEnd, NarrowedMaximumRatePlaysTheCarrierItShows)
+{
+    ASSERT_NO_FATAL_FAILURE(Launch("narrowed-rate"));
+    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
+    m_dialog.Select(IDC_RATE_LIST, 19);
+    m_dialog.DragSlider(IDC_FREQUENCY_SLIDER, m_dialog.SliderMaximum(IDC_FREQUENCY_SLIDER));
+    ASSERT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"181019.33598376");
+    m_dialog.Select(IDC_RATE_LIST, 0);
+    const std::wstring readout = m_dialog.Text(IDC_FREQUENCY_TEXT);
+    ASSERT_NO_FATAL_FAILURE(Play());
+    Sleep(kPlayMs);
+    ASSERT_NO_FATAL_FAILURE(Stop());
+
+    const WaveCapture capture = Capture();
+    ASSERT_EQ(capture.uiRate, 8000u);
+    const ActiveRange sound = FindSound(capture.left, 1e-3);
+    const size_t begin = sound.uiFirst + capture.uiRate / 5;
+    const size_t end = sound.uiLast - capture.uiRate / 10;
+    ASSERT_GT(end, begin + capture.uiRate / 2) << "less than 0.5 s of steady tone";
+    const double frequency = WaveAnalysis::Frequency(capture.left, begin, end, capture.uiRate / 2, capture.uiRate);
+    const double shown = std::wcstod(readout.c_str(), nullptr);
+    EXPECT_NEAR(frequency, shown, shown * 1e-3) << "readout " << std::string(readout.begin(), readout.end());
+    EXPECT_LT(frequency, 4000.0);
+    std::printf("carrier after narrowing to 8 kHz: readout %.8f Hz, captured %.3f Hz\n", shown, frequency);
     CloseExpectingExitCode0();
 }
 
