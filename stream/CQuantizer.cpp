@@ -116,30 +116,44 @@ void StoreTopBytes(uint8_t* destination, uint32_t word)
         destination[b] = static_cast<uint8_t>(word >> (8 * (4 - Bytes + b)));
 }
 
-template <unsigned Bytes>
-void ConvertPlain(const double* source, uint64_t values, uint8_t* destination, const Grid grid)
+// Each channel carries its own error, so that one channel's error never shapes the other's.
+struct CarriedErrors
 {
-    for (uint64_t i = 0; i < values; ++i, destination += Bytes)
+    double dfLeft;
+    double dfRight;
+};
+
+template <unsigned Bytes>
+void FeedbackFrame(const double* frame, uint8_t* destination, const Grid& grid, CarriedErrors& carried)
+{
+    StoreTopBytes<Bytes>(destination, ToWord(QuantizeWithFeedback(Sanitize(frame[0]), grid, carried.dfLeft), grid));
+    StoreTopBytes<Bytes>(destination + Bytes,
+                         ToWord(QuantizeWithFeedback(Sanitize(frame[1]), grid, carried.dfRight), grid));
+}
+
+template <unsigned Bytes>
+void ConvertPlain(const double* source, uint64_t frames, uint8_t* destination, const Grid grid)
+{
+    for (uint64_t i = 0; i < 2 * frames; ++i, destination += Bytes)
         StoreTopBytes<Bytes>(destination, ToWord(Sanitize(source[i]), grid));
 }
 
-// Returns the carried error after the last sample.
 template <unsigned Bytes>
-double ConvertWithFeedback(const double* source, uint64_t values, uint8_t* destination,
-                           const Grid grid, double carried)
+CarriedErrors ConvertWithFeedback(const double* source, uint64_t frames, uint8_t* destination, const Grid grid,
+                                  CarriedErrors carried)
 {
-    for (uint64_t i = 0; i < values; ++i, destination += Bytes)
-        StoreTopBytes<Bytes>(destination, ToWord(QuantizeWithFeedback(Sanitize(source[i]), grid, carried), grid));
+    for (uint64_t f = 0; f < frames; ++f, source += 2, destination += 2 * Bytes)
+        FeedbackFrame<Bytes>(source, destination, grid, carried);
     return carried;
 }
 
 template <unsigned Bytes>
-double ConvertSamples(const double* source, uint64_t values, uint8_t* destination, const Grid& grid,
-                      bool enhancer, double carried)
+CarriedErrors ConvertFrames(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid,
+                            bool enhancer, CarriedErrors carried)
 {
     if (enhancer)
-        return ConvertWithFeedback<Bytes>(source, values, destination, grid, carried);
-    ConvertPlain<Bytes>(source, values, destination, grid);
+        return ConvertWithFeedback<Bytes>(source, frames, destination, grid, carried);
+    ConvertPlain<Bytes>(source, frames, destination, grid);
     return carried;
 }
 } // namespace
@@ -170,15 +184,17 @@ int32_t CQuantizer::Convert(const double* source, uint64_t frames, uint8_t* dest
         return -4;
     if (m_iState != 1)
         return -3;
-    const uint64_t values = frames * m_uiChannels;
     const Grid grid{m_dfLevels, m_dfStep, m_dfLevels > 0.0 ? m_dfStep : 0.0, m_uiMagnitudeMask, m_uiUnit};
     const bool enhancer = m_bEnhancer != 0;
+    CarriedErrors carried{m_adfCarriedError[0], m_adfCarriedError[1]};
     switch (m_uiContainerBits)
     {
-    case 8: m_dfCarriedError = ConvertSamples<1>(source, values, destination, grid, enhancer, m_dfCarriedError); break;
-    case 16: m_dfCarriedError = ConvertSamples<2>(source, values, destination, grid, enhancer, m_dfCarriedError); break;
-    case 24: m_dfCarriedError = ConvertSamples<3>(source, values, destination, grid, enhancer, m_dfCarriedError); break;
-    default: m_dfCarriedError = ConvertSamples<4>(source, values, destination, grid, enhancer, m_dfCarriedError); break;
+    case 8: carried = ConvertFrames<1>(source, frames, destination, grid, enhancer, carried); break;
+    case 16: carried = ConvertFrames<2>(source, frames, destination, grid, enhancer, carried); break;
+    case 24: carried = ConvertFrames<3>(source, frames, destination, grid, enhancer, carried); break;
+    default: carried = ConvertFrames<4>(source, frames, destination, grid, enhancer, carried); break;
     }
+    m_adfCarriedError[0] = carried.dfLeft;
+    m_adfCarriedError[1] = carried.dfRight;
     return 1;
 }

@@ -144,7 +144,7 @@ TEST(CQuantizer, EnhancerAveragesLevelsBelowOneStep)
         ASSERT_EQ(0, s);
 }
 
-TEST(CQuantizer, CarriedErrorRunsAcrossChannelsAndCalls)
+TEST(CQuantizer, EachChannelCarriesItsOwnErrorAcrossCalls)
 {
     std::vector<double> samples;
     for (int i = 0; i < 500; ++i)
@@ -160,11 +160,13 @@ TEST(CQuantizer, CarriedErrorRunsAcrossChannelsAndCalls)
         actual.insert(actual.end(), frame.begin(), frame.end());
     }
     EXPECT_EQ(expected, actual);
-    // Both channels carry one error: half a step alternates 0 and 1 between left and right.
-    const double half = 0.5 / 32767;
-    std::vector<int16_t> out = ToInt16(ConvertOnce(16, 16, 1, {half, half, half, half}));
-    EXPECT_EQ(1, out[0] + out[1]);
-    EXPECT_EQ(1, out[2] + out[3]);
+    // Half a step on both channels averages half a step on each, not 0 on one and 1 on the other.
+    const std::vector<int16_t> out = ToInt16(ConvertOnce(16, 16, 1, std::vector<double>(400, 0.5 / 32767)));
+    int sums[2] = {0, 0};
+    for (size_t i = 0; i < out.size(); ++i)
+        sums[i % 2] += out[i];
+    EXPECT_EQ(100, sums[0]);
+    EXPECT_EQ(100, sums[1]);
 }
 
 TEST(CQuantizer, RejectsImpossibleFormatsAndAbsentBuffers)
@@ -202,10 +204,12 @@ std::vector<uint32_t> ReferenceEnhancedWords(uint32_t bits, const std::vector<do
     const double step = 1.0 / levels;
     const uint32_t mask = static_cast<uint32_t>(((uint64_t{1} << bits) - 1) << (32 - bits));
     const uint32_t unit = static_cast<uint32_t>(uint64_t{1} << (32 - bits));
-    double carried = 0.0;
+    double carriedPerChannel[2] = {0.0, 0.0};
     std::vector<uint32_t> words;
-    for (double x : samples)
+    for (size_t n = 0; n < samples.size(); ++n)
     {
+        const double x = samples[n];
+        double& carried = carriedPerChannel[n % 2];
         const double v = std::min(1.0, std::max(-1.0, x)) / step;
         double r = std::trunc(v);
         if (v - r > 0.5)
@@ -306,9 +310,10 @@ TEST(CQuantizerSignal, EnhancerCarriesAToneBelowOneStep)
     EXPECT_NEAR(-100.0, ToneLevelDb(out, 1.0, 0.0), 0.5);
     for (size_t i = 1; i < out.size(); i += 2)
         ASSERT_EQ(0, out[i]) << i;
-    // The same tone on both channels: one carried error serves both, so the pair carries it.
+    // The same tone on both channels reaches each of them at the same level.
     out = ToInt16(ConvertOnce(16, 16, 1, ToneBelowOneStep(true)));
-    EXPECT_NEAR(-100.0, ToneLevelDb(out, 0.5, 0.5), 0.5);
+    EXPECT_NEAR(-100.0, ToneLevelDb(out, 1.0, 0.0), 0.5);
+    EXPECT_NEAR(-100.0, ToneLevelDb(out, 0.0, 1.0), 0.5);
 }
 
 TEST(CQuantizerSignal, WithoutTheEnhancerAToneBelowOneStepIsLost)
