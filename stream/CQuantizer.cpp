@@ -202,9 +202,8 @@ inline bool QuantizePairWithFeedback(__m128d x, const PairGrid& grid, __m128d& c
     const __m128d r = _mm_sub_pd(_mm_add_pd(truncated, _mm_and_pd(_mm_cmpgt_pd(q, half), one)),
                                  _mm_and_pd(_mm_cmplt_pd(q, minusHalf), one));
     const __m128d e = _mm_add_pd(_mm_sub_pd(v, r), carried);
-    // Within one step the rounding of the error is 1, -1 or 0 (a tie goes to the even 0), so it
-    // is chosen by comparison: the error carried on then waits for one comparison instead of the
-    // two additions of the rounding, which bounds the speed of the whole loop.
+    // Within one step the rounding of the error is 1, -1 or 0 (a tie goes to the even 0): chosen
+    // by comparison, it costs the error carried on one comparison instead of two additions.
     const __m128d up = _mm_cmpgt_pd(e, half);
     const __m128d down = _mm_cmplt_pd(e, minusHalf);
     const __m128d adjust = _mm_or_pd(_mm_and_pd(up, one), _mm_and_pd(down, _mm_set1_pd(-1.0)));
@@ -212,8 +211,7 @@ inline bool QuantizePairWithFeedback(__m128d x, const PairGrid& grid, __m128d& c
     const __m128d common = _mm_and_pd(_mm_cmple_pd(Abs(e), one), _mm_cmple_pd(Abs(level), grid.dfLevels));
     if (_mm_movemask_pd(common) != 3)
         return false;
-    const __m128d settled = _mm_or_pd(_mm_and_pd(up, _mm_sub_pd(e, one)), _mm_and_pd(down, _mm_add_pd(e, one)));
-    carried = _mm_or_pd(settled, _mm_andnot_pd(_mm_or_pd(up, down), e));
+    carried = _mm_sub_pd(e, adjust);
     // ToWord maps grid level r to exactly r grid steps (the rounding to 31 bits never reaches
     // the next step), so the word is the level shifted into place.
     words = _mm_sll_epi32(_mm_cvttpd_epi32(level), grid.uiShift);
