@@ -140,7 +140,7 @@ void FeedbackFrame(const double* frame, uint8_t* destination, const Grid& grid, 
 
 #ifdef CORVANE_QUANTIZER_PAIRS
 // The same arithmetic on a whole frame at once, the left channel in lane 0 and the right in lane
-// 1: every operation is the plain form's, in its order, so the bits are the same.
+// 1: the plain form's operations in its order, but for two shortcuts that give the same bits.
 struct PairGrid
 {
     __m128d dfLevels;
