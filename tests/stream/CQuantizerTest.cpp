@@ -302,9 +302,8 @@ TEST(CQuantizer, MatchesTheStepByStepAlgorithmInEveryContainer)
                 while (first < samples.size() && WordAt(bytes, first, container / 8) == reference[first])
                     ++first;
                 EXPECT_EQ(samples.size(), first)
-                    << bits << " bits in " << container << ", enhancer " << enhancer
-                    << ": first difference at sample " << first << " (" << (first < samples.size() ? samples[first] : 0.0)
-                    << ")";
+                    << bits << " bits in " << container << ", enhancer " << enhancer << ": first difference at sample "
+                    << first << " (" << (first < samples.size() ? samples[first] : 0.0) << ")";
             }
         }
     }

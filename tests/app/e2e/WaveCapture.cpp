@@ -200,13 +200,16 @@ double ToneErrorBelowDb(const std::vector<double>& samples, size_t begin, size_t
 {
     const std::vector<double> lowPass = LowPass(bandEdge, rate);
     return MedianOverBlocks(begin, end, blockLength, [&](size_t from, size_t to) {
+        if (to - from <= lowPass.size())
+            return 0.0; // too short to filter: full scale, never a quiet figure
         const Component sums = ComponentAt(samples, from, to, frequency, rate);
         const double norm = std::hypot(sums.dfCos, sums.dfSin);
         std::vector<double> error(to - from);
         for (size_t n = from; n < to; ++n)
         {
             const double angle = 2.0 * kPi * frequency * static_cast<double>(n - from) / rate;
-            const double ideal = norm > 0.0 ? amplitude * (sums.dfCos * std::cos(angle) + sums.dfSin * std::sin(angle)) / norm : 0.0;
+            const double phase = sums.dfCos * std::cos(angle) + sums.dfSin * std::sin(angle);
+            const double ideal = norm > 0.0 ? amplitude * phase / norm : 0.0;
             error[n - from] = samples[n] - ideal;
         }
         double power = 0.0;
