@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define CORVANE_QUANTIZER_PAIRS 1
+#endif
+
 namespace
 {
 constexpr double kFullScale = 2147483647.0;
@@ -18,6 +23,7 @@ struct Grid
     double dfLevelScale;
     uint32_t uiMagnitudeMask;
     uint32_t uiUnit;
+    uint32_t uiShift; // 32 - effective bits
 };
 
 // Not-a-number has no level: it is taken as silence so that it cannot reach an integer
@@ -116,30 +122,170 @@ void StoreTopBytes(uint8_t* destination, uint32_t word)
         destination[b] = static_cast<uint8_t>(word >> (8 * (4 - Bytes + b)));
 }
 
-template <unsigned Bytes>
-void ConvertPlain(const double* source, uint64_t values, uint8_t* destination, const Grid grid)
+// Each channel carries its own error, so that one channel's error never shapes the other's.
+struct CarriedErrors
 {
-    for (uint64_t i = 0; i < values; ++i, destination += Bytes)
+    double dfLeft;
+    double dfRight;
+};
+
+// One frame in the plain per-sample form.
+template <unsigned Bytes>
+void FeedbackFrame(const double* frame, uint8_t* destination, const Grid& grid, CarriedErrors& carried)
+{
+    StoreTopBytes<Bytes>(destination, ToWord(QuantizeWithFeedback(Sanitize(frame[0]), grid, carried.dfLeft), grid));
+    StoreTopBytes<Bytes>(destination + Bytes,
+                         ToWord(QuantizeWithFeedback(Sanitize(frame[1]), grid, carried.dfRight), grid));
+}
+
+#ifdef CORVANE_QUANTIZER_PAIRS
+// The same arithmetic on a whole frame at once, the left channel in lane 0 and the right in lane
+// 1: the plain form's operations in its order, but for two shortcuts that give the same bits.
+struct PairGrid
+{
+    __m128d dfLevels;
+    __m128d dfStep;
+    __m128i uiMagnitudeMask;
+    __m128i uiUnit;
+    __m128i uiShift; // 32 - effective bits: from a grid level to its word
+};
+
+PairGrid ToPairGrid(const Grid& grid)
+{
+    return PairGrid{_mm_set1_pd(grid.dfLevels), _mm_set1_pd(grid.dfStep),
+                    _mm_set1_epi32(static_cast<int>(grid.uiMagnitudeMask)),
+                    _mm_set1_epi32(static_cast<int>(grid.uiUnit)), _mm_cvtsi32_si128(static_cast<int>(grid.uiShift))};
+}
+
+inline __m128d Abs(__m128d x)
+{
+    return _mm_andnot_pd(_mm_set1_pd(-0.0), x);
+}
+
+// A per-lane mask of doubles narrowed to the two low 32-bit lanes, where the words are.
+inline __m128i WordMask(__m128d mask)
+{
+    return _mm_shuffle_epi32(_mm_castpd_si128(mask), _MM_SHUFFLE(3, 3, 2, 0));
+}
+
+inline __m128d SanitizePair(__m128d x)
+{
+    return _mm_and_pd(_mm_cmpord_pd(x, x), x);
+}
+
+// ToWord of both lanes, the words in the two low 32-bit lanes. The magnitude never exceeds
+// 2^31 - 1, so the signed conversion gives the unsigned one's bits.
+inline __m128i ToWordPair(__m128d y, const PairGrid& grid)
+{
+    const __m128d fullScale = _mm_set1_pd(kFullScale);
+    const __m128d m = _mm_min_pd(_mm_mul_pd(Abs(y), fullScale), fullScale);
+    const __m128i truncated = _mm_cvttpd_epi32(m);
+    const __m128d roundUp = _mm_cmpge_pd(_mm_sub_pd(m, _mm_cvtepi32_pd(truncated)), _mm_set1_pd(0.5));
+    const __m128i i = _mm_sub_epi32(truncated, WordMask(roundUp));
+    const __m128i negated = _mm_add_epi32(_mm_xor_si128(i, grid.uiMagnitudeMask), grid.uiUnit);
+    const __m128i negative = WordMask(_mm_cmplt_pd(y, _mm_setzero_pd()));
+    const __m128i word = _mm_or_si128(_mm_and_si128(negative, negated), _mm_andnot_si128(negative, i));
+    return _mm_and_si128(word, grid.uiMagnitudeMask);
+}
+
+// QuantizeWithFeedback and ToWord of both lanes on the common path (each error settles in one
+// rounding and no level reaches the limit); the words in the two low 32-bit lanes. Returns false,
+// leaving `carried` alone, when a lane needs more.
+inline bool QuantizePairWithFeedback(__m128d x, const PairGrid& grid, __m128d& carried, __m128i& words)
+{
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128d half = _mm_set1_pd(0.5);
+    const __m128d minusHalf = _mm_set1_pd(-0.5);
+    const __m128d v = _mm_div_pd(_mm_min_pd(_mm_max_pd(x, _mm_set1_pd(-1.0)), one), grid.dfStep);
+    const __m128d truncated = _mm_cvtepi32_pd(_mm_cvttpd_epi32(v));
+    const __m128d q = _mm_sub_pd(v, truncated);
+    const __m128d r = _mm_sub_pd(_mm_add_pd(truncated, _mm_and_pd(_mm_cmpgt_pd(q, half), one)),
+                                 _mm_and_pd(_mm_cmplt_pd(q, minusHalf), one));
+    const __m128d e = _mm_add_pd(_mm_sub_pd(v, r), carried);
+    // Within one step the rounding of the error is 1, -1 or 0 (a tie goes to the even 0): chosen
+    // by comparison, it costs the error carried on one comparison instead of two additions.
+    const __m128d up = _mm_cmpgt_pd(e, half);
+    const __m128d down = _mm_cmplt_pd(e, minusHalf);
+    const __m128d adjust = _mm_or_pd(_mm_and_pd(up, one), _mm_and_pd(down, _mm_set1_pd(-1.0)));
+    const __m128d level = _mm_add_pd(r, adjust);
+    const __m128d common = _mm_and_pd(_mm_cmple_pd(Abs(e), one), _mm_cmple_pd(Abs(level), grid.dfLevels));
+    if (_mm_movemask_pd(common) != 3)
+        return false;
+    carried = _mm_sub_pd(e, adjust);
+    // ToWord maps grid level r to exactly r grid steps (the rounding to 31 bits never reaches
+    // the next step), so the word is the level shifted into place.
+    words = _mm_sll_epi32(_mm_cvttpd_epi32(level), grid.uiShift);
+    return true;
+}
+
+template <unsigned Bytes>
+inline void StoreWordPair(uint8_t* destination, __m128i words)
+{
+    if constexpr (Bytes == 4)
+    {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(destination), words);
+    }
+    else
+    {
+        StoreTopBytes<Bytes>(destination, static_cast<uint32_t>(_mm_cvtsi128_si32(words)));
+        StoreTopBytes<Bytes>(destination + Bytes,
+                             static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(words, 4))));
+    }
+}
+
+template <unsigned Bytes>
+void ConvertPlain(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid)
+{
+    const PairGrid pairGrid = ToPairGrid(grid);
+    for (uint64_t f = 0; f < frames; ++f, source += 2, destination += 2 * Bytes)
+        StoreWordPair<Bytes>(destination, ToWordPair(SanitizePair(_mm_loadu_pd(source)), pairGrid));
+}
+
+template <unsigned Bytes>
+CarriedErrors ConvertWithFeedback(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid,
+                                  CarriedErrors carried)
+{
+    const PairGrid pairGrid = ToPairGrid(grid);
+    __m128d pair = _mm_set_pd(carried.dfRight, carried.dfLeft);
+    for (uint64_t f = 0; f < frames; ++f, source += 2, destination += 2 * Bytes)
+    {
+        __m128i words;
+        if (QuantizePairWithFeedback(SanitizePair(_mm_loadu_pd(source)), pairGrid, pair, words))
+        {
+            StoreWordPair<Bytes>(destination, words);
+            continue;
+        }
+        CarriedErrors frameCarried{_mm_cvtsd_f64(pair), _mm_cvtsd_f64(_mm_unpackhi_pd(pair, pair))};
+        FeedbackFrame<Bytes>(source, destination, grid, frameCarried);
+        pair = _mm_set_pd(frameCarried.dfRight, frameCarried.dfLeft);
+    }
+    return CarriedErrors{_mm_cvtsd_f64(pair), _mm_cvtsd_f64(_mm_unpackhi_pd(pair, pair))};
+}
+#else
+template <unsigned Bytes>
+void ConvertPlain(const double* source, uint64_t frames, uint8_t* destination, const Grid grid)
+{
+    for (uint64_t i = 0; i < 2 * frames; ++i, destination += Bytes)
         StoreTopBytes<Bytes>(destination, ToWord(Sanitize(source[i]), grid));
 }
 
-// Returns the carried error after the last sample.
 template <unsigned Bytes>
-double ConvertWithFeedback(const double* source, uint64_t values, uint8_t* destination,
-                           const Grid grid, double carried)
+CarriedErrors ConvertWithFeedback(const double* source, uint64_t frames, uint8_t* destination, const Grid grid,
+                                  CarriedErrors carried)
 {
-    for (uint64_t i = 0; i < values; ++i, destination += Bytes)
-        StoreTopBytes<Bytes>(destination, ToWord(QuantizeWithFeedback(Sanitize(source[i]), grid, carried), grid));
+    for (uint64_t f = 0; f < frames; ++f, source += 2, destination += 2 * Bytes)
+        FeedbackFrame<Bytes>(source, destination, grid, carried);
     return carried;
 }
+#endif
 
 template <unsigned Bytes>
-double ConvertSamples(const double* source, uint64_t values, uint8_t* destination, const Grid& grid,
-                      bool enhancer, double carried)
+CarriedErrors ConvertFrames(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid,
+                            bool enhancer, CarriedErrors carried)
 {
     if (enhancer)
-        return ConvertWithFeedback<Bytes>(source, values, destination, grid, carried);
-    ConvertPlain<Bytes>(source, values, destination, grid);
+        return ConvertWithFeedback<Bytes>(source, frames, destination, grid, carried);
+    ConvertPlain<Bytes>(source, frames, destination, grid);
     return carried;
 }
 } // namespace
@@ -170,15 +316,18 @@ int32_t CQuantizer::Convert(const double* source, uint64_t frames, uint8_t* dest
         return -4;
     if (m_iState != 1)
         return -3;
-    const uint64_t values = frames * m_uiChannels;
-    const Grid grid{m_dfLevels, m_dfStep, m_dfLevels > 0.0 ? m_dfStep : 0.0, m_uiMagnitudeMask, m_uiUnit};
+    const Grid grid{m_dfLevels, m_dfStep, m_dfLevels > 0.0 ? m_dfStep : 0.0, m_uiMagnitudeMask, m_uiUnit,
+                    32 - m_uiEffectiveBits};
     const bool enhancer = m_bEnhancer != 0;
+    CarriedErrors carried{m_adfCarriedError[0], m_adfCarriedError[1]};
     switch (m_uiContainerBits)
     {
-    case 8: m_dfCarriedError = ConvertSamples<1>(source, values, destination, grid, enhancer, m_dfCarriedError); break;
-    case 16: m_dfCarriedError = ConvertSamples<2>(source, values, destination, grid, enhancer, m_dfCarriedError); break;
-    case 24: m_dfCarriedError = ConvertSamples<3>(source, values, destination, grid, enhancer, m_dfCarriedError); break;
-    default: m_dfCarriedError = ConvertSamples<4>(source, values, destination, grid, enhancer, m_dfCarriedError); break;
+    case 8: carried = ConvertFrames<1>(source, frames, destination, grid, enhancer, carried); break;
+    case 16: carried = ConvertFrames<2>(source, frames, destination, grid, enhancer, carried); break;
+    case 24: carried = ConvertFrames<3>(source, frames, destination, grid, enhancer, carried); break;
+    default: carried = ConvertFrames<4>(source, frames, destination, grid, enhancer, carried); break;
     }
+    m_adfCarriedError[0] = carried.dfLeft;
+    m_adfCarriedError[1] = carried.dfRight;
     return 1;
 }

@@ -4,8 +4,9 @@
 
 // Converts interleaved stereo doubles into packed little-endian integer PCM: `effective bits`
 // at the top of a `container bits` sample, the low bits zero, full scale symmetric. The optional
-// resolution enhancer quantizes with first-order error feedback on the effective-bit grid, so
-// that levels below one step are still reproduced on average. Not-a-number samples count as 0.
+// resolution enhancer quantizes with first-order error feedback on the effective-bit grid, one
+// carried error per channel, so that levels below one step are still reproduced on average.
+// Not-a-number samples count as 0.
 class CQuantizer
 {
 public:
@@ -24,5 +25,6 @@ private:
     uint32_t m_uiUnit = 0;
     double m_dfLevels = 0.0;
     double m_dfStep = 0.0;
-    double m_dfCarriedError = 0.0;
+    // Per channel, in grid steps: left, right.
+    double m_adfCarriedError[2] = {0.0, 0.0};
 };

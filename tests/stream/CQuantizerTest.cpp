@@ -144,7 +144,7 @@ TEST(CQuantizer, EnhancerAveragesLevelsBelowOneStep)
         ASSERT_EQ(0, s);
 }
 
-TEST(CQuantizer, CarriedErrorRunsAcrossChannelsAndCalls)
+TEST(CQuantizer, EachChannelCarriesItsOwnErrorAcrossCalls)
 {
     std::vector<double> samples;
     for (int i = 0; i < 500; ++i)
@@ -160,11 +160,13 @@ TEST(CQuantizer, CarriedErrorRunsAcrossChannelsAndCalls)
         actual.insert(actual.end(), frame.begin(), frame.end());
     }
     EXPECT_EQ(expected, actual);
-    // Both channels carry one error: half a step alternates 0 and 1 between left and right.
-    const double half = 0.5 / 32767;
-    std::vector<int16_t> out = ToInt16(ConvertOnce(16, 16, 1, {half, half, half, half}));
-    EXPECT_EQ(1, out[0] + out[1]);
-    EXPECT_EQ(1, out[2] + out[3]);
+    // Half a step on both channels averages half a step on each, not 0 on one and 1 on the other.
+    const std::vector<int16_t> out = ToInt16(ConvertOnce(16, 16, 1, std::vector<double>(400, 0.5 / 32767)));
+    int sums[2] = {0, 0};
+    for (size_t i = 0; i < out.size(); ++i)
+        sums[i % 2] += out[i];
+    EXPECT_EQ(100, sums[0]);
+    EXPECT_EQ(100, sums[1]);
 }
 
 TEST(CQuantizer, RejectsImpossibleFormatsAndAbsentBuffers)
@@ -194,41 +196,47 @@ TEST(CQuantizer, OneEffectiveBitIsAlwaysSilent)
 
 namespace
 {
-// The enhancer written out step by step, one loop iteration per grid step, for comparison with
-// the production code's shortcuts. Returns 32-bit words.
-std::vector<uint32_t> ReferenceEnhancedWords(uint32_t bits, const std::vector<double>& samples)
+// The quantizer written out step by step, one loop iteration per grid step, for comparison with
+// the production code's shortcuts and its two-channel form. Returns 32-bit words.
+std::vector<uint32_t> ReferenceWords(uint32_t bits, bool enhancer, const std::vector<double>& samples)
 {
     const double levels = std::ldexp(1.0, static_cast<int>(bits) - 1) - 1.0;
     const double step = 1.0 / levels;
     const uint32_t mask = static_cast<uint32_t>(((uint64_t{1} << bits) - 1) << (32 - bits));
     const uint32_t unit = static_cast<uint32_t>(uint64_t{1} << (32 - bits));
-    double carried = 0.0;
+    double carriedPerChannel[2] = {0.0, 0.0};
     std::vector<uint32_t> words;
-    for (double x : samples)
+    for (size_t n = 0; n < samples.size(); ++n)
     {
-        const double v = std::min(1.0, std::max(-1.0, x)) / step;
-        double r = std::trunc(v);
-        if (v - r > 0.5)
-            r += 1;
-        else if (v - r < -0.5)
-            r -= 1;
-        double e = (v - r) + carried;
-        for (; e > 0.5; e -= 1)
-            r += 1;
-        for (; e < -0.5; e += 1)
-            r -= 1;
-        carried = e;
-        if (r > levels)
+        const double x = std::isnan(samples[n]) ? 0.0 : samples[n];
+        double& carried = carriedPerChannel[n % 2];
+        double y = x;
+        if (enhancer)
         {
-            r = levels;
-            carried = (levels - v) + e;
+            const double v = std::min(1.0, std::max(-1.0, x)) / step;
+            double r = std::trunc(v);
+            if (v - r > 0.5)
+                r += 1;
+            else if (v - r < -0.5)
+                r -= 1;
+            double e = (v - r) + carried;
+            for (; e > 0.5; e -= 1)
+                r += 1;
+            for (; e < -0.5; e += 1)
+                r -= 1;
+            carried = e;
+            if (r > levels)
+            {
+                r = levels;
+                carried = (levels - v) + e;
+            }
+            else if (r < -levels)
+            {
+                r = -levels;
+                carried = (-levels - v) + e;
+            }
+            y = step * r;
         }
-        else if (r < -levels)
-        {
-            r = -levels;
-            carried = (-levels - v) + e;
-        }
-        const double y = step * r;
         const double m = std::min(std::fabs(y) * 2147483647.0, 2147483647.0);
         uint32_t i = static_cast<uint32_t>(m);
         if (m - i >= 0.5)
@@ -239,37 +247,65 @@ std::vector<uint32_t> ReferenceEnhancedWords(uint32_t bits, const std::vector<do
     }
     return words;
 }
-} // namespace
 
-TEST(CQuantizer, EnhancerMatchesTheStepByStepAlgorithm)
+// Random samples of every kind the arithmetic treats apart, drawn independently per channel.
+std::vector<double> AwkwardSamples()
 {
     std::mt19937 random(7);
     std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    std::uniform_int_distribution<int> kind(0, 9);
     // Exact ties first (on the 2-bit grid one step is 1.0): half a step stays truncated.
     std::vector<double> samples{0.25, 0.25, 0.5, 0.5, -0.25, -0.25, -0.5, -0.5, 0.75, -0.75, 0.25, 0.5};
-    for (int i = 0; i < 20000; ++i)
+    for (int i = 0; i < 40000; ++i)
     {
         const double x = uniform(random);
-        switch (i % 6)
+        switch (kind(random))
         {
-        case 0: samples.push_back(x * 1.5); break;                  // beyond full scale
+        case 0: samples.push_back(x * 1.5); break;                          // beyond full scale
         case 1: samples.push_back(std::copysign(1.0, x) - x * 1e-5); break; // near full scale
-        case 2: samples.push_back(x * 3e-5); break;                 // about one 16-bit step
-        case 3: samples.push_back(std::round(x * 8) / 8 / 32767); break; // fractions of a step
-        case 4: samples.push_back(std::round(x * 4) / 4); break; // exact ties on the 2-bit grid
+        case 2: samples.push_back(x * 3e-5); break;                         // about one 16-bit step
+        case 3: samples.push_back(std::round(x * 8) / 8 / 32767); break;    // fractions of a step
+        case 4: samples.push_back(std::round(x * 4) / 4); break;            // exact ties on the 2-bit grid
+        case 5: samples.push_back((std::round(x * 1e6) + 0.5) / 2147483647.0); break; // word rounding ties
+        case 6: samples.push_back(x * 1e-300 * (i % 3 == 0 ? 1e-10 : 1.0)); break;    // tiny, subnormal
+        case 7: samples.push_back(i % 4 == 0 ? kNaN : i % 4 == 1 ? -kNaN : std::copysign(kInf, x)); break;
+        case 8: samples.push_back(std::copysign(0.0, x)); break;
         default: samples.push_back(x); break;
         }
     }
-    for (uint32_t bits : {2u, 8u, 16u, 24u, 32u})
+    return samples;
+}
+
+uint32_t WordAt(const std::vector<uint8_t>& bytes, size_t i, uint32_t bytesPerSample)
+{
+    uint32_t word = 0;
+    for (uint32_t b = 0; b < bytesPerSample; ++b)
+        word |= static_cast<uint32_t>(bytes[i * bytesPerSample + b]) << (8 * (4 - bytesPerSample + b));
+    return word;
+}
+} // namespace
+
+TEST(CQuantizer, MatchesTheStepByStepAlgorithmInEveryContainer)
+{
+    const std::vector<double> samples = AwkwardSamples();
+    for (int32_t enhancer = 0; enhancer <= 1; ++enhancer)
     {
-        std::vector<uint8_t> bytes = ConvertOnce(bits, 32, 1, samples);
-        std::vector<uint32_t> words;
-        for (size_t i = 0; i < bytes.size(); i += 4)
-            words.push_back(bytes[i] | bytes[i + 1] << 8 | bytes[i + 2] << 16 | static_cast<uint32_t>(bytes[i + 3]) << 24);
-        const std::vector<uint32_t> reference = ReferenceEnhancedWords(bits, samples);
-        const size_t first = std::mismatch(words.begin(), words.end(), reference.begin()).first - words.begin();
-        EXPECT_EQ(words.size(), first) << bits << " bits: first difference at sample " << first << " ("
-                                       << (first < samples.size() ? samples[first] : 0.0) << ")";
+        for (uint32_t bits : {2u, 8u, 12u, 16u, 24u, 32u})
+        {
+            const std::vector<uint32_t> reference = ReferenceWords(bits, enhancer != 0, samples);
+            for (uint32_t container : {8u, 16u, 24u, 32u})
+            {
+                if (bits > container)
+                    continue;
+                const std::vector<uint8_t> bytes = ConvertOnce(bits, container, enhancer, samples);
+                size_t first = 0;
+                while (first < samples.size() && WordAt(bytes, first, container / 8) == reference[first])
+                    ++first;
+                EXPECT_EQ(samples.size(), first)
+                    << bits << " bits in " << container << ", enhancer " << enhancer << ": first difference at sample "
+                    << first << " (" << (first < samples.size() ? samples[first] : 0.0) << ")";
+            }
+        }
     }
 }
 
@@ -306,9 +342,10 @@ TEST(CQuantizerSignal, EnhancerCarriesAToneBelowOneStep)
     EXPECT_NEAR(-100.0, ToneLevelDb(out, 1.0, 0.0), 0.5);
     for (size_t i = 1; i < out.size(); i += 2)
         ASSERT_EQ(0, out[i]) << i;
-    // The same tone on both channels: one carried error serves both, so the pair carries it.
+    // The same tone on both channels reaches each of them at the same level.
     out = ToInt16(ConvertOnce(16, 16, 1, ToneBelowOneStep(true)));
-    EXPECT_NEAR(-100.0, ToneLevelDb(out, 0.5, 0.5), 0.5);
+    EXPECT_NEAR(-100.0, ToneLevelDb(out, 1.0, 0.0), 0.5);
+    EXPECT_NEAR(-100.0, ToneLevelDb(out, 0.0, 1.0), 0.5);
 }
 
 TEST(CQuantizerSignal, WithoutTheEnhancerAToneBelowOneStepIsLost)

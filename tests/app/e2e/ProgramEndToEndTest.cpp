@@ -540,6 +540,40 @@ TEST_F(ProgramEndToEnd, NarrowedMaximumRatePlaysTheCarrierItShows)
     CloseExpectingExitCode0();
 }
 
+TEST_F(ProgramEndToEnd, EnhancerCarriesAToneBelowOneStepOnEachChannel)
+{
+    ASSERT_NO_FATAL_FAILURE(Launch("enhancer"));
+    m_dialog.Select(IDC_RATE_LIST, 9);
+    m_dialog.SetText(IDC_BITS_EDIT, L"16");
+    ASSERT_TRUE(m_dialog.IsChecked(IDC_ENHANCER_CHECK));
+    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 1000);
+    ASSERT_EQ(m_dialog.Text(IDC_LEVEL_TEXT), L"-100.0 dB");
+    ASSERT_NO_FATAL_FAILURE(Play());
+    EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"48 kHz");
+    Sleep(kPlayMs);
+    ASSERT_NO_FATAL_FAILURE(Stop());
+
+    const WaveCapture capture = Capture();
+    ASSERT_EQ(capture.uiRate, 48000u);
+    // One 16-bit step is about 3e-5 of full scale: the tone below it is a pattern of steps.
+    const ActiveRange sound = FindSound(capture.left, 1e-5);
+    ASSERT_GT(sound.uiLast, sound.uiFirst + capture.uiRate / 2) << "less than 0.5 s of sound captured";
+    const size_t begin = sound.uiFirst + capture.uiRate / 5;
+    const size_t end = sound.uiLast - capture.uiRate / 10;
+    const size_t block100ms = capture.uiRate / 10;
+    for (const std::vector<double>* channel : {&capture.left, &capture.right})
+    {
+        const double level = WaveAnalysis::ToneComponentDb(*channel, begin, end, block100ms, 1000.0, 48000.0);
+        const double error =
+            WaveAnalysis::ToneErrorBelowDb(*channel, begin, end, block100ms, 1000.0, 48000.0, 1e-5, 4000.0);
+        EXPECT_NEAR(level, -100.0, 0.5);
+        EXPECT_LE(error, -117.0);
+        std::printf("enhancer capture, %s: tone %.2f dBFS, error below 4 kHz %.1f dBFS\n",
+                    channel == &capture.left ? "left" : "right", level, error);
+    }
+    CloseExpectingExitCode0();
+}
+
 TEST_F(ProgramEndToEnd, FiftyPlayStopCyclesLeaveItResponsiveWithoutHandleGrowth)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("cycles"));

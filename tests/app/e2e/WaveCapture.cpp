@@ -145,6 +145,85 @@ double SineLevelDb(const std::vector<double>& samples, size_t begin, size_t end,
     });
 }
 
+namespace
+{
+constexpr double kPi = 3.141592653589793;
+
+// Cosine and sine sums of [from, to) at `frequency`, the tone's phase taken from `from`.
+struct Component
+{
+    double dfCos;
+    double dfSin;
+};
+
+Component ComponentAt(const std::vector<double>& samples, size_t from, size_t to, double frequency, double rate)
+{
+    Component sums{0.0, 0.0};
+    for (size_t n = from; n < to; ++n)
+    {
+        const double angle = 2.0 * kPi * frequency * static_cast<double>(n - from) / rate;
+        sums.dfCos += samples[n] * std::cos(angle);
+        sums.dfSin += samples[n] * std::sin(angle);
+    }
+    return sums;
+}
+
+// A Blackman-windowed sinc low-pass, 511 taps, its edge at bandEdge.
+std::vector<double> LowPass(double bandEdge, double rate)
+{
+    const int taps = 511;
+    const int middle = taps / 2;
+    const double edge = bandEdge / rate;
+    std::vector<double> coefficients(taps);
+    for (int k = 0; k < taps; ++k)
+    {
+        const int n = k - middle;
+        const double sinc = n == 0 ? 2.0 * edge : std::sin(2.0 * kPi * edge * n) / (kPi * n);
+        const double w = 2.0 * kPi * k / (taps - 1);
+        coefficients[k] = sinc * (0.42 - 0.5 * std::cos(w) + 0.08 * std::cos(2.0 * w));
+    }
+    return coefficients;
+}
+}
+
+double ToneComponentDb(const std::vector<double>& samples, size_t begin, size_t end, size_t blockLength,
+                       double frequency, double rate)
+{
+    return MedianOverBlocks(begin, end, blockLength, [&](size_t from, size_t to) {
+        const Component sums = ComponentAt(samples, from, to, frequency, rate);
+        return 20.0 * std::log10(2.0 * std::hypot(sums.dfCos, sums.dfSin) / static_cast<double>(to - from));
+    });
+}
+
+double ToneErrorBelowDb(const std::vector<double>& samples, size_t begin, size_t end, size_t blockLength,
+                        double frequency, double rate, double amplitude, double bandEdge)
+{
+    const std::vector<double> lowPass = LowPass(bandEdge, rate);
+    return MedianOverBlocks(begin, end, blockLength, [&](size_t from, size_t to) {
+        if (to - from <= lowPass.size())
+            return 0.0; // too short to filter: full scale, never a quiet figure
+        const Component sums = ComponentAt(samples, from, to, frequency, rate);
+        const double norm = std::hypot(sums.dfCos, sums.dfSin);
+        std::vector<double> error(to - from);
+        for (size_t n = from; n < to; ++n)
+        {
+            const double angle = 2.0 * kPi * frequency * static_cast<double>(n - from) / rate;
+            const double phase = sums.dfCos * std::cos(angle) + sums.dfSin * std::sin(angle);
+            const double ideal = norm > 0.0 ? amplitude * phase / norm : 0.0;
+            error[n - from] = samples[n] - ideal;
+        }
+        double power = 0.0;
+        for (size_t n = lowPass.size(); n < error.size(); ++n)
+        {
+            double y = 0.0;
+            for (size_t k = 0; k < lowPass.size(); ++k)
+                y += lowPass[k] * error[n - k];
+            power += y * y;
+        }
+        return 10.0 * std::log10(2.0 * power / static_cast<double>(error.size() - lowPass.size()));
+    });
+}
+
 double Frequency(const std::vector<double>& samples, size_t begin, size_t end, size_t blockLength, double rate)
 {
     return MedianOverBlocks(begin, end, blockLength,

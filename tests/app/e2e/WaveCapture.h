@@ -32,6 +32,13 @@ double PeakMagnitude(const std::vector<double>& samples, size_t begin, size_t en
 // not move the figure.
 double SineLevelDb(const std::vector<double>& samples, size_t begin, size_t end, size_t blockLength);
 double Frequency(const std::vector<double>& samples, size_t begin, size_t end, size_t blockLength, double rate);
+// For a tone far below the noise around it: the level in dB of full scale of the component at
+// `frequency` alone, and that of the error below bandEdge once the ideal tone (`amplitude`, the
+// measured phase) is taken away. Medians over blocks of a whole number of periods.
+double ToneComponentDb(const std::vector<double>& samples, size_t begin, size_t end, size_t blockLength,
+                       double frequency, double rate);
+double ToneErrorBelowDb(const std::vector<double>& samples, size_t begin, size_t end, size_t blockLength,
+                        double frequency, double rate, double amplitude, double bandEdge);
 // The stretches of [begin, end) between runs of at least minimumSilence samples below
 // threshold: for a signal without such runs of its own, the parts between dropouts.
 struct Stretch
