@@ -4,6 +4,9 @@
 
 #include <string>
 
+// The title of the program's dialog, by which drivers find it.
+constexpr wchar_t kProgramTitle[] = L"Corvane WASAPI v1.08";
+
 // Operates the program's dialog from outside, with the window messages a user's clicks,
 // drags and key presses produce, and reads its displays back.
 class CDialogDriver

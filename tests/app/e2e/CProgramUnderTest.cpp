@@ -88,3 +88,11 @@ long CProgramUnderTest::HandleCount() const
     }
     return count;
 }
+
+std::wstring WindowsPathOf(const std::string& unixPath)
+{
+    std::wstring path = L"Z:";
+    for (char c : unixPath)
+        path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    return path;
+}

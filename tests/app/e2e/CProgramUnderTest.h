@@ -25,3 +25,6 @@ private:
     HANDLE m_process = nullptr;
     DWORD m_processId = 0;
 };
+
+// The path Wine's Z: drive gives a Unix path.
+std::wstring WindowsPathOf(const std::string& unixPath);

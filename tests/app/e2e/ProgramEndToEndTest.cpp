@@ -20,21 +20,12 @@ namespace
 constexpr DWORD kStartTimeoutMs = 120000;
 constexpr DWORD kExitTimeoutMs = 60000;
 constexpr DWORD kPlayMs = 1500;
-const wchar_t kTitle[] = L"Corvane WASAPI v1.08";
 const wchar_t kDefaultDevice[] = L"既定のオーディオ再生デバイス";
 
 std::string Environment(const char* name)
 {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
-}
-
-std::wstring WindowsPathOf(const std::string& unixPath)
-{
-    std::wstring path = L"Z:";
-    for (char c : unixPath)
-        path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c)));
-    return path;
 }
 
 std::wstring Widen(const std::string& text)
@@ -70,7 +61,7 @@ protected:
         ASSERT_TRUE(m_process.Start(m_program));
         const ULONGLONG started = GetTickCount64();
         DWORD exitCode = 0;
-        ASSERT_TRUE(m_dialog.Attach(m_process.ProcessId(), kTitle, kStartTimeoutMs))
+        ASSERT_TRUE(m_dialog.Attach(m_process.ProcessId(), kProgramTitle, kStartTimeoutMs))
             << "no started dialog titled Corvane WASAPI v1.08 after " << GetTickCount64() - started << " ms; program "
             << (m_process.WaitForExit(0, &exitCode) ? "exited with " + std::to_string(exitCode) : std::string("runs"));
     }
@@ -138,7 +129,7 @@ ActiveRange FindSound(const std::vector<double>& samples, double threshold)
 TEST_F(ProgramEndToEnd, StartsWithDefaultsAndMapsControlsToValues)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("controls"));
-    EXPECT_EQ(m_dialog.Title(), kTitle);
+    EXPECT_EQ(m_dialog.Title(), kProgramTitle);
     EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"1000.00000000");
     EXPECT_EQ(m_dialog.Text(IDC_PHASE_TEXT), L"0.000");
     EXPECT_EQ(m_dialog.Text(IDC_AM_TEXT), L"0.00");
