@@ -140,7 +140,7 @@ int32_t CWorkerThread::Start(WorkerThreadFunction function)
     // Starting again over live or unjoined threads would lose their handles.
     if (m_State.load() != Prepared)
         return -1;
-    if (m_TerminationEvent.hEvent != nullptr && m_TerminationEvent.uiSignaled != 0)
+    if (m_TerminationEvent.IsSignaled())
         m_TerminationEvent.Reset();
     m_Function = function;
     CreateThreads();
