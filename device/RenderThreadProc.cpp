@@ -190,6 +190,9 @@ int64_t RunPasses(const RenderInputs& in, DeviceFailure& reason)
     {
         if (WaitForWakeUp(in, handles))
             return 1;
+        // Real-time span, from GetCurrentPadding to ReleaseBuffer: the endpoint drains while it
+        // runs, so nothing in it may wait, poll a handle (termination is a flag read),
+        // allocate, or take a lock another thread holds across a copy.
         UINT32 queued = 0;
         const HRESULT hr = in.client->GetCurrentPadding(&queued);
         if (FAILED(hr))

@@ -144,7 +144,7 @@ int32_t CWorkerThread::Start(WorkerThreadFunction function)
     m_Function = function;
     if (!CreateThreads())
         return -2;
-    if (m_TerminationEvent.hEvent != nullptr && m_TerminationEvent.uiSignaled != 0)
+    if (m_TerminationEvent.IsSignaled())
         m_TerminationEvent.Reset();
     m_State = Running;
     for (uint64_t i = 0; i < m_ThreadCount; ++i)

@@ -2,19 +2,36 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <utility>
+
+namespace
+{
+bool HandleIsSignaled(HANDLE handle)
+{
+    return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+}
+
+bool HandleIsOpen(HANDLE handle)
+{
+    DWORD flags = 0;
+    return GetHandleInformation(handle, &flags) != FALSE;
+}
+}
+
 TEST(CEventHandle, SetResetTrackTheFlagAndTheEvent)
 {
     CEventHandle event;
     ASSERT_EQ(1, event.Create(true));
     EXPECT_FALSE(event.IsSignaled());
     EXPECT_EQ(1, event.Set());
-    EXPECT_EQ(1u, event.uiSignaled);
+    EXPECT_EQ(1u, event.uiSignaled.load());
     EXPECT_TRUE(event.IsSignaled());
-    // Manual reset: it stays signalled until Reset.
-    EXPECT_TRUE(event.IsSignaled());
+    EXPECT_TRUE(HandleIsSignaled(event.hEvent));
     EXPECT_EQ(1, event.Reset());
-    EXPECT_EQ(0u, event.uiSignaled);
+    EXPECT_EQ(0u, event.uiSignaled.load());
     EXPECT_FALSE(event.IsSignaled());
+    EXPECT_FALSE(HandleIsSignaled(event.hEvent));
     EXPECT_EQ(1, event.Close());
     EXPECT_EQ(nullptr, event.hEvent);
 }
@@ -24,21 +41,28 @@ TEST(CEventHandle, SetWhileFlaggedDoesNotCallTheSystem)
     CEventHandle event;
     ASSERT_EQ(1, event.Create(true));
     ASSERT_EQ(1, event.Set());
-    // Reset behind the flag's back: a flagged Set must not signal again.
+    // Reset behind the flag's back: a flagged Set must not signal again, and the flag, which
+    // reflects Set on this object only, still reads set.
     ResetEvent(event.hEvent);
     EXPECT_EQ(1, event.Set());
-    EXPECT_FALSE(event.IsSignaled());
-    event.Close();
+    EXPECT_FALSE(HandleIsSignaled(event.hEvent));
+    EXPECT_TRUE(event.IsSignaled());
 }
 
-TEST(CEventHandle, AutoResetIsConsumedByAWait)
+// A polling loop on another thread must see Set: the flag is its only path to the stop.
+TEST(CEventHandle, SetIsSeenByAThreadPollingTheFlag)
 {
     CEventHandle event;
-    ASSERT_EQ(1, event.Create(false));
-    event.Set();
-    EXPECT_TRUE(event.IsSignaled());
-    EXPECT_FALSE(event.IsSignaled());
-    event.Close();
+    ASSERT_EQ(1, event.Create(true));
+    std::thread poller([&event] {
+        while (!event.IsSignaled())
+        {
+        }
+    });
+    Sleep(10);
+    ASSERT_EQ(1, event.Set());
+    poller.join();
+    EXPECT_TRUE(HandleIsSignaled(event.hEvent));
 }
 
 TEST(CEventHandle, ClosedHandleRefusesSetAndCloseTwiceIsHarmless)
@@ -49,4 +73,35 @@ TEST(CEventHandle, ClosedHandleRefusesSetAndCloseTwiceIsHarmless)
     EXPECT_EQ(1, event.Close());
     EXPECT_EQ(1, event.Close());
     EXPECT_FALSE(event.IsSignaled());
+}
+
+TEST(CEventHandle, OwnsItsHandleAndMovesItOn)
+{
+    HANDLE first = nullptr;
+    {
+        CEventHandle event;
+        ASSERT_EQ(1, event.Create(true));
+        first = event.hEvent;
+    }
+    EXPECT_FALSE(HandleIsOpen(first)) << "the destructor closes the handle";
+
+    CEventHandle source;
+    ASSERT_EQ(1, source.Create(true));
+    ASSERT_EQ(1, source.Set());
+    const HANDLE moved = source.hEvent;
+    CEventHandle target(std::move(source));
+    EXPECT_EQ(moved, target.hEvent);
+    EXPECT_TRUE(target.IsSignaled());
+    EXPECT_EQ(nullptr, source.hEvent);
+    EXPECT_FALSE(source.IsSignaled());
+
+    CEventHandle other;
+    ASSERT_EQ(1, other.Create(false));
+    const HANDLE replaced = other.hEvent;
+    other = std::move(target);
+    EXPECT_FALSE(HandleIsOpen(replaced)) << "assignment closes the handle it replaces";
+    EXPECT_EQ(moved, other.hEvent);
+    EXPECT_TRUE(other.IsSignaled());
+    EXPECT_EQ(nullptr, target.hEvent);
+    EXPECT_TRUE(HandleIsOpen(moved));
 }

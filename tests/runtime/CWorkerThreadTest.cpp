@@ -172,7 +172,7 @@ TEST(CWorkerThread, JoinAndReleaseInTheWrongStateChangeNothing)
     EXPECT_EQ(-1, worker.Release());
     worker.RequestStop();
     EXPECT_EQ(CWorkerThread::Prepared, worker.GetState());
-    EXPECT_EQ(0u, worker.GetTerminationEvent()->uiSignaled);
+    EXPECT_EQ(0u, worker.GetTerminationEvent()->uiSignaled.load());
     EXPECT_EQ(-4, worker.Start(nullptr));
 }
 
@@ -185,12 +185,12 @@ TEST(CWorkerThread, TerminationEventIsSetOnceAndResetByTheNextStart)
     ASSERT_EQ(1, worker.Prepare(1));
     ASSERT_EQ(1, worker.Start(&WaitForGate));
     worker.RequestStop();
-    EXPECT_EQ(1u, event->uiSignaled);
+    EXPECT_EQ(1u, event->uiSignaled.load());
     EXPECT_TRUE(event->IsSignaled());
     // Reset behind the worker's back: a second request must not set the event again.
     ResetEvent(event->hEvent);
     worker.RequestStop();
-    EXPECT_FALSE(event->IsSignaled());
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(event->hEvent, 0));
     SetEvent(g_Gate);
     ASSERT_EQ(1, worker.Join());
     ASSERT_EQ(1, worker.Release());
@@ -198,7 +198,7 @@ TEST(CWorkerThread, TerminationEventIsSetOnceAndResetByTheNextStart)
     g_Ended = 0;
     ASSERT_EQ(1, worker.Prepare(1));
     ASSERT_EQ(1, worker.Start(&CountEndAfterStop));
-    EXPECT_EQ(0u, event->uiSignaled);
+    EXPECT_EQ(0u, event->uiSignaled.load());
     EXPECT_FALSE(event->IsSignaled());
     Sleep(20);
     EXPECT_EQ(0, g_Ended.load());

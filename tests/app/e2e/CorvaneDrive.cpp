@@ -6,7 +6,9 @@
 // Steps (ID: a control's number or its IDC_ name):
 //   slider ID POS   check ID 0|1   select ID ENTRY   text ID TEXT   click ID   sleep MS
 //   print ID        the control's text on one line
-//   cpu             the program's user + kernel CPU seconds so far
+//   cpu             the program's user + kernel CPU seconds so far, as GetProcessTimes reports
+//                   them (under Wine this fell far short of /proc's figure for the same
+//                   process, so bench/realtime reads /proc instead)
 //   answer          presses OK on the program's message box and prints "caption: text"
 // The program inherits the caller's environment (under Wine, ALSA_CONFIG_PATH too).
 #include "app/ResourceIds.h"
@@ -34,7 +36,9 @@ struct NamedControl
     int iId;
 };
 
-#define CORVANE_CONTROL(name) {L## #name, name}
+// Two steps, so that the name is a string literal before L is pasted onto it.
+#define CORVANE_WIDE(text) L##text
+#define CORVANE_CONTROL(name) {CORVANE_WIDE(#name), name}
 constexpr NamedControl kControls[] = {
     CORVANE_CONTROL(IDC_PLAY),           CORVANE_CONTROL(IDC_STOP),           CORVANE_CONTROL(IDC_LEVEL_SLIDER),
     CORVANE_CONTROL(IDC_FREQUENCY_SLIDER), CORVANE_CONTROL(IDC_FREQUENCY_TEXT), CORVANE_CONTROL(IDC_PHASE_SLIDER),
@@ -47,6 +51,7 @@ constexpr NamedControl kControls[] = {
     CORVANE_CONTROL(IDC_ENHANCER_CHECK), CORVANE_CONTROL(IDC_SETTINGS),       CORVANE_CONTROL(IDC_DEVICE_NAME),
 };
 #undef CORVANE_CONTROL
+#undef CORVANE_WIDE
 
 std::string Utf8(const std::wstring& text)
 {
