@@ -4,10 +4,10 @@
 #include "app/ControlValues.h"
 #include "app/DeviceList.h"
 #include "app/PlaybackControl.h"
+#include "app/ProcessState.h"
 #include "app/RateTable.h"
 #include "app/ResourceIds.h"
 #include "runtime/BoundedString.h"
-#include "runtime/ProcessState.h"
 #include "synth/CParameterRamp.h"
 
 #include <commctrl.h>

@@ -5,6 +5,7 @@
 #include "runtime/CEventHandle.h"
 #include "runtime/CMultimediaTimer.h"
 #include "stream/CQuantizer.h"
+#include "stream/ChannelCount.h"
 #include "stream/SoundStreamPacket.h"
 
 #include <windows.h>
@@ -16,7 +17,6 @@
 namespace
 {
 // The quantizer converts interleaved stereo only.
-constexpr uint64_t kChannels = 2;
 constexpr uint64_t kFrameBytes = kChannels * sizeof(double);
 
 struct RenderInputs
