@@ -7,6 +7,7 @@
 #include "app/ProcessState.h"
 #include "app/RateTable.h"
 #include "app/ResourceIds.h"
+#include "app/Version.h"
 #include "runtime/BoundedString.h"
 #include "synth/CParameterRamp.h"
 
@@ -94,7 +95,7 @@ void SetTitle(HWND dialog)
     wchar_t title[kDisplayCapacity] = L"";
     AppendWideString(title, kDisplayCapacity, L"Corvane WASAPI");
     AppendWideString(title, kDisplayCapacity, L" v");
-    AppendWideString(title, kDisplayCapacity, L"1.08");
+    AppendWideString(title, kDisplayCapacity, kVersionText);
     SetWindowTextW(dialog, title);
 }
 
