@@ -1,8 +1,8 @@
 #include "app/CDialogPanel.h"
 
+#include "app/ProcessState.h"
 #include "app/RateTable.h"
 #include "app/ResourceIds.h"
-#include "runtime/ProcessState.h"
 
 CDialogPanel::CDialogPanel(HWND dialog) : m_hDialog(dialog)
 {

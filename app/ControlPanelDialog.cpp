@@ -4,11 +4,12 @@
 #include "app/ControlValues.h"
 #include "app/DeviceList.h"
 #include "app/PlaybackControl.h"
+#include "app/ProcessState.h"
 #include "app/RateTable.h"
 #include "app/ResourceIds.h"
+#include "app/Version.h"
 #include "runtime/BoundedString.h"
 #include "runtime/MessageBoxSeam.h"
-#include "runtime/ProcessState.h"
 #include "synth/CParameterRamp.h"
 
 #include <commctrl.h>
@@ -98,7 +99,7 @@ void SetTitle(HWND dialog)
     wchar_t title[kDisplayCapacity] = L"";
     AppendWideString(title, kDisplayCapacity, L"Corvane WASAPI");
     AppendWideString(title, kDisplayCapacity, L" v");
-    AppendWideString(title, kDisplayCapacity, L"1.08");
+    AppendWideString(title, kDisplayCapacity, kVersionText);
     SetWindowTextW(dialog, title);
 }
 

@@ -2,19 +2,19 @@
 
 #include "app/ControlValues.h"
 #include "app/DeviceList.h"
+#include "app/EngineObjects.h"
+#include "app/ProcessState.h"
 #include "app/RateTable.h"
 #include "app/SControlPanel.h"
 #include "device/CSoundStreamWASAPI.h"
 #include "runtime/CNamedValueList.h"
 #include "runtime/CWorkerThread.h"
 #include "runtime/MessageBoxSeam.h"
-#include "runtime/ProcessState.h"
 #include "stream/BufferCallbackFunction.h"
 #include "stream/CSoundStreamBuffer.h"
+#include "stream/ChannelCount.h"
 #include "synth/CParameterRamp.h"
 #include "synth/SynthesizerThreadProc.h"
-
-#include <new>
 
 namespace
 {
@@ -23,7 +23,7 @@ constexpr double kQueueLimitPeriod = 0.07;
 constexpr double kSynthesizerWritePeriod = 0.015;
 constexpr DWORD kDeviceStartDelayMs = 10;
 constexpr uint64_t kExtraDrainMs = 50;
-constexpr uint64_t kBytesPerFrame = 2 * sizeof(double);
+constexpr uint64_t kBytesPerFrame = kChannels * sizeof(double);
 
 const wchar_t kErrorCaption[] = L"Error";
 
@@ -90,25 +90,9 @@ void CleanUpFailedStart()
         pSoundBuffer->Release();
 }
 
-bool ReplaceStreamBuffer()
-{
-    delete pSoundBuffer;
-    pSoundBuffer = new (std::nothrow) CSoundStreamBuffer();
-    return pSoundBuffer != nullptr;
-}
-
-bool ReplaceSynthesizerWorker()
-{
-    delete pSynthesizerThread;
-    pSynthesizerThread = new (std::nothrow) CWorkerThread();
-    return pSynthesizerThread != nullptr;
-}
-
 int32_t ReplacePacketBuffer(uint64_t frames)
 {
-    delete[] pdfMultiChannelPacketBuffer;
-    pdfMultiChannelPacketBuffer = new (std::nothrow) double[frames * 2]();
-    if (pdfMultiChannelPacketBuffer == nullptr)
+    if (!ReplaceMultiChannelPacketBuffer(frames * kChannels))
         return -2;
     return pNamedValueList->SetPacketBuffer(reinterpret_cast<uint64_t>(pdfMultiChannelPacketBuffer));
 }

@@ -5,12 +5,12 @@
 // runs, measured in CPU time of the process: on a busy machine that leaves out the time other
 // processes take from it (wall time is printed beside it for reference).
 #include "bench/CpuTime.h"
-#include "runtime/ProcessState.h"
 #include "stream/CQuantizer.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "synth/CParameterRamp.h"
 #include "synth/CRandomMT.h"
 #include "synth/SignalGenerator.h"
+#include "synth/SynthState.h"
 
 #include <algorithm>
 #include <chrono>

@@ -26,18 +26,34 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_BINARY_DIR}/wine-run")
 endif()
 
-# corvane_add_test(<name> SOURCES ... LIBRARIES ... [LABELS ...] [TIMEOUT s])
-# One executable per subsystem: each Wine start costs time.
+include(GoogleTest)
+
+# corvane_add_test(<name> SOURCES ... LIBRARIES ... [LABELS ...] [TIMEOUT s]
+#                  [PROPERTIES prop value ...] [RUNNER command ...])
+# One executable per subsystem (each Wine start costs time); ctest lists and runs each of its
+# cases on its own. The cases are listed when ctest runs, not at build time, so that a build
+# starts no Wine process. RUNNER replaces the emulator as the command that runs the executable
+# (for listing too).
 function(corvane_add_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBRARIES;LABELS;PROPERTIES;RUNNER" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} gtest gtest_main corvane_options)
-  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  if(ARG_RUNNER)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${ARG_RUNNER}")
+  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 600)
   endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
-  if(ARG_LABELS)
-    set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
+  set(properties TIMEOUT ${ARG_TIMEOUT} ${ARG_PROPERTIES})
+  if(CORVANE_WINEPREFIX)
+    list(APPEND properties FIXTURES_REQUIRED wine_server)
   endif()
+  if(ARG_LABELS)
+    list(APPEND properties LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${name}
+    EXTRA_ARGS --gtest_color=no
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 300
+    PROPERTIES ${properties})
 endfunction()

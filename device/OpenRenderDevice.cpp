@@ -4,6 +4,7 @@
 #include "device/AudioEndpoint.h"
 #include "device/ComHolder.h"
 #include "device/PcmFormat.h"
+#include "stream/ChannelCount.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,7 +23,6 @@ struct CSoundStreamWASAPI::OpenedEndpoint
 
 namespace
 {
-constexpr uint32_t kChannels = 2;
 constexpr uint32_t kBitCounts[] = {32, 24, 16};
 constexpr DWORD kRateConversionFlags = AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
 

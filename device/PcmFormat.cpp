@@ -1,5 +1,7 @@
 #include "device/PcmFormat.h"
 
+#include "stream/ChannelCount.h"
+
 #include <ks.h>
 #include <ksmedia.h>
 
@@ -7,7 +9,6 @@
 
 namespace
 {
-constexpr WORD kChannels = 2;
 constexpr uint32_t kDeepestBlockAlign = kChannels * 32 / 8;
 }
 
@@ -15,7 +16,7 @@ WAVEFORMATEXTENSIBLE MakeStereoPcmFormat(uint32_t rate, uint32_t bitCount)
 {
     WAVEFORMATEXTENSIBLE format{};
     format.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
-    format.Format.nChannels = kChannels;
+    format.Format.nChannels = static_cast<WORD>(kChannels);
     format.Format.nSamplesPerSec = rate;
     format.Format.wBitsPerSample = static_cast<WORD>(bitCount);
     format.Format.nBlockAlign = static_cast<WORD>(kChannels * bitCount / 8);

@@ -6,6 +6,7 @@
 #include "runtime/CEventHandle.h"
 #include "runtime/CMultimediaTimer.h"
 #include "stream/CQuantizer.h"
+#include "stream/ChannelCount.h"
 #include "stream/SoundStreamPacket.h"
 
 #include <windows.h>
@@ -17,7 +18,6 @@
 namespace
 {
 // The quantizer converts interleaved stereo only.
-constexpr uint64_t kChannels = 2;
 constexpr uint64_t kFrameBytes = kChannels * sizeof(double);
 // Why the thread ends when the buffer callback reports that the data source has ended.
 const HRESULT kSourceEnded = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);

@@ -1,11 +1,13 @@
 #include "stream/BufferCallbackFunction.h"
 
 #include "runtime/CNamedValueList.h"
-#include "runtime/ProcessState.h"
 #include "stream/CSoundStreamBuffer.h"
+#include "stream/ChannelCount.h"
 
 #include <algorithm>
 #include <cstring>
+
+CSoundStreamBuffer* pSoundBuffer = nullptr;
 
 namespace
 {
@@ -24,7 +26,7 @@ double* FindPacketBuffer(void* userParameter)
 // block frames × channels, compared without overflow.
 bool HoldsOneBlock(uint64_t capacity, uint64_t blockValues)
 {
-    return capacity >= blockValues / 2 + blockValues % 2;
+    return capacity >= blockValues / kChannels + blockValues % kChannels;
 }
 }
 

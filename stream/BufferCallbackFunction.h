@@ -4,6 +4,12 @@
 
 #include <cstdint>
 
+class CSoundStreamBuffer;
+
+// The process-wide sound stream buffer the callback reads: the application publishes the one
+// of the current playback here (null while there is none).
+extern CSoundStreamBuffer* pSoundBuffer;
+
 // The device side's pull of one block from the process-wide sound stream buffer (pSoundBuffer)
 // into `packet`, through the packet buffer registered as "pdfMultiChannelPacketBuffer" in the
 // CNamedValueList passed as `userParameter`. Returns 1 with packet->uiValidFrames set when a

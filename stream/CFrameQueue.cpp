@@ -2,6 +2,7 @@
 
 #include "runtime/CLockGuard.h"
 #include "stream/CRingBuffer.h"
+#include "stream/ChannelCount.h"
 
 #include <limits>
 #include <new>
@@ -10,7 +11,6 @@
 namespace
 {
 constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();
-constexpr uint64_t kChannels = 2;
 
 // Rule 1: the queued frames plus the offered ones stay below the high watermark.
 bool StaysBelowHigh(uint64_t candidate, uint64_t step, uint64_t queuedAndOffered)

@@ -1,5 +1,7 @@
 #include "stream/CQuantizer.h"
 
+#include "stream/ChannelCount.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -297,7 +299,7 @@ int32_t CQuantizer::Initialize(uint32_t effectiveBits, uint32_t containerBits, i
         containerBits > 32)
         return -4;
     m_uiContainerBits = containerBits;
-    m_uiChannels = 2;
+    m_uiChannels = kChannels;
     m_uiEffectiveBits = effectiveBits;
     const uint32_t shift = 32 - effectiveBits;
     const uint64_t levels = (uint64_t{1} << effectiveBits) - 1;

@@ -1,6 +1,7 @@
 #include "stream/CSoundStreamBuffer.h"
 
 #include "runtime/CLockGuard.h"
+#include "stream/ChannelCount.h"
 
 #include <cmath>
 #include <cstddef>
@@ -9,7 +10,6 @@
 
 namespace
 {
-constexpr uint64_t kChannels = 2;
 constexpr double kPi = 3.141592653589793;
 // 2^63: block sizes from here on cannot be doubled in 64 bits.
 constexpr double kTwoToThe63 = 9223372036854775808.0;

@@ -1,10 +1,10 @@
 #include "synth/SignalGenerator.h"
 
-#include "runtime/ProcessState.h"
 #include "synth/CParameterRamp.h"
 #include "synth/CRandomMT.h"
 #include "synth/GaussianNoise.h"
 #include "synth/SignalMath.h"
+#include "synth/SynthState.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,12 +3,12 @@
 #include "runtime/CMultimediaTimer.h"
 #include "runtime/CWorkerThread.h"
 #include "stream/CSoundStreamBuffer.h"
+#include "stream/ChannelCount.h"
 #include "synth/CRandomMT.h"
 #include "synth/SignalGenerator.h"
 
 namespace
 {
-constexpr uint64_t kValuesPerFrame = 2;
 
 struct SynthesizerInputs
 {
@@ -42,7 +42,7 @@ bool ReadInputs(CWorkerThread* owner, SynthesizerInputs* inputs)
     inputs->uiFrames = *frames;
     inputs->pdfBlock = static_cast<double*>(block);
     // An empty block would make the loop spin without ever pausing.
-    return inputs->uiFrames != 0 && inputs->uiFrames <= bytes / (kValuesPerFrame * sizeof(double));
+    return inputs->uiFrames != 0 && inputs->uiFrames <= bytes / (kChannels * sizeof(double));
 }
 
 // Writes one block, offering the rest again after each 1 ms pause, from the first frame not
@@ -55,7 +55,7 @@ int32_t WriteBlock(const SynthesizerInputs& inputs, const CEventHandle& stop)
     {
         const uint64_t offered = inputs.uiFrames - written;
         uint64_t count = offered;
-        if (inputs.pSoundBuffer->Write(inputs.pdfBlock + written * kValuesPerFrame, &count) < 0)
+        if (inputs.pSoundBuffer->Write(inputs.pdfBlock + written * kChannels, &count) < 0)
             return -1;
         written += count < offered ? count : offered;
         if (written == inputs.uiFrames)

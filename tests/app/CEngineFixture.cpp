@@ -1,8 +1,8 @@
 #include "tests/app/CEngineFixture.h"
 
+#include "app/ProcessState.h"
 #include "runtime/CWorkerThread.h"
 #include "runtime/MessageBoxSeam.h"
-#include "runtime/ProcessState.h"
 #include "stream/CSoundStreamBuffer.h"
 
 namespace

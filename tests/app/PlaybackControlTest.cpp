@@ -1,9 +1,9 @@
 #include "app/DeviceList.h"
 #include "app/PlaybackControl.h"
+#include "app/ProcessState.h"
 #include "app/RateTable.h"
 #include "runtime/CNamedValueList.h"
 #include "runtime/CWorkerThread.h"
-#include "runtime/ProcessState.h"
 #include "runtime/ThreadCreationSeam.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "tests/app/CEngineFixture.h"
@@ -32,11 +32,7 @@ class PlaybackControlTest : public CEngineFixture
 {
 protected:
     // Starts with a fresh stream buffer, as playback start does before searching.
-    void FreshStreamBuffer()
-    {
-        delete pSoundBuffer;
-        pSoundBuffer = new CSoundStreamBuffer();
-    }
+    void FreshStreamBuffer() { ASSERT_TRUE(ReplaceStreamBuffer()); }
 
     // Steps a ramp takes from its value to a new target.
     static size_t GlideSteps(CParameterRamp& ramp, double target)

@@ -1,7 +1,6 @@
 #include "stream/BufferCallbackFunction.h"
 
 #include "runtime/CNamedValueList.h"
-#include "runtime/ProcessState.h"
 #include "stream/CSoundStreamBuffer.h"
 
 #include <gtest/gtest.h>

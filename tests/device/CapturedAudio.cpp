@@ -67,10 +67,17 @@ bool WavFile::Parse(const std::vector<uint8_t>& file)
 std::vector<int32_t> WavFile::Samples32() const
 {
     std::vector<int32_t> samples;
-    if (bitsPerSample != 32)
+    if (bitsPerSample != 16 && bitsPerSample != 24 && bitsPerSample != 32)
         return samples;
-    samples.resize(data.size() / 4);
-    std::memcpy(samples.data(), data.data(), samples.size() * 4);
+    const size_t bytes = bitsPerSample / 8;
+    samples.resize(data.size() / bytes);
+    for (size_t i = 0; i < samples.size(); ++i)
+    {
+        uint32_t raw = 0;
+        for (size_t b = 0; b < bytes; ++b)
+            raw |= static_cast<uint32_t>(data[i * bytes + b]) << (8 * (4 - bytes + b));
+        std::memcpy(&samples[i], &raw, sizeof raw);
+    }
     return samples;
 }
 

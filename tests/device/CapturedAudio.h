@@ -16,7 +16,8 @@ struct WavFile
 
     bool Load(const std::wstring& path);
     bool Parse(const std::vector<uint8_t>& file);
-    // The data as little-endian 32-bit samples (empty unless bitsPerSample is 32).
+    // The data's little-endian 16-, 24- or 32-bit samples, left-aligned into 32 bits so that
+    // every container shares one scale (empty for any other depth).
     std::vector<int32_t> Samples32() const;
 };
 

@@ -7,12 +7,12 @@
 
 #include "device/CSoundStreamWASAPI.h"
 #include "runtime/CNamedValueList.h"
-#include "runtime/ProcessState.h"
 #include "stream/BufferCallbackFunction.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "synth/CParameterRamp.h"
 #include "synth/CRandomMT.h"
 #include "synth/SignalGenerator.h"
+#include "synth/SynthState.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 TEST(CLock, IsReentrantForTheOwningThread)
@@ -67,9 +69,21 @@ TEST(CLockGuard, SecondReleaseDoesNothing)
     EXPECT_TRUE(taken);
 }
 
-TEST(CLockGuard, NullLockIsAccepted)
+TEST(CLockGuard, PointerFormHoldsAGivenLockAndSkipsANullOne)
 {
-    CLockGuard guard(static_cast<CLock*>(nullptr));
+    CLockGuard none(static_cast<CLock*>(nullptr));
+    none.Release();
+
+    CLock lock;
+    CLockGuard guard(&lock);
+    std::atomic<bool> taken{false};
+    std::thread other([&] {
+        CLockGuard inner(lock);
+        taken = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(taken) << "the guard holds the lock";
     guard.Release();
-    SUCCEED();
+    other.join();
+    EXPECT_TRUE(taken);
 }

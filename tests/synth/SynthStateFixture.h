@@ -1,9 +1,9 @@
 #pragma once
 
-#include "runtime/ProcessState.h"
 #include "synth/CParameterRamp.h"
 #include "synth/CRandomMT.h"
 #include "synth/SignalGenerator.h"
+#include "synth/SynthState.h"
 
 #include <gtest/gtest.h>
 

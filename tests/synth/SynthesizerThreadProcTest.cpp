@@ -2,11 +2,11 @@
 
 #include "runtime/CMultimediaTimer.h"
 #include "runtime/CWorkerThread.h"
-#include "runtime/ProcessState.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "synth/CParameterRamp.h"
 #include "synth/CRandomMT.h"
 #include "synth/SignalGenerator.h"
+#include "synth/SynthState.h"
 #include "tests/stream/StreamTestSupport.h"
 
 #include <gtest/gtest.h>

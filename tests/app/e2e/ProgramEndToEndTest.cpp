@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace
@@ -46,15 +47,20 @@ protected:
 
     // Starts the program with its audio captured into <name>.wav, or with no audio endpoint.
     // ALSA_CONFIG_PATH points every process of this run at one file (the program's Unix
-    // environment comes from the run, not from ours), so it is rewritten before each start.
+    // environment comes from the run, not from ours), so it is rewritten before each start
+    // from the capture configuration run-e2e wrote with a placeholder for the file.
     void Launch(const std::string& name, bool withEndpoint = true)
     {
         m_captureUnixPath = m_directory + "/" + name + ".wav";
-        std::ofstream out(WindowsPathOf(m_directory + "/alsa.conf").c_str(), std::ios::trunc);
+        std::string configuration;
         if (withEndpoint)
-            out << "pcm.nullsink { type null }\n"
-                << "pcm.!default { type file slave.pcm \"nullsink\" file \"" << m_captureUnixPath
-                << "\" format \"wav\" }\n";
+        {
+            configuration = CaptureConfiguration(m_captureUnixPath);
+            ASSERT_NE(configuration.find(m_captureUnixPath), std::string::npos)
+                << "no capture configuration template from run-e2e";
+        }
+        std::ofstream out(WindowsPathOf(m_directory + "/alsa.conf").c_str(), std::ios::trunc);
+        out << configuration;
         out.close();
         ASSERT_TRUE(out.good());
         DeleteFileW(WindowsPathOf(m_captureUnixPath).c_str());
@@ -76,6 +82,18 @@ protected:
     {
         ASSERT_TRUE(m_dialog.Click(IDC_STOP));
         ASSERT_TRUE(m_dialog.Settle());
+    }
+
+    // run-e2e's capture configuration with its placeholder replaced by wavUnixPath.
+    std::string CaptureConfiguration(const std::string& wavUnixPath)
+    {
+        const char kPlaceholder[] = "@CAPTURE_WAV@";
+        std::ifstream in(WindowsPathOf(m_directory + "/alsa-capture.conf").c_str());
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const size_t at = text.find(kPlaceholder);
+        if (at != std::string::npos)
+            text.replace(at, sizeof kPlaceholder - 1, wavUnixPath);
+        return text;
     }
 
     WaveCapture Capture()
@@ -126,9 +144,9 @@ ActiveRange FindSound(const std::vector<double>& samples, double threshold)
     return range;
 }
 
-TEST_F(ProgramEndToEnd, StartsWithDefaultsAndMapsControlsToValues)
+TEST_F(ProgramEndToEnd, StartsWithDefaultsAndListsTheDevices)
 {
-    ASSERT_NO_FATAL_FAILURE(Launch("controls"));
+    ASSERT_NO_FATAL_FAILURE(Launch("defaults"));
     EXPECT_EQ(m_dialog.Title(), kProgramTitle);
     EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"1000.00000000");
     EXPECT_EQ(m_dialog.Text(IDC_PHASE_TEXT), L"0.000");
@@ -156,7 +174,12 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndMapsControlsToValues)
     ExpectIdleControls(true);
     for (int id : {IDC_AM_TEXT, IDC_FM_TEXT, IDC_BANDWIDTH_TEXT, IDC_INVERT_CHECK, IDC_MINIMUM_LEVEL_TEXT})
         EXPECT_FALSE(m_dialog.IsEnabled(id)) << "control " << id;
+    CloseExpectingExitCode0();
+}
 
+TEST_F(ProgramEndToEnd, SlidersShowTheirValues)
+{
+    ASSERT_NO_FATAL_FAILURE(Launch("sliders"));
     const struct
     {
         int iSlider;
@@ -182,7 +205,12 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndMapsControlsToValues)
         m_dialog.DragSlider(slider.iSlider, slider.lPosition);
         EXPECT_EQ(m_dialog.Text(slider.iDisplay), slider.pszText) << "slider " << slider.iSlider << " at " << slider.lPosition;
     }
+    CloseExpectingExitCode0();
+}
 
+TEST_F(ProgramEndToEnd, CarrierSliderTopFollowsTheMaximumRate)
+{
+    ASSERT_NO_FATAL_FAILURE(Launch("rates"));
     // The carrier slider's top follows the chosen maximum rate; a thumb above it is pulled in,
     // and the carrier and its readout follow it.
     const struct
@@ -200,7 +228,12 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndMapsControlsToValues)
     m_dialog.Select(IDC_RATE_LIST, 0);
     EXPECT_EQ(m_dialog.SliderPosition(IDC_FREQUENCY_SLIDER), 6900);
     EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"3732.13196615");
+    CloseExpectingExitCode0();
+}
 
+TEST_F(ProgramEndToEnd, BitsEditSetsTheMinimumLevel)
+{
+    ASSERT_NO_FATAL_FAILURE(Launch("bits-minimum"));
     const struct
     {
         const wchar_t* pszBits;
@@ -212,7 +245,12 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndMapsControlsToValues)
         m_dialog.SetText(IDC_BITS_EDIT, entry.pszBits);
         EXPECT_EQ(m_dialog.Text(IDC_MINIMUM_LEVEL_TEXT), entry.pszMinimum) << "bits \"" << entry.pszBits << "\"";
     }
+    CloseExpectingExitCode0();
+}
 
+TEST_F(ProgramEndToEnd, ModulationChecksEnableOnlyTheirDisplays)
+{
+    ASSERT_NO_FATAL_FAILURE(Launch("checks"));
     // Unchecking a modulation disables its display only: its slider stays usable.
     const struct
     {

@@ -6,41 +6,6 @@
 #include <cmath>
 #include <cstring>
 
-namespace
-{
-uint32_t ReadLE(const uint8_t* bytes, size_t count)
-{
-    uint32_t value = 0;
-    for (size_t i = 0; i < count; ++i)
-        value |= static_cast<uint32_t>(bytes[i]) << (8 * i);
-    return value;
-}
-
-double SampleAt(const uint8_t* bytes, uint32_t bits)
-{
-    const uint32_t bytesPerSample = bits / 8;
-    // Left-align into 32 bits so that every container shares one scale.
-    const uint32_t raw = ReadLE(bytes, bytesPerSample) << (32 - bits);
-    int32_t value = 0;
-    std::memcpy(&value, &raw, sizeof value);
-    return value / 2147483647.0;
-}
-
-void Decode(const std::vector<uint8_t>& data, WaveCapture* capture)
-{
-    const size_t bytesPerSample = capture->uiBits / 8;
-    const size_t frameBytes = bytesPerSample * 2;
-    const size_t frames = data.size() / frameBytes;
-    capture->left.resize(frames);
-    capture->right.resize(frames);
-    for (size_t i = 0; i < frames; ++i)
-    {
-        capture->left[i] = SampleAt(data.data() + i * frameBytes, capture->uiBits);
-        capture->right[i] = SampleAt(data.data() + i * frameBytes + bytesPerSample, capture->uiBits);
-    }
-}
-}
-
 bool LoadWaveCapture(const std::wstring& path, WaveCapture* capture, std::string* error)
 {
     WavFile file;
@@ -57,7 +22,15 @@ bool LoadWaveCapture(const std::wstring& path, WaveCapture* capture, std::string
         *error = "not stereo integer PCM";
         return false;
     }
-    Decode(file.data, capture);
+    const std::vector<int32_t> samples = file.Samples32();
+    const size_t frames = samples.size() / 2;
+    capture->left.resize(frames);
+    capture->right.resize(frames);
+    for (size_t i = 0; i < frames; ++i)
+    {
+        capture->left[i] = samples[2 * i] / 2147483647.0;
+        capture->right[i] = samples[2 * i + 1] / 2147483647.0;
+    }
     return true;
 }
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-// A stereo integer-PCM WAV file as the ALSA file plugin writes it (read as WavFile reads it),
-// with samples scaled so that full scale of the container is 1.0.
+// A stereo integer-PCM WAV file as the ALSA file plugin writes it (read by WavFile), with
+// samples scaled so that full scale of the container is 1.0.
 struct WaveCapture
 {
     uint32_t uiRate = 0;

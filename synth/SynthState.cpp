@@ -1,8 +1,4 @@
-#include "runtime/ProcessState.h"
-
-CSoundStreamWASAPI* pSoundStream = nullptr;
-CNamedValueList* pNamedValueList = nullptr;
-CMultimediaTimer* pMultimediaTimer = nullptr;
+#include "synth/SynthState.h"
 
 CParameterRamp* pLevelRamp = nullptr;
 CParameterRamp* pFrequencyRamp = nullptr;
@@ -10,10 +6,6 @@ CParameterRamp* pPhaseRamp = nullptr;
 CParameterRamp* pAMFrequencyRamp = nullptr;
 CParameterRamp* pFMFrequencyRamp = nullptr;
 CParameterRamp* pFMBandwidthRamp = nullptr;
-
-CSoundStreamBuffer* pSoundBuffer = nullptr;
-CWorkerThread* pSynthesizerThread = nullptr;
-double* pdfMultiChannelPacketBuffer = nullptr;
 
 std::atomic<uint32_t> bAM{0};
 std::atomic<uint32_t> bFM{0};
@@ -24,8 +16,3 @@ std::atomic<uint32_t> bInvertTrigger{0};
 double dfSamplingRate = 0.0;
 double dfAMPhase = 0.0;
 double dfFMPhase = 0.0;
-
-uint64_t uiBufferSizeToWrite = 0;
-uint32_t uiRateIndex = 8;
-uint32_t uiMaxEffectiveBits = 24;
-uint32_t bEnableResolutionEnhancer = 1;
