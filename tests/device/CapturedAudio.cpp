@@ -138,29 +138,42 @@ CaptureComparison CompareAllowingSilentPeriods(const std::vector<int32_t>& captu
     return result;
 }
 
-ToneFigures MeasureTone(const std::vector<int32_t>& samples, size_t first, size_t frames, double rate)
+double RisingCrossingFrequency(const std::vector<double>& samples, size_t begin, size_t end, double rate)
 {
-    ToneFigures figures;
     double firstCrossing = -1.0;
     double lastCrossing = -1.0;
     size_t crossings = 0;
-    int64_t peak = 0;
-    for (size_t f = first; f < first + frames && (f + 1) * 2 < samples.size(); ++f)
+    for (size_t i = begin + 1; i < end; ++i)
     {
-        const double a = samples[f * 2];
-        const double b = samples[(f + 1) * 2];
-        if (a < 0.0 && b >= 0.0)
+        if (samples[i - 1] < 0.0 && samples[i] >= 0.0)
         {
-            const double at = static_cast<double>(f) + a / (a - b);
-            if (crossings++ == 0)
+            const double at = static_cast<double>(i - 1) + samples[i - 1] / (samples[i - 1] - samples[i]);
+            if (crossings == 0)
                 firstCrossing = at;
             lastCrossing = at;
+            ++crossings;
         }
+    }
+    if (crossings < 2)
+        return 0.0;
+    return static_cast<double>(crossings - 1) * rate / (lastCrossing - firstCrossing);
+}
+
+ToneFigures MeasureTone(const std::vector<int32_t>& samples, size_t first, size_t frames, double rate)
+{
+    std::vector<double> left((samples.size() + 1) / 2);
+    for (size_t f = 0; f < left.size(); ++f)
+        left[f] = samples[f * 2];
+    // Frames [first, end - 1) and the one after each, for the crossing between them.
+    const size_t end = std::min(first + frames + 1, left.size());
+    int64_t peak = 0;
+    for (size_t f = first; f + 1 < end; ++f)
+    {
         for (int c = 0; c < 2; ++c)
             peak = std::max(peak, std::llabs(int64_t{samples[f * 2 + c]}));
     }
-    if (crossings > 1)
-        figures.frequency = static_cast<double>(crossings - 1) * rate / (lastCrossing - firstCrossing);
+    ToneFigures figures;
+    figures.frequency = RisingCrossingFrequency(left, first, end, rate);
     figures.peakLevelDb = 20.0 * std::log10(static_cast<double>(peak) / 2147483647.0);
     return figures;
 }

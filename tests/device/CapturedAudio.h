@@ -37,6 +37,10 @@ struct CaptureComparison
 CaptureComparison CompareAllowingSilentPeriods(const std::vector<int32_t>& captured, size_t offset,
                                                const std::vector<int32_t>& expected, size_t periodSamples);
 
+// Frequency from the interpolated rising zero crossings of samples [begin, end); 0 with fewer
+// than two crossings.
+double RisingCrossingFrequency(const std::vector<double>& samples, size_t begin, size_t end, double rate);
+
 struct ToneFigures
 {
     double frequency = 0.0;   // Hz, from the left channel's rising zero crossings

@@ -77,27 +77,6 @@ double PeakMagnitude(const std::vector<double>& samples, size_t begin, size_t en
 
 namespace
 {
-double BlockFrequency(const std::vector<double>& samples, size_t begin, size_t end, double rate)
-{
-    double firstCrossing = -1.0;
-    double lastCrossing = -1.0;
-    size_t crossings = 0;
-    for (size_t i = begin + 1; i < end; ++i)
-    {
-        if (samples[i - 1] < 0.0 && samples[i] >= 0.0)
-        {
-            const double at = static_cast<double>(i - 1) + samples[i - 1] / (samples[i - 1] - samples[i]);
-            if (crossings == 0)
-                firstCrossing = at;
-            lastCrossing = at;
-            ++crossings;
-        }
-    }
-    if (crossings < 2)
-        return 0.0;
-    return static_cast<double>(crossings - 1) * rate / (lastCrossing - firstCrossing);
-}
-
 template <class Measure>
 double MedianOverBlocks(size_t begin, size_t end, size_t blockLength, Measure measure)
 {
@@ -200,7 +179,7 @@ double ToneErrorBelowDb(const std::vector<double>& samples, size_t begin, size_t
 double Frequency(const std::vector<double>& samples, size_t begin, size_t end, size_t blockLength, double rate)
 {
     return MedianOverBlocks(begin, end, blockLength,
-                            [&](size_t from, size_t to) { return BlockFrequency(samples, from, to, rate); });
+                            [&](size_t from, size_t to) { return RisingCrossingFrequency(samples, from, to, rate); });
 }
 
 std::vector<Stretch> SoundingStretches(const std::vector<double>& samples, size_t begin, size_t end, double threshold,
