@@ -297,7 +297,7 @@ TEST_F(ProgramEndToEnd, PlaysToneFollowsLiveLevelAndFadesOutAtStop)
     const WaveCapture capture = Capture();
     ASSERT_EQ(capture.uiRate, 96000u);
     EXPECT_EQ(capture.uiBits, 32u);
-    const ActiveRange sound = FindSound(capture.left, 1e-3);
+    const ActiveRange sound = FindSound(capture.Left, 1e-3);
     const size_t rate = capture.uiRate;
     ASSERT_GT(sound.uiLast, sound.uiFirst + 2 * rate) << "less than 2 s of sound captured";
 
@@ -306,20 +306,20 @@ TEST_F(ProgramEndToEnd, PlaysToneFollowsLiveLevelAndFadesOutAtStop)
     const size_t block50ms = rate / 20;
     const size_t loudBegin = sound.uiFirst + rate / 5;
     const size_t loudEnd = loudBegin + rate / 2;
-    const double loudFrequency = WaveAnalysis::Frequency(capture.left, loudBegin, loudEnd, block50ms, rate);
-    const double loudLevel = WaveAnalysis::SineLevelDb(capture.left, loudBegin, loudEnd, block50ms);
+    const double loudFrequency = WaveAnalysis::Frequency(capture.Left, loudBegin, loudEnd, block50ms, rate);
+    const double loudLevel = WaveAnalysis::SineLevelDb(capture.Left, loudBegin, loudEnd, block50ms);
     EXPECT_NEAR(loudFrequency, 1000.0, 0.01);
     EXPECT_NEAR(loudLevel, -6.0, 0.02);
-    EXPECT_NEAR(WaveAnalysis::SineLevelDb(capture.right, loudBegin, loudEnd, block50ms), -6.0, 0.02);
+    EXPECT_NEAR(WaveAnalysis::SineLevelDb(capture.Right, loudBegin, loudEnd, block50ms), -6.0, 0.02);
 
     // The level change arrives while playing: the last half second before the fade is 14 dB lower.
     const size_t quietEnd = sound.uiLast - rate / 10;
     const size_t quietBegin = quietEnd - rate / 2;
-    const double quietLevel = WaveAnalysis::SineLevelDb(capture.left, quietBegin, quietEnd, block50ms);
+    const double quietLevel = WaveAnalysis::SineLevelDb(capture.Left, quietBegin, quietEnd, block50ms);
     EXPECT_NEAR(quietLevel, -20.0, 0.02);
-    EXPECT_NEAR(WaveAnalysis::Frequency(capture.left, quietBegin, quietEnd, block50ms, rate), 1000.0, 0.01);
+    EXPECT_NEAR(WaveAnalysis::Frequency(capture.Left, quietBegin, quietEnd, block50ms, rate), 1000.0, 0.01);
     const size_t dropouts =
-        WaveAnalysis::SoundingStretches(capture.left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size() - 1;
+        WaveAnalysis::SoundingStretches(capture.Left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size() - 1;
     std::printf("tone capture: %u Hz, %u bits, %.2f s of sound; %.4f Hz at %.3f dB, then %.3f dB; dropouts: %zu\n",
                 capture.uiRate, capture.uiBits, static_cast<double>(sound.uiLast - sound.uiFirst) / rate, loudFrequency,
                 loudLevel, quietLevel, dropouts);
@@ -331,12 +331,12 @@ TEST_F(ProgramEndToEnd, PlaysToneFollowsLiveLevelAndFadesOutAtStop)
     const size_t fadeEnd = sound.uiLast + 1;
     const double steadyStep = amplitude * 2.0 * 3.141592653589793 * 1000.0 / static_cast<double>(rate);
     double largestStep = 0.0;
-    for (size_t i = fadeEnd - 2 * block; i < fadeEnd + block && i < capture.left.size(); ++i)
-        largestStep = std::fmax(largestStep, std::fabs(capture.left[i] - capture.left[i - 1]));
+    for (size_t i = fadeEnd - 2 * block; i < fadeEnd + block && i < capture.Left.size(); ++i)
+        largestStep = std::fmax(largestStep, std::fabs(capture.Left[i] - capture.Left[i - 1]));
     EXPECT_LT(largestStep, steadyStep * 1.05);
-    EXPECT_GT(WaveAnalysis::PeakMagnitude(capture.left, fadeEnd - 2 * block, fadeEnd - block), amplitude * 0.95);
-    EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.left, fadeEnd - block / 4, fadeEnd), amplitude * 0.35);
-    EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.left, fadeEnd, capture.left.size()), 1e-3);
+    EXPECT_GT(WaveAnalysis::PeakMagnitude(capture.Left, fadeEnd - 2 * block, fadeEnd - block), amplitude * 0.95);
+    EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.Left, fadeEnd - block / 4, fadeEnd), amplitude * 0.35);
+    EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.Left, fadeEnd, capture.Left.size()), 1e-3);
     CloseExpectingExitCode0();
 }
 
@@ -360,17 +360,17 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
     // The right channel carries nothing but one-sample positive pulses. Full-height ones are the
     // trigger; a pulse that falls into a fade (the last block before stop fades out, and so does
     // the sound around a dropout) is scaled with it and counted apart.
-    const auto silentRight = [&](size_t i) { return i >= capture.right.size() || std::fabs(capture.right[i]) <= 1e-5; };
+    const auto silentRight = [&](size_t i) { return i >= capture.Right.size() || std::fabs(capture.Right[i]) <= 1e-5; };
     std::vector<size_t> pulses;
     size_t fadedPulses = 0;
     size_t strayRight = 0;
-    for (size_t i = 0; i < capture.right.size(); ++i)
+    for (size_t i = 0; i < capture.Right.size(); ++i)
     {
         if (silentRight(i))
             continue;
-        if (capture.right[i] < 0.0 || (i > 0 && !silentRight(i - 1)) || !silentRight(i + 1))
+        if (capture.Right[i] < 0.0 || (i > 0 && !silentRight(i - 1)) || !silentRight(i + 1))
             ++strayRight;
-        else if (capture.right[i] > 0.99)
+        else if (capture.Right[i] > 0.99)
             pulses.push_back(i);
         else
             ++fadedPulses;
@@ -383,7 +383,7 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
     // the pulses are measured within the stretches between them.
     const double amplitude = std::pow(10.0, -6.0 / 20.0);
     const std::vector<WaveAnalysis::Stretch> stretches =
-        WaveAnalysis::SoundingStretches(capture.left, pulses.front(), pulses.back() + 1, 1e-4, 400);
+        WaveAnalysis::SoundingStretches(capture.Left, pulses.front(), pulses.back() + 1, 1e-4, 400);
     size_t measured = 0;
     for (const WaveAnalysis::Stretch& stretch : stretches)
     {
@@ -396,8 +396,8 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
             if (previous != 0 && previous != pulses.front())
             {
                 EXPECT_NEAR(static_cast<double>(pulse - previous), 4410.0, 1.0) << "pulse at " << pulse;
-                EXPECT_GT(WaveAnalysis::PeakMagnitude(capture.left, pulse - 30, pulse + 30), amplitude * 0.97);
-                EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.left, pulse - 2205 - 30, pulse - 2205 + 30), amplitude * 0.01);
+                EXPECT_GT(WaveAnalysis::PeakMagnitude(capture.Left, pulse - 30, pulse + 30), amplitude * 0.97);
+                EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.Left, pulse - 2205 - 30, pulse - 2205 + 30), amplitude * 0.01);
                 ++measured;
             }
             previous = pulse;
@@ -405,7 +405,7 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
     }
     EXPECT_GE(measured, 5u);
     const size_t dropouts =
-        WaveAnalysis::SoundingStretches(capture.left, 0, capture.left.size(), 1e-4, 400).size() - 1;
+        WaveAnalysis::SoundingStretches(capture.Left, 0, capture.Left.size(), 1e-4, 400).size() - 1;
     EXPECT_LE(fadedPulses, 2 * dropouts + 1) << "only the fades at dropouts and at stop scale a pulse";
     std::printf("AM capture: %u Hz, %zu trigger pulses (%zu more within fades), %zu spacings measured, dropouts: %zu\n",
                 capture.uiRate, pulses.size(), fadedPulses, measured, dropouts);
@@ -419,23 +419,23 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
     ASSERT_NO_FATAL_FAILURE(Stop());
     capture = Capture();
     ASSERT_EQ(capture.uiRate, 44100u);
-    const ActiveRange sound = FindSound(capture.left, 1e-3);
+    const ActiveRange sound = FindSound(capture.Left, 1e-3);
     const WaveAnalysis::Stretch noise =
-        WaveAnalysis::LongestSoundingStretch(capture.left, sound.uiFirst, sound.uiLast, 1e-4, 100);
+        WaveAnalysis::LongestSoundingStretch(capture.Left, sound.uiFirst, sound.uiLast, 1e-4, 100);
     ASSERT_GT(noise.uiEnd - noise.uiBegin, capture.uiRate * 3 / 4) << "no dropout-free stretch of noise";
     // Skip the fade-in, then take at most one second.
     const size_t begin = noise.uiBegin + capture.uiRate / 20;
     const size_t end = std::min(noise.uiEnd, begin + capture.uiRate);
-    const double mean = WaveAnalysis::Mean(capture.left, begin, end);
-    const double rms = WaveAnalysis::Rms(capture.left, begin, end);
-    const double kurtosis = WaveAnalysis::Kurtosis(capture.left, begin, end);
+    const double mean = WaveAnalysis::Mean(capture.Left, begin, end);
+    const double rms = WaveAnalysis::Rms(capture.Left, begin, end);
+    const double kurtosis = WaveAnalysis::Kurtosis(capture.Left, begin, end);
     EXPECT_NEAR(mean, 0.0, 0.002);
     EXPECT_NEAR(rms, 0.1, 0.003);
     EXPECT_NEAR(kurtosis, 3.0, 0.15);
     std::printf("noise capture: mean %.5f, standard deviation %.5f (level 0.1), kurtosis %.3f\n", mean, rms, kurtosis);
     double largestDifference = 0.0;
     for (size_t i = begin; i < end; ++i)
-        largestDifference = std::fmax(largestDifference, std::fabs(capture.left[i] - capture.right[i]));
+        largestDifference = std::fmax(largestDifference, std::fabs(capture.Left[i] - capture.Right[i]));
     EXPECT_LT(largestDifference, 1e-6) << "both channels carry the same noise";
 
     ASSERT_NO_FATAL_FAILURE(Play());
@@ -488,7 +488,7 @@ TEST_F(ProgramEndToEnd, BitsEditIsNormalisedWhenPlayStarts)
     ASSERT_EQ(capture.uiBits, 32u);
     size_t offGrid = 0;
     size_t sounding = 0;
-    for (const std::vector<double>* channel : {&capture.left, &capture.right})
+    for (const std::vector<double>* channel : {&capture.Left, &capture.Right})
     {
         for (double sample : *channel)
         {
@@ -523,19 +523,19 @@ TEST_F(ProgramEndToEnd, StartsFadedInAndASecondPlayWhilePlayingChangesNothing)
 
     const WaveCapture capture = Capture();
     ASSERT_EQ(capture.uiRate, 96000u);
-    const ActiveRange sound = FindSound(capture.left, 0.0);
+    const ActiveRange sound = FindSound(capture.Left, 0.0);
     const size_t rate = capture.uiRate;
     // The tone's sine starts at its peak: the fade-in keeps the first sample below 1 % and the
     // first millisecond below 10 % of full scale.
-    const double firstSample = std::fabs(capture.left[sound.uiFirst]);
-    const double firstMillisecond = WaveAnalysis::PeakMagnitude(capture.left, sound.uiFirst, sound.uiFirst + rate / 1000);
+    const double firstSample = std::fabs(capture.Left[sound.uiFirst]);
+    const double firstMillisecond = WaveAnalysis::PeakMagnitude(capture.Left, sound.uiFirst, sound.uiFirst + rate / 1000);
     EXPECT_LT(firstSample, 0.01);
     EXPECT_LT(firstMillisecond, 0.1);
     // The second play neither cut nor restarted the tone: it lasts from the first play to stop.
     const double soundSeconds = static_cast<double>(sound.uiLast - sound.uiFirst) / rate;
     EXPECT_GT(soundSeconds, playedSeconds * 0.9);
     const size_t dropouts =
-        WaveAnalysis::SoundingStretches(capture.left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size() - 1;
+        WaveAnalysis::SoundingStretches(capture.Left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size() - 1;
     std::printf("start of a 0 dB tone at 1.571 rad: first sample %.6f, first ms peak %.4f; %.2f s of sound over "
                 "%.2f s played; dropouts: %zu\n",
                 firstSample, firstMillisecond, soundSeconds, playedSeconds, dropouts);
@@ -557,11 +557,11 @@ TEST_F(ProgramEndToEnd, NarrowedMaximumRatePlaysTheCarrierItShows)
 
     const WaveCapture capture = Capture();
     ASSERT_EQ(capture.uiRate, 8000u);
-    const ActiveRange sound = FindSound(capture.left, 1e-3);
+    const ActiveRange sound = FindSound(capture.Left, 1e-3);
     const size_t begin = sound.uiFirst + capture.uiRate / 5;
     const size_t end = sound.uiLast - capture.uiRate / 10;
     ASSERT_GT(end, begin + capture.uiRate / 2) << "less than 0.5 s of steady tone";
-    const double frequency = WaveAnalysis::Frequency(capture.left, begin, end, capture.uiRate / 2, capture.uiRate);
+    const double frequency = WaveAnalysis::Frequency(capture.Left, begin, end, capture.uiRate / 2, capture.uiRate);
     const double shown = std::wcstod(readout.c_str(), nullptr);
     EXPECT_NEAR(frequency, shown, shown * 1e-3) << "readout " << std::string(readout.begin(), readout.end());
     EXPECT_LT(frequency, 4000.0);
@@ -585,12 +585,12 @@ TEST_F(ProgramEndToEnd, EnhancerCarriesAToneBelowOneStepOnEachChannel)
     const WaveCapture capture = Capture();
     ASSERT_EQ(capture.uiRate, 48000u);
     // One 16-bit step is about 3e-5 of full scale: the tone below it is a pattern of steps.
-    const ActiveRange sound = FindSound(capture.left, 1e-5);
+    const ActiveRange sound = FindSound(capture.Left, 1e-5);
     ASSERT_GT(sound.uiLast, sound.uiFirst + capture.uiRate / 2) << "less than 0.5 s of sound captured";
     const size_t begin = sound.uiFirst + capture.uiRate / 5;
     const size_t end = sound.uiLast - capture.uiRate / 10;
     const size_t block100ms = capture.uiRate / 10;
-    for (const std::vector<double>* channel : {&capture.left, &capture.right})
+    for (const std::vector<double>* channel : {&capture.Left, &capture.Right})
     {
         const double level = WaveAnalysis::ToneComponentDb(*channel, begin, end, block100ms, 1000.0, 48000.0);
         const double error =
@@ -598,7 +598,7 @@ TEST_F(ProgramEndToEnd, EnhancerCarriesAToneBelowOneStepOnEachChannel)
         EXPECT_NEAR(level, -100.0, 0.5);
         EXPECT_LE(error, -117.0);
         std::printf("enhancer capture, %s: tone %.2f dBFS, error below 4 kHz %.1f dBFS\n",
-                    channel == &capture.left ? "left" : "right", level, error);
+                    channel == &capture.Left ? "left" : "right", level, error);
     }
     CloseExpectingExitCode0();
 }

@@ -14,9 +14,9 @@ bool LoadWaveCapture(const std::wstring& path, WaveCapture* capture, std::string
         *error = "cannot read the capture as a WAV file with a data chunk";
         return false;
     }
-    capture->uiRate = file.sampleRate;
-    capture->uiChannels = file.channels;
-    capture->uiBits = file.bitsPerSample;
+    capture->uiRate = file.uiSampleRate;
+    capture->uiChannels = file.uiChannels;
+    capture->uiBits = file.uiBitsPerSample;
     if (capture->uiChannels != 2 || (capture->uiBits != 16 && capture->uiBits != 24 && capture->uiBits != 32))
     {
         *error = "not stereo integer PCM";
@@ -24,12 +24,12 @@ bool LoadWaveCapture(const std::wstring& path, WaveCapture* capture, std::string
     }
     const std::vector<int32_t> samples = file.Samples32();
     const size_t frames = samples.size() / 2;
-    capture->left.resize(frames);
-    capture->right.resize(frames);
+    capture->Left.resize(frames);
+    capture->Right.resize(frames);
     for (size_t i = 0; i < frames; ++i)
     {
-        capture->left[i] = samples[2 * i] / 2147483647.0;
-        capture->right[i] = samples[2 * i + 1] / 2147483647.0;
+        capture->Left[i] = samples[2 * i] / 2147483647.0;
+        capture->Right[i] = samples[2 * i + 1] / 2147483647.0;
     }
     return true;
 }
