@@ -41,9 +41,9 @@ bool EnumerateEndpointNames(NameSink sink, void* context)
     ListedIds().clear();
     for (const RenderEndpointEntry& endpoint : endpoints)
     {
-        ListedIds().push_back(endpoint.id);
+        ListedIds().push_back(endpoint.Id);
         if (sink != nullptr)
-            sink(endpoint.name.c_str(), context);
+            sink(endpoint.Name.c_str(), context);
     }
     return listed;
 }

@@ -13,11 +13,20 @@
 namespace CpuTime
 {
 #ifdef _WIN32
-inline double Seconds(const FILETIME& kernel, const FILETIME& user)
+// User plus kernel time of a thread or process, read by GetThreadTimes or GetProcessTimes.
+inline double Seconds(BOOL(WINAPI* times)(HANDLE, FILETIME*, FILETIME*, FILETIME*, FILETIME*), HANDLE of)
 {
+    FILETIME creation, exited, kernel, user;
+    times(of, &creation, &exited, &kernel, &user);
     const auto ticks = [](const FILETIME& t) { return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
     return static_cast<double>(ticks(kernel) + ticks(user)) * 1e-7;
 }
+
+// User plus kernel time of the calling thread.
+inline double Thread() { return Seconds(GetThreadTimes, GetCurrentThread()); }
+// User plus kernel time of the whole process, the system's timer threads included (the C
+// library's clock() would be wall time on Windows).
+inline double Process() { return Seconds(GetProcessTimes, GetCurrentProcess()); }
 #else
 inline double Seconds(clockid_t clock)
 {
@@ -25,30 +34,8 @@ inline double Seconds(clockid_t clock)
     clock_gettime(clock, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
-#endif
 
-// User plus kernel time of the calling thread.
-inline double Thread()
-{
-#ifdef _WIN32
-    FILETIME creation, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &creation, &exited, &kernel, &user);
-    return Seconds(kernel, user);
-#else
-    return Seconds(CLOCK_THREAD_CPUTIME_ID);
+inline double Thread() { return Seconds(CLOCK_THREAD_CPUTIME_ID); }
+inline double Process() { return Seconds(CLOCK_PROCESS_CPUTIME_ID); }
 #endif
-}
-
-// User plus kernel time of the whole process, the system's timer threads included (the C
-// library's clock() would be wall time on Windows).
-inline double Process()
-{
-#ifdef _WIN32
-    FILETIME creation, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &creation, &exited, &kernel, &user);
-    return Seconds(kernel, user);
-#else
-    return Seconds(CLOCK_PROCESS_CPUTIME_ID);
-#endif
-}
 }

@@ -34,18 +34,18 @@ constexpr REFERENCE_TIME kBufferDuration = 100000; // 10 ms, as the program asks
 class CHandle
 {
 public:
-    explicit CHandle(HANDLE handle) : m_handle(handle) {}
+    explicit CHandle(HANDLE handle) : m_hHandle(handle) {}
     ~CHandle()
     {
-        if (m_handle != nullptr)
-            CloseHandle(m_handle);
+        if (m_hHandle != nullptr)
+            CloseHandle(m_hHandle);
     }
     CHandle(const CHandle&) = delete;
     CHandle& operator=(const CHandle&) = delete;
-    HANDLE Get() const { return m_handle; }
+    HANDLE Get() const { return m_hHandle; }
 
 private:
-    HANDLE m_handle;
+    HANDLE m_hHandle;
 };
 
 WAVEFORMATEXTENSIBLE StereoInt32(DWORD rate)

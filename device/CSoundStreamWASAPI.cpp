@@ -61,8 +61,8 @@ int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, Buffe
 {
     const struct
     {
-        const wchar_t* name;
-        uint64_t value;
+        const wchar_t* pszName;
+        uint64_t uiValue;
     } parameters[] = {
         {L"pAudioClient", AddressOf(pAudioClient)},
         {L"pAudioRenderClient", AddressOf(pAudioRenderClient)},
@@ -84,7 +84,7 @@ int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, Buffe
     int32_t status = -1;
     for (const auto& parameter : parameters)
     {
-        status = worker.SetParameter(parameter.name, parameter.value);
+        status = worker.SetParameter(parameter.pszName, parameter.uiValue);
         if (status < 0)
             return status;
     }

@@ -3,34 +3,34 @@
 #include <objbase.h>
 #include <propidl.h>
 
-// Owns one reference to a COM interface and releases it exactly once: on Reset, on
-// destruction, or never when the reference is handed on with Detach.
-template <class T>
-class CComHolder
+// Owns one pointer and frees it exactly once with Free: on Reset, on destruction, or never when
+// it is handed on with Detach.
+template <class T, void (*Free)(T*)>
+class CPointerHolder
 {
 public:
-    CComHolder() = default;
-    ~CComHolder() { Reset(); }
+    CPointerHolder() = default;
+    ~CPointerHolder() { Reset(); }
 
-    CComHolder(const CComHolder&) = delete;
-    CComHolder& operator=(const CComHolder&) = delete;
+    CPointerHolder(const CPointerHolder&) = delete;
+    CPointerHolder& operator=(const CPointerHolder&) = delete;
 
-    T* Get() const { return m_pointer; }
-    T* operator->() const { return m_pointer; }
-    explicit operator bool() const { return m_pointer != nullptr; }
+    T* Get() const { return m_pObject; }
+    T* operator->() const { return m_pObject; }
+    explicit operator bool() const { return m_pObject != nullptr; }
 
-    // The address for an out-parameter; any reference held before is released first.
+    // The address for an out-parameter; anything held before is freed first.
     T** Put()
     {
         Reset();
-        return &m_pointer;
+        return &m_pObject;
     }
     void** PutVoid() { return reinterpret_cast<void**>(Put()); }
 
     T* Detach()
     {
-        T* pointer = m_pointer;
-        m_pointer = nullptr;
+        T* pointer = m_pObject;
+        m_pObject = nullptr;
         return pointer;
     }
 
@@ -38,12 +38,32 @@ public:
     {
         T* pointer = Detach();
         if (pointer != nullptr)
-            pointer->Release();
+            Free(pointer);
     }
 
 private:
-    T* m_pointer = nullptr;
+    T* m_pObject = nullptr;
 };
+
+template <class T>
+void ReleaseReference(T* object)
+{
+    object->Release();
+}
+
+template <class T>
+void FreeTaskMemory(T* block)
+{
+    CoTaskMemFree(block);
+}
+
+// Owns one reference to a COM interface.
+template <class T>
+using CComHolder = CPointerHolder<T, ReleaseReference<T>>;
+
+// Owns a block the COM task allocator handed out (closest-match formats, endpoint IDs).
+template <class T>
+using CCoTaskMemHolder = CPointerHolder<T, FreeTaskMemory<T>>;
 
 // A call that reported success without handing out its object fails as a null pointer.
 inline HRESULT ResultWithObject(HRESULT hr, const void* object)
@@ -62,64 +82,35 @@ void ReleaseInterface(T*& pointer)
         held->Release();
 }
 
-// Owns a block the COM task allocator handed out (closest-match formats, endpoint IDs).
-template <class T>
-class CCoTaskMemHolder
-{
-public:
-    CCoTaskMemHolder() = default;
-    ~CCoTaskMemHolder() { Reset(); }
-
-    CCoTaskMemHolder(const CCoTaskMemHolder&) = delete;
-    CCoTaskMemHolder& operator=(const CCoTaskMemHolder&) = delete;
-
-    T* Get() const { return m_block; }
-    T** Put()
-    {
-        Reset();
-        return &m_block;
-    }
-    void Reset()
-    {
-        T* block = m_block;
-        m_block = nullptr;
-        if (block != nullptr)
-            CoTaskMemFree(block);
-    }
-
-private:
-    T* m_block = nullptr;
-};
-
 // Owns a PROPVARIANT read from a property store and clears it (freeing what it carries) once.
 class CPropVariantHolder
 {
 public:
-    CPropVariantHolder() { PropVariantInit(&m_value); }
-    ~CPropVariantHolder() { PropVariantClear(&m_value); }
+    CPropVariantHolder() { PropVariantInit(&m_Value); }
+    ~CPropVariantHolder() { PropVariantClear(&m_Value); }
 
     CPropVariantHolder(const CPropVariantHolder&) = delete;
     CPropVariantHolder& operator=(const CPropVariantHolder&) = delete;
-    CPropVariantHolder(CPropVariantHolder&& other) noexcept : m_value(other.m_value) { PropVariantInit(&other.m_value); }
+    CPropVariantHolder(CPropVariantHolder&& other) noexcept : m_Value(other.m_Value) { PropVariantInit(&other.m_Value); }
     CPropVariantHolder& operator=(CPropVariantHolder&& other) noexcept
     {
         if (this != &other)
         {
-            PropVariantClear(&m_value);
-            m_value = other.m_value;
-            PropVariantInit(&other.m_value);
+            PropVariantClear(&m_Value);
+            m_Value = other.m_Value;
+            PropVariantInit(&other.m_Value);
         }
         return *this;
     }
 
-    const PROPVARIANT& Get() const { return m_value; }
+    const PROPVARIANT& Get() const { return m_Value; }
     // The address for an out-parameter; any value held before is cleared first.
     PROPVARIANT* Put()
     {
-        PropVariantClear(&m_value);
-        return &m_value;
+        PropVariantClear(&m_Value);
+        return &m_Value;
     }
 
 private:
-    PROPVARIANT m_value;
+    PROPVARIANT m_Value;
 };

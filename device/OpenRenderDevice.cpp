@@ -13,12 +13,12 @@
 
 struct CSoundStreamWASAPI::OpenedEndpoint
 {
-    CComHolder<IMMDevice> device;
-    CComHolder<IAudioClient> client;
-    CComHolder<IAudioRenderClient> renderClient;
-    uint32_t bitCount = 0;
+    CComHolder<IMMDevice> Device;
+    CComHolder<IAudioClient> AudioClient;
+    CComHolder<IAudioRenderClient> AudioRenderClient;
+    uint32_t uiBitCount = 0;
     UINT32 bufferFrames = 0;
-    bool eventDriven = false;
+    bool bEventDriven = false;
 };
 
 namespace
@@ -101,14 +101,14 @@ int32_t CSoundStreamWASAPI::OpenRenderDevice(uint32_t rate, double* duration, co
         Close();
         return status;
     }
-    pAudioRenderClient = opened.renderClient.Detach();
+    pAudioRenderClient = opened.AudioRenderClient.Detach();
     *duration = static_cast<double>(opened.bufferFrames) / rate;
-    pDevice = opened.device.Detach();
-    pAudioClient = opened.client.Detach();
-    bEventDriven = opened.eventDriven ? 1 : 0;
+    pDevice = opened.Device.Detach();
+    pAudioClient = opened.AudioClient.Detach();
+    bEventDriven = opened.bEventDriven ? 1 : 0;
     uiRenderChannelCount = kChannels;
     dfRate = rate;
-    uiBitCount = opened.bitCount;
+    uiBitCount = opened.uiBitCount;
     uiState = 1;
     return 1;
 }
@@ -116,26 +116,26 @@ int32_t CSoundStreamWASAPI::OpenRenderDevice(uint32_t rate, double* duration, co
 int32_t CSoundStreamWASAPI::NegotiateAndInitialize(uint32_t rate, double* duration, const wchar_t* deviceId,
                                                    OpenedEndpoint& opened)
 {
-    if (GetAudioEndpoint(deviceId, opened.device.Put(), &LastFailure) != 1 || ActivateClient(opened) != 1)
+    if (GetAudioEndpoint(deviceId, opened.Device.Put(), &LastFailure) != 1 || ActivateClient(opened) != 1)
         return -1;
     REFERENCE_TIME defaultPeriod = 0;
     REFERENCE_TIME minimumPeriod = 0;
-    HRESULT hr = opened.client->GetDevicePeriod(&defaultPeriod, &minimumPeriod);
+    HRESULT hr = opened.AudioClient->GetDevicePeriod(&defaultPeriod, &minimumPeriod);
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IAudioClient::GetDevicePeriod");
     const REFERENCE_TIME hns = BufferDuration(rate, duration, defaultPeriod, minimumPeriod);
 
-    opened.bitCount = FindBitCount(opened.client.Get(), rate, bSharedMode != 0, &hr);
-    if (opened.bitCount == 0)
+    opened.uiBitCount = FindBitCount(opened.AudioClient.Get(), rate, bSharedMode != 0, &hr);
+    if (opened.uiBitCount == 0)
         return LastFailure.Record(hr, L"IAudioClient::IsFormatSupported");
     DWORD flags = AUDCLNT_STREAMFLAGS_NOPERSIST;
-    hr = bSharedMode != 0 ? SharedStreamFlags(opened.client.Get(), rate, &flags) : S_OK;
+    hr = bSharedMode != 0 ? SharedStreamFlags(opened.AudioClient.Get(), rate, &flags) : S_OK;
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IAudioClient::GetMixFormat");
-    const WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(rate, opened.bitCount);
+    const WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(rate, opened.uiBitCount);
     if (InitializeAligned(&format.Format, hns, flags, opened) != 1)
         return -1;
-    hr = opened.client->GetBufferSize(&opened.bufferFrames);
+    hr = opened.AudioClient->GetBufferSize(&opened.bufferFrames);
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IAudioClient::GetBufferSize");
     if (uiPacketFrames == 0)
@@ -143,18 +143,18 @@ int32_t CSoundStreamWASAPI::NegotiateAndInitialize(uint32_t rate, double* durati
     const int32_t status = SetUpBuffers(opened.bufferFrames);
     if (status != 1)
         return status;
-    hr = opened.client->GetService(__uuidof(IAudioRenderClient), opened.renderClient.PutVoid());
-    hr = ResultWithObject(hr, opened.renderClient.Get());
+    hr = opened.AudioClient->GetService(__uuidof(IAudioRenderClient), opened.AudioRenderClient.PutVoid());
+    hr = ResultWithObject(hr, opened.AudioRenderClient.Get());
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IAudioClient::GetService");
-    const uint32_t effectiveBits = uiMaxBitCount == 0 ? opened.bitCount : std::min(uiMaxBitCount, opened.bitCount);
-    return Quantizer.Initialize(effectiveBits, opened.bitCount, static_cast<int32_t>(bResolutionEnhancer));
+    const uint32_t effectiveBits = uiMaxBitCount == 0 ? opened.uiBitCount : std::min(uiMaxBitCount, opened.uiBitCount);
+    return Quantizer.Initialize(effectiveBits, opened.uiBitCount, static_cast<int32_t>(bResolutionEnhancer));
 }
 
 int32_t CSoundStreamWASAPI::ActivateClient(OpenedEndpoint& opened)
 {
-    HRESULT hr = opened.device->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr, opened.client.PutVoid());
-    hr = ResultWithObject(hr, opened.client.Get());
+    HRESULT hr = opened.Device->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr, opened.AudioClient.PutVoid());
+    hr = ResultWithObject(hr, opened.AudioClient.Get());
     return FAILED(hr) ? LastFailure.Record(hr, L"IMMDevice::Activate") : 1;
 }
 
@@ -164,17 +164,17 @@ int32_t CSoundStreamWASAPI::ActivateClient(OpenedEndpoint& opened)
 int32_t CSoundStreamWASAPI::InitializeAligned(const WAVEFORMATEX* format, REFERENCE_TIME hns, DWORD flags,
                                               OpenedEndpoint& opened)
 {
-    HRESULT hr = InitializeClient(opened.client.Get(), format, hns, flags, opened);
+    HRESULT hr = InitializeClient(opened.AudioClient.Get(), format, hns, flags, opened);
     if (hr != AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED)
         return SUCCEEDED(hr) ? 1 : -1;
     UINT32 alignedFrames = 0;
-    hr = opened.client->GetBufferSize(&alignedFrames);
+    hr = opened.AudioClient->GetBufferSize(&alignedFrames);
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IAudioClient::GetBufferSize");
-    opened.client.Reset();
+    opened.AudioClient.Reset();
     if (ActivateClient(opened) != 1)
         return -1;
-    hr = InitializeClient(opened.client.Get(), format, AlignedPeriod(format->nSamplesPerSec, alignedFrames), flags, opened);
+    hr = InitializeClient(opened.AudioClient.Get(), format, AlignedPeriod(format->nSamplesPerSec, alignedFrames), flags, opened);
     return SUCCEEDED(hr) ? 1 : -1;
 }
 
@@ -186,14 +186,14 @@ HRESULT CSoundStreamWASAPI::InitializeClient(IAudioClient* client, const WAVEFOR
     const bool shared = bSharedMode != 0;
     const AUDCLNT_SHAREMODE mode = shared ? AUDCLNT_SHAREMODE_SHARED : AUDCLNT_SHAREMODE_EXCLUSIVE;
     const REFERENCE_TIME periodicity = shared ? 0 : hns;
-    opened.eventDriven = false;
+    opened.bEventDriven = false;
     if (bTimerDriven == 0)
     {
         HRESULT hr = client->Initialize(mode, flags | AUDCLNT_STREAMFLAGS_EVENTCALLBACK, hns, periodicity, format, nullptr);
         if (SUCCEEDED(hr))
         {
             hr = BufferEvent.Create(false) == 1 ? client->SetEventHandle(BufferEvent.hEvent) : E_FAIL;
-            opened.eventDriven = SUCCEEDED(hr);
+            opened.bEventDriven = SUCCEEDED(hr);
             if (FAILED(hr))
                 LastFailure.Record(hr, L"IAudioClient::SetEventHandle");
             return hr;

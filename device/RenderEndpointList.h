@@ -9,8 +9,8 @@
 // (IMMDevice::GetId; empty when unreadable), by which it is opened later.
 struct RenderEndpointEntry
 {
-    std::wstring name;
-    std::wstring id;
+    std::wstring Name;
+    std::wstring Id;
 };
 
 constexpr size_t kEndpointNameCapacity = 64;

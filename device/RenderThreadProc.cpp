@@ -24,21 +24,21 @@ const HRESULT kSourceEnded = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
 
 struct RenderInputs
 {
-    IAudioClient* client = nullptr;
-    IAudioRenderClient* renderClient = nullptr;
+    IAudioClient* pAudioClient = nullptr;
+    IAudioRenderClient* pAudioRenderClient = nullptr;
     uint64_t channels = 0;
-    BufferCallback callback = nullptr;
-    void* userParameter = nullptr;
-    CEventHandle* termination = nullptr;
-    uint32_t eventDriven = 0;
-    CEventHandle* bufferEvent = nullptr;
-    SoundStreamPacket* packet = nullptr;
-    CByteRing* ring = nullptr;
-    CMultimediaTimer* timer = nullptr;
-    double* local = nullptr;
+    BufferCallback pfnCallback = nullptr;
+    void* pUserParameter = nullptr;
+    CEventHandle* pTerminationEvent = nullptr;
+    uint32_t bEventDriven = 0;
+    CEventHandle* pBufferEvent = nullptr;
+    SoundStreamPacket* pPacket = nullptr;
+    CByteRing* pDataBuffer = nullptr;
+    CMultimediaTimer* pTimer = nullptr;
+    double* pdfLocalBuffer = nullptr;
     uint64_t localSize = 0;
-    CQuantizer* quantizer = nullptr;
-    DeviceFailure* failure = nullptr;
+    CQuantizer* pQuantizer = nullptr;
+    DeviceFailure* pFailure = nullptr;
     UINT32 bufferFrames = 0;
 };
 
@@ -83,40 +83,40 @@ bool ReadCallback(CWorkerThread& owner, BufferCallback* out)
 bool ReadInputs(CWorkerThread& owner, RenderInputs& in)
 {
     uint64_t user = 0;
-    const bool read = ReadPointer(owner, L"pAudioClient", &in.client) &&
-                      ReadPointer(owner, L"pAudioRenderClient", &in.renderClient) &&
-                      ReadValue(owner, L"puiChannelCount", &in.channels) && ReadCallback(owner, &in.callback) &&
+    const bool read = ReadPointer(owner, L"pAudioClient", &in.pAudioClient) &&
+                      ReadPointer(owner, L"pAudioRenderClient", &in.pAudioRenderClient) &&
+                      ReadValue(owner, L"puiChannelCount", &in.channels) && ReadCallback(owner, &in.pfnCallback) &&
                       owner.GetParameter(L"pUserParameter", &user) == 1 &&
-                      ReadPointer(owner, L"pTerminationEvent", &in.termination) &&
-                      ReadValue(owner, L"pbEventDriven", &in.eventDriven) &&
-                      ReadPointer(owner, L"pBufferEvent", &in.bufferEvent) &&
-                      ReadPointer(owner, L"pSoundStreamBuffer", &in.packet) &&
-                      ReadPointer(owner, L"pDataBuffer", &in.ring) &&
-                      ReadPointer(owner, L"pMultimediaTimer", &in.timer) &&
-                      ReadPointer(owner, L"pdfLocalBuffer", &in.local) &&
+                      ReadPointer(owner, L"pTerminationEvent", &in.pTerminationEvent) &&
+                      ReadValue(owner, L"pbEventDriven", &in.bEventDriven) &&
+                      ReadPointer(owner, L"pBufferEvent", &in.pBufferEvent) &&
+                      ReadPointer(owner, L"pSoundStreamBuffer", &in.pPacket) &&
+                      ReadPointer(owner, L"pDataBuffer", &in.pDataBuffer) &&
+                      ReadPointer(owner, L"pMultimediaTimer", &in.pTimer) &&
+                      ReadPointer(owner, L"pdfLocalBuffer", &in.pdfLocalBuffer) &&
                       ReadValue(owner, L"pLocalBufferSize", &in.localSize) &&
-                      ReadPointer(owner, L"pQuantizer", &in.quantizer) &&
-                      ReadPointer(owner, L"pRenderFailure", &in.failure);
-    in.userParameter = reinterpret_cast<void*>(static_cast<uintptr_t>(user));
+                      ReadPointer(owner, L"pQuantizer", &in.pQuantizer) &&
+                      ReadPointer(owner, L"pRenderFailure", &in.pFailure);
+    in.pUserParameter = reinterpret_cast<void*>(static_cast<uintptr_t>(user));
     return read;
 }
 
 // Waits for the next wake-up; true when the stream is to end.
 bool WaitForWakeUp(const RenderInputs& in, const HANDLE (&handles)[2])
 {
-    if (in.eventDriven != 0)
+    if (in.bEventDriven != 0)
         return WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0 + 1;
-    in.timer->WaitOneMillisecond();
-    return in.termination->IsSignaled();
+    in.pTimer->WaitOneMillisecond();
+    return in.pTerminationEvent->IsSignaled();
 }
 
 // Fills the first `bytes` bytes of the local buffer with what the ring holds (whole frames,
 // oldest first) followed by silence, so that an incomplete pass never renders stale samples.
 void TakeRemainderThenSilence(const RenderInputs& in, uint64_t bytes)
 {
-    auto* local = reinterpret_cast<uint8_t*>(in.local);
-    const uint64_t held = std::min(in.ring->GetFill(), bytes) / kFrameBytes * kFrameBytes;
-    if (held == 0 || in.ring->Read(local, held) != 1)
+    auto* local = reinterpret_cast<uint8_t*>(in.pdfLocalBuffer);
+    const uint64_t held = std::min(in.pDataBuffer->GetFill(), bytes) / kFrameBytes * kFrameBytes;
+    if (held == 0 || in.pDataBuffer->Read(local, held) != 1)
         std::memset(local, 0, bytes);
     else
         std::memset(local + held, 0, bytes - held);
@@ -134,16 +134,16 @@ bool Ends(DeviceFailure& reason, HRESULT hr, const wchar_t* site)
 // data source has ended or the packet or the ring cannot be used.
 bool AppendPacket(const RenderInputs& in, DeviceFailure& reason)
 {
-    if (in.callback(in.packet, in.userParameter) == 0)
+    if (in.pfnCallback(in.pPacket, in.pUserParameter) == 0)
         return Ends(reason, kSourceEnded, L"BufferCallbackFunction");
-    const SoundStreamPacket& packet = *in.packet;
+    const SoundStreamPacket& packet = *in.pPacket;
     if (packet.uiKind != SoundStreamPacketRender || packet.uiChannelCount != in.channels ||
         packet.pdfSamples == nullptr)
         return Ends(reason, E_UNEXPECTED, L"SoundStreamPacket");
     const uint64_t frames = std::min({packet.uiValidFrames, packet.uiCapacity, in.localSize / in.channels});
     const uint64_t bytes = frames * kFrameBytes;
-    std::memcpy(in.local, packet.pdfSamples, static_cast<size_t>(bytes));
-    return in.ring->Write(reinterpret_cast<const uint8_t*>(in.local), bytes) >= 0 ||
+    std::memcpy(in.pdfLocalBuffer, packet.pdfSamples, static_cast<size_t>(bytes));
+    return in.pDataBuffer->Write(reinterpret_cast<const uint8_t*>(in.pdfLocalBuffer), bytes) >= 0 ||
            Ends(reason, E_FAIL, L"CByteRing::Write");
 }
 
@@ -151,10 +151,10 @@ bool AppendPacket(const RenderInputs& in, DeviceFailure& reason)
 // callback, one packet at a time, while it holds too few.
 Gathered GatherFrames(const RenderInputs& in, uint64_t need, DeviceFailure& reason)
 {
-    auto* local = reinterpret_cast<uint8_t*>(in.local);
+    auto* local = reinterpret_cast<uint8_t*>(in.pdfLocalBuffer);
     for (;;)
     {
-        const int32_t status = in.ring->Read(local, need);
+        const int32_t status = in.pDataBuffer->Read(local, need);
         if (status == 1)
             return Gathered::Complete;
         if (status < 0)
@@ -164,7 +164,7 @@ Gathered GatherFrames(const RenderInputs& in, uint64_t need, DeviceFailure& reas
             TakeRemainderThenSilence(in, need);
             return Gathered::Last;
         }
-        if (in.termination->IsSignaled())
+        if (in.pTerminationEvent->IsSignaled())
         {
             TakeRemainderThenSilence(in, need);
             return Gathered::Terminated;
@@ -175,17 +175,17 @@ Gathered GatherFrames(const RenderInputs& in, uint64_t need, DeviceFailure& reas
 bool RenderFrames(const RenderInputs& in, UINT32 frames, DeviceFailure& reason)
 {
     BYTE* data = nullptr;
-    HRESULT hr = in.renderClient->GetBuffer(frames, &data);
+    HRESULT hr = in.pAudioRenderClient->GetBuffer(frames, &data);
     if (FAILED(hr))
         return Ends(reason, hr, L"IAudioRenderClient::GetBuffer");
-    in.quantizer->Convert(in.local, frames, data);
-    hr = in.renderClient->ReleaseBuffer(frames, 0);
+    in.pQuantizer->Convert(in.pdfLocalBuffer, frames, data);
+    hr = in.pAudioRenderClient->ReleaseBuffer(frames, 0);
     return SUCCEEDED(hr) || Ends(reason, hr, L"IAudioRenderClient::ReleaseBuffer");
 }
 
 int64_t RunPasses(const RenderInputs& in, DeviceFailure& reason)
 {
-    const HANDLE handles[2] = {in.termination->hEvent, in.bufferEvent->hEvent};
+    const HANDLE handles[2] = {in.pTerminationEvent->hEvent, in.pBufferEvent->hEvent};
     for (;;)
     {
         if (WaitForWakeUp(in, handles))
@@ -194,7 +194,7 @@ int64_t RunPasses(const RenderInputs& in, DeviceFailure& reason)
         // runs, so nothing in it may wait, poll a handle (termination is a flag read),
         // allocate, or take a lock another thread holds across a copy.
         UINT32 queued = 0;
-        const HRESULT hr = in.client->GetCurrentPadding(&queued);
+        const HRESULT hr = in.pAudioClient->GetCurrentPadding(&queued);
         if (FAILED(hr))
         {
             Ends(reason, hr, L"IAudioClient::GetCurrentPadding");
@@ -211,7 +211,7 @@ int64_t RunPasses(const RenderInputs& in, DeviceFailure& reason)
 
 int64_t RenderUntilEnd(RenderInputs& in, DeviceFailure& reason)
 {
-    const HRESULT hr = in.client->GetBufferSize(&in.bufferFrames);
+    const HRESULT hr = in.pAudioClient->GetBufferSize(&in.bufferFrames);
     if (FAILED(hr))
     {
         Ends(reason, hr, L"IAudioClient::GetBufferSize");
@@ -234,15 +234,15 @@ int64_t RenderOnThisThread(CWorkerThread& owner)
     const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(hr))
     {
-        in.termination->Set();
-        in.failure->Record(hr, L"CoInitializeEx");
+        in.pTerminationEvent->Set();
+        in.pFailure->Record(hr, L"CoInitializeEx");
         return 0;
     }
     DeviceFailure reason;
     const int64_t result = RenderUntilEnd(in, reason);
     CoUninitialize();
     if (result == 0)
-        in.failure->Record(reason.hr, reason.pszSite);
+        in.pFailure->Record(reason.hr, reason.pszSite);
     return result;
 }
 }

@@ -8,34 +8,34 @@ class CHandleHolder
 {
 public:
     CHandleHolder() = default;
-    explicit CHandleHolder(HANDLE handle) : m_handle(handle) {}
+    explicit CHandleHolder(HANDLE handle) : m_hHandle(handle) {}
     ~CHandleHolder() { Reset(); }
 
     CHandleHolder(const CHandleHolder&) = delete;
     CHandleHolder& operator=(const CHandleHolder&) = delete;
-    CHandleHolder(CHandleHolder&& other) noexcept : m_handle(other.m_handle) { other.m_handle = nullptr; }
+    CHandleHolder(CHandleHolder&& other) noexcept : m_hHandle(other.m_hHandle) { other.m_hHandle = nullptr; }
     CHandleHolder& operator=(CHandleHolder&& other) noexcept
     {
         if (this != &other)
         {
             Reset();
-            m_handle = other.m_handle;
-            other.m_handle = nullptr;
+            m_hHandle = other.m_hHandle;
+            other.m_hHandle = nullptr;
         }
         return *this;
     }
 
-    HANDLE Get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
+    HANDLE Get() const { return m_hHandle; }
+    explicit operator bool() const { return m_hHandle != nullptr; }
 
     void Reset(HANDLE handle = nullptr)
     {
-        const HANDLE held = m_handle;
-        m_handle = handle;
+        const HANDLE held = m_hHandle;
+        m_hHandle = handle;
         if (held != nullptr)
             CloseHandle(held);
     }
 
 private:
-    HANDLE m_handle = nullptr;
+    HANDLE m_hHandle = nullptr;
 };

@@ -53,8 +53,8 @@ uint64_t AddressValue(const void* block)
 }
 
 CWorkerThread::CWorkerThread()
-    : m_State(Empty), m_Abandoned(false), m_ThreadCount(0), m_PriorityClass(3), m_ProcessorCount(LogicalProcessorCount()),
-      m_Function(nullptr)
+    : m_State(Empty), m_Abandoned(false), m_uiThreadCount(0), m_iPriorityClass(3), m_uiProcessorCount(LogicalProcessorCount()),
+      m_pfnFunction(nullptr)
 {
     m_TerminationEvent.Create(true);
 }
@@ -73,8 +73,8 @@ CWorkerThread::~CWorkerThread()
     Release();
     // A worker destroyed while only prepared still owns the blocks registered with it.
     FreeBlocks();
-    m_ThreadCount = 0;
-    m_ProcessorCount = 0;
+    m_uiThreadCount = 0;
+    m_uiProcessorCount = 0;
     m_TerminationEvent.Close();
 }
 
@@ -82,7 +82,7 @@ int32_t CWorkerThread::Prepare(uint64_t threads)
 {
     if (m_State.load() >= Running)
         return -1;
-    const uint64_t n = threads == 0 ? m_ProcessorCount : threads;
+    const uint64_t n = threads == 0 ? m_uiProcessorCount : threads;
     const size_t count = static_cast<size_t>(n);
     std::unique_ptr<DWORD[]> ids(new DWORD[count]());
     std::unique_ptr<CHandleHolder[]> handles(new CHandleHolder[count]());
@@ -96,7 +96,7 @@ int32_t CWorkerThread::Prepare(uint64_t threads)
     m_ExitCodes = std::move(exitCodes);
     m_Results = std::move(results);
     m_Contexts = std::move(contexts);
-    m_ThreadCount = n;
+    m_uiThreadCount = n;
     m_State = Prepared;
     return 1;
 }
@@ -122,13 +122,13 @@ int32_t CWorkerThread::GetParameter(const wchar_t* name, uint64_t* out)
 
 int32_t CWorkerThread::SetTimeCritical()
 {
-    m_PriorityClass = 0;
+    m_iPriorityClass = 0;
     if (m_State.load() != Running)
         return 1;
     bool failed = false;
-    for (uint64_t i = 0; i < m_ThreadCount; ++i)
+    for (uint64_t i = 0; i < m_uiThreadCount; ++i)
     {
-        if (!m_ThreadHandles[i] || !SetThreadPriority(m_ThreadHandles[i].Get(), PriorityValue(m_PriorityClass)))
+        if (!m_ThreadHandles[i] || !SetThreadPriority(m_ThreadHandles[i].Get(), PriorityValue(m_iPriorityClass)))
             failed = true;
     }
     return failed ? -1 : 1;
@@ -141,13 +141,13 @@ int32_t CWorkerThread::Start(WorkerThreadFunction function)
     // Starting again over live or unjoined threads would lose their handles.
     if (m_State.load() != Prepared)
         return -1;
-    m_Function = function;
+    m_pfnFunction = function;
     if (!CreateThreads())
         return -2;
     if (m_TerminationEvent.IsSignaled())
         m_TerminationEvent.Reset();
     m_State = Running;
-    for (uint64_t i = 0; i < m_ThreadCount; ++i)
+    for (uint64_t i = 0; i < m_uiThreadCount; ++i)
         ResumeThread(m_ThreadHandles[i].Get());
     return 1;
 }
@@ -157,7 +157,7 @@ int32_t CWorkerThread::Start(WorkerThreadFunction function)
 bool CWorkerThread::CreateThreads()
 {
     m_Abandoned = false;
-    for (uint64_t i = 0; i < m_ThreadCount; ++i)
+    for (uint64_t i = 0; i < m_uiThreadCount; ++i)
     {
         m_Contexts[i].uiReserved = 0;
         m_Results[i] = 0;
@@ -168,7 +168,7 @@ bool CWorkerThread::CreateThreads()
             AbandonThreads();
             return false;
         }
-        SetThreadPriority(m_ThreadHandles[i].Get(), PriorityValue(m_PriorityClass));
+        SetThreadPriority(m_ThreadHandles[i].Get(), PriorityValue(m_iPriorityClass));
     }
     return true;
 }
@@ -177,13 +177,13 @@ bool CWorkerThread::CreateThreads()
 void CWorkerThread::AbandonThreads()
 {
     m_Abandoned = true;
-    for (uint64_t i = 0; i < m_ThreadCount; ++i)
+    for (uint64_t i = 0; i < m_uiThreadCount; ++i)
     {
         if (m_ThreadHandles[i])
             ResumeThread(m_ThreadHandles[i].Get());
     }
     WaitForThreads();
-    for (uint64_t i = 0; i < m_ThreadCount; ++i)
+    for (uint64_t i = 0; i < m_uiThreadCount; ++i)
         m_ThreadHandles[i].Reset();
 }
 
@@ -193,8 +193,8 @@ DWORD WINAPI CWorkerThread::ThreadEntry(LPVOID parameter)
     CWorkerThread* owner = context->pOwner;
     if (owner->m_Abandoned.load())
         return 0;
-    const int64_t result = owner->m_Function(context);
-    if (owner->m_State.load() != Empty && context->uiIndex < owner->m_ThreadCount)
+    const int64_t result = owner->m_pfnFunction(context);
+    if (owner->m_State.load() != Empty && context->uiIndex < owner->m_uiThreadCount)
         owner->m_Results[context->uiIndex] = result;
     return 0;
 }
@@ -213,7 +213,7 @@ int32_t CWorkerThread::Join()
     if (state != Running && state != StopRequested)
         return 0;
     WaitForThreads();
-    for (uint64_t i = 0; i < m_ThreadCount; ++i)
+    for (uint64_t i = 0; i < m_uiThreadCount; ++i)
     {
         if (m_ThreadHandles[i])
             GetExitCodeThread(m_ThreadHandles[i].Get(), &m_ExitCodes[i]);
@@ -228,9 +228,9 @@ void CWorkerThread::WaitForThreads()
     // MAXIMUM_WAIT_OBJECTS handles.
     HANDLE batch[MAXIMUM_WAIT_OBJECTS];
     DWORD filled = 0;
-    for (uint64_t i = 0; i <= m_ThreadCount; ++i)
+    for (uint64_t i = 0; i <= m_uiThreadCount; ++i)
     {
-        const bool last = i == m_ThreadCount;
+        const bool last = i == m_uiThreadCount;
         if (!last && m_ThreadHandles[i])
             batch[filled++] = m_ThreadHandles[i].Get();
         if (filled == MAXIMUM_WAIT_OBJECTS || (last && filled > 0))
@@ -264,8 +264,8 @@ void CWorkerThread::FreeThreads()
     m_ThreadHandles.reset();
     m_ThreadIds.reset();
     // The per-thread arrays are gone: no count may index them any more.
-    m_ThreadCount = 0;
-    m_PriorityClass = 3;
+    m_uiThreadCount = 0;
+    m_iPriorityClass = 3;
     m_State = Empty;
 }
 
@@ -283,7 +283,7 @@ void CWorkerThread::FreeBlocks()
 
 int64_t CWorkerThread::GetResult(uint64_t index) const
 {
-    if (index >= m_ThreadCount || !m_Results)
+    if (index >= m_uiThreadCount || !m_Results)
         return 0;
     return m_Results[index];
 }

@@ -76,9 +76,9 @@ public:
     int32_t AllocateMultichannelBuffer(uint64_t bytes);
 
     int32_t GetState() const { return m_State.load(); }
-    uint64_t GetThreadCount() const { return m_ThreadCount; }
-    int32_t GetPriorityClass() const { return m_PriorityClass; }
-    uint64_t GetProcessorCount() const { return m_ProcessorCount; }
+    uint64_t GetThreadCount() const { return m_uiThreadCount; }
+    int32_t GetPriorityClass() const { return m_iPriorityClass; }
+    uint64_t GetProcessorCount() const { return m_uiProcessorCount; }
     // The result thread index returned (0 for an index out of range or before Join).
     int64_t GetResult(uint64_t index) const;
     CEventHandle* GetTerminationEvent() { return &m_TerminationEvent; }
@@ -94,10 +94,10 @@ private:
     std::atomic<int32_t> m_State;
     // Set when a start fails part-way: the threads already created end without running.
     std::atomic<bool> m_Abandoned;
-    uint64_t m_ThreadCount;
-    int32_t m_PriorityClass;
-    uint64_t m_ProcessorCount;
-    WorkerThreadFunction m_Function;
+    uint64_t m_uiThreadCount;
+    int32_t m_iPriorityClass;
+    uint64_t m_uiProcessorCount;
+    WorkerThreadFunction m_pfnFunction;
     std::unique_ptr<DWORD[]> m_ThreadIds;
     std::unique_ptr<CHandleHolder[]> m_ThreadHandles;
     std::unique_ptr<DWORD[]> m_ExitCodes;

@@ -12,8 +12,8 @@
 
 struct RecordedMessageBox
 {
-    std::wstring text;
-    std::wstring caption;
+    std::wstring Text;
+    std::wstring Caption;
     UINT uiType;
 };
 

@@ -68,7 +68,7 @@ TEST_F(PlaybackControlTest, PlayAtAnOnlyFortyEightKilohertzDeviceShowsTheRateInU
 {
     system.AddEndpoint(RenderingEndpoint(ExclusiveEndpoint({48000}, {24})));
     PlaybackControl::Start(panel);
-    ASSERT_TRUE(MessageBoxes().empty()) << MessageBoxes()[0].text;
+    ASSERT_TRUE(MessageBoxes().empty()) << MessageBoxes()[0].Text;
     EXPECT_EQ(uiRateIndex, 8u) << "the chosen maximum stays for the reset after stop";
     EXPECT_EQ(panel.shownRateEntries, (std::vector<uint32_t>{9}));
     EXPECT_EQ(panel.deviceBits, (std::vector<uint32_t>{24}));
@@ -129,8 +129,8 @@ TEST_F(PlaybackControlTest, DeviceRefusingEverythingShowsTheJapaneseMessageAndLe
     panel.uiRateEntry = 19;
     PlaybackControl::Start(panel);
     ASSERT_EQ(MessageBoxes().size(), 1u);
-    EXPECT_EQ(MessageBoxes()[0].text, L"出力先のオーディオデバイスを初期化できませんでした。");
-    EXPECT_EQ(MessageBoxes()[0].caption, L"エラー");
+    EXPECT_EQ(MessageBoxes()[0].Text, L"出力先のオーディオデバイスを初期化できませんでした。");
+    EXPECT_EQ(MessageBoxes()[0].Caption, L"エラー");
     EXPECT_EQ(MessageBoxes()[0].uiType & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
     EXPECT_TRUE(panel.idleStates.empty());
     EXPECT_EQ(SoundStream.uiState, 0u);
@@ -168,8 +168,8 @@ TEST_F(PlaybackControlTest, DeviceThatFailsToStartIsReportedClosedAndShowsTheCho
     system.AddEndpoint(config);
     PlaybackControl::Start(panel);
     ASSERT_EQ(MessageBoxes().size(), 1u);
-    EXPECT_EQ(MessageBoxes()[0].text, L"Failed in starting the audio output device.");
-    EXPECT_EQ(MessageBoxes()[0].caption, L"Error");
+    EXPECT_EQ(MessageBoxes()[0].Text, L"Failed in starting the audio output device.");
+    EXPECT_EQ(MessageBoxes()[0].Caption, L"Error");
     EXPECT_EQ(SoundStream.uiState, 0u);
     EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Empty);
     EXPECT_TRUE(panel.idleStates.empty());
@@ -199,8 +199,8 @@ TEST_F(PlaybackControlTest, ThreadThatCannotBeCreatedIsReportedAndLeavesAllStopp
         PlaybackControl::Start(panel);
         SetThreadCreator(previous);
         ASSERT_EQ(MessageBoxes().size(), 2u * (failing + 1));
-        EXPECT_EQ(MessageBoxes()[2 * failing].text, L"Failed in creating a thread.");
-        EXPECT_EQ(MessageBoxes()[2 * failing + 1].text, messages[failing]);
+        EXPECT_EQ(MessageBoxes()[2 * failing].Text, L"Failed in creating a thread.");
+        EXPECT_EQ(MessageBoxes()[2 * failing + 1].Text, messages[failing]);
         EXPECT_TRUE(panel.idleStates.empty());
         EXPECT_EQ(SoundStream.uiState, 0u);
         // No thread runs: the worker that failed to start stays prepared, as before its start.
@@ -267,7 +267,7 @@ TEST_F(PlaybackControlTest, PlayWhilePlayingChangesNothing)
     const size_t initializations = endpoint.CallsOf(FakeMethod::Initialize).size();
 
     PlaybackControl::Start(panel);
-    EXPECT_TRUE(MessageBoxes().empty()) << MessageBoxes()[0].text;
+    EXPECT_TRUE(MessageBoxes().empty()) << MessageBoxes()[0].Text;
     EXPECT_EQ(pSoundBuffer, buffer) << "the stream buffer in use stays";
     EXPECT_EQ(pSynthesizerThread, synthesizer);
     EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Running);
@@ -294,7 +294,7 @@ TEST_F(PlaybackControlTest, PlayArrivingWhileAStartShowsABoxChangesNothing)
     });
     PlaybackControl::Start(panel);
     ASSERT_EQ(MessageBoxes().size(), 1u) << "no box from the request that arrived";
-    EXPECT_EQ(MessageBoxes()[0].text, L"Failed in starting the audio output device.");
+    EXPECT_EQ(MessageBoxes()[0].Text, L"Failed in starting the audio output device.");
     EXPECT_EQ(callsAfter, callsBefore) << "the device was not touched meanwhile";
     EXPECT_EQ(pSoundBuffer, bufferBefore) << "the stream buffer under the running synthesizer stays";
     EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Empty);
@@ -319,7 +319,7 @@ TEST_F(PlaybackControlTest, DeviceLostWhilePlayingStopsTellsTheUserAndPlayWorksA
     }
     ASSERT_TRUE(stopped) << "the ended device thread went unnoticed";
     ASSERT_EQ(MessageBoxes().size(), 1u);
-    EXPECT_EQ(MessageBoxes()[0].text, L"The audio output device stopped working.");
+    EXPECT_EQ(MessageBoxes()[0].Text, L"The audio output device stopped working.");
     EXPECT_EQ(panel.idleStates, (std::vector<bool>{false, true}));
     EXPECT_EQ(panel.deviceBits.back(), 0u);
     EXPECT_EQ(SoundStream.uiState, 0u) << "a play arriving while the box was up did nothing";

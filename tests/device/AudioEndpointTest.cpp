@@ -65,13 +65,13 @@ TEST_F(AudioEndpointTest, ListGivesActiveRenderEndpointsWhoseIdsOpenThemWherever
     std::vector<RenderEndpointEntry> entries;
     ASSERT_TRUE(ListRenderEndpoints(&entries));
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].id, L"speakers");
-    EXPECT_EQ(entries[1].id, L"headphones");
-    EXPECT_EQ(entries[1].name, L"Fake Speakers");
+    EXPECT_EQ(entries[0].Id, L"speakers");
+    EXPECT_EQ(entries[1].Id, L"headphones");
+    EXPECT_EQ(entries[1].Name, L"Fake Speakers");
 
     system.Endpoints()[2]->SetState(DEVICE_STATE_ACTIVE);
     CComHolder<IMMDevice> device;
-    ASSERT_EQ(GetAudioEndpoint(entries[1].id.c_str(), device.Put()), 1);
+    ASSERT_EQ(GetAudioEndpoint(entries[1].Id.c_str(), device.Put()), 1);
     EXPECT_EQ(IdOf(device.Get()), L"headphones") << "not the endpoint plugged in ahead of it";
     EXPECT_EQ(system.idLookups, (std::vector<std::wstring>{L"headphones"}));
     EXPECT_EQ(system.OutstandingReferences(), 1);

@@ -49,15 +49,15 @@ bool WavFile::Parse(const std::vector<uint8_t>& file)
         const size_t body = at + 8;
         if (IsTag(file, at, "fmt ") && body + 16 <= file.size())
         {
-            channels = Read16(file, body + 2);
-            sampleRate = Read32(file, body + 4);
-            bitsPerSample = Read16(file, body + 14);
+            uiChannels = Read16(file, body + 2);
+            uiSampleRate = Read32(file, body + 4);
+            uiBitsPerSample = Read16(file, body + 14);
         }
         else if (IsTag(file, at, "data"))
         {
             const size_t end = size == 0 || size > file.size() - body ? file.size() : body + size;
-            data.assign(file.begin() + static_cast<std::ptrdiff_t>(body), file.begin() + static_cast<std::ptrdiff_t>(end));
-            return channels != 0;
+            Data.assign(file.begin() + static_cast<std::ptrdiff_t>(body), file.begin() + static_cast<std::ptrdiff_t>(end));
+            return uiChannels != 0;
         }
         at = body + size + (size & 1);
     }
@@ -67,15 +67,15 @@ bool WavFile::Parse(const std::vector<uint8_t>& file)
 std::vector<int32_t> WavFile::Samples32() const
 {
     std::vector<int32_t> samples;
-    if (bitsPerSample != 16 && bitsPerSample != 24 && bitsPerSample != 32)
+    if (uiBitsPerSample != 16 && uiBitsPerSample != 24 && uiBitsPerSample != 32)
         return samples;
-    const size_t bytes = bitsPerSample / 8;
-    samples.resize(data.size() / bytes);
+    const size_t bytes = uiBitsPerSample / 8;
+    samples.resize(Data.size() / bytes);
     for (size_t i = 0; i < samples.size(); ++i)
     {
         uint32_t raw = 0;
         for (size_t b = 0; b < bytes; ++b)
-            raw |= static_cast<uint32_t>(data[i * bytes + b]) << (8 * (4 - bytes + b));
+            raw |= static_cast<uint32_t>(Data[i * bytes + b]) << (8 * (4 - bytes + b));
         std::memcpy(&samples[i], &raw, sizeof raw);
     }
     return samples;
@@ -113,14 +113,14 @@ CaptureComparison CompareAllowingSilentPeriods(const std::vector<int32_t>& captu
 {
     constexpr size_t kMaxPeriodsInARow = 100;
     CaptureComparison result;
-    result.matched.reserve(expected.size());
+    result.Matched.reserve(expected.size());
     size_t c = offset;
     size_t e = 0;
     while (e < expected.size() && c < captured.size())
     {
         if (captured[c] == expected[e])
         {
-            result.matched.push_back(captured[c]);
+            result.Matched.push_back(captured[c]);
             ++c;
             ++e;
             continue;
@@ -130,37 +130,50 @@ CaptureComparison CompareAllowingSilentPeriods(const std::vector<int32_t>& captu
             ++periods;
         if (periods > kMaxPeriodsInARow)
             break;
-        result.silentPeriods += periods;
+        result.uiSilentPeriods += periods;
         c += periods * periodSamples;
     }
-    result.mismatch = e;
-    result.end = c;
+    result.uiMismatch = e;
+    result.uiEnd = c;
     return result;
+}
+
+double RisingCrossingFrequency(const std::vector<double>& samples, size_t begin, size_t end, double rate)
+{
+    double firstCrossing = -1.0;
+    double lastCrossing = -1.0;
+    size_t crossings = 0;
+    for (size_t i = begin + 1; i < end; ++i)
+    {
+        if (samples[i - 1] < 0.0 && samples[i] >= 0.0)
+        {
+            const double at = static_cast<double>(i - 1) + samples[i - 1] / (samples[i - 1] - samples[i]);
+            if (crossings == 0)
+                firstCrossing = at;
+            lastCrossing = at;
+            ++crossings;
+        }
+    }
+    if (crossings < 2)
+        return 0.0;
+    return static_cast<double>(crossings - 1) * rate / (lastCrossing - firstCrossing);
 }
 
 ToneFigures MeasureTone(const std::vector<int32_t>& samples, size_t first, size_t frames, double rate)
 {
-    ToneFigures figures;
-    double firstCrossing = -1.0;
-    double lastCrossing = -1.0;
-    size_t crossings = 0;
+    std::vector<double> left((samples.size() + 1) / 2);
+    for (size_t f = 0; f < left.size(); ++f)
+        left[f] = samples[f * 2];
+    // Frames [first, end - 1) and the one after each, for the crossing between them.
+    const size_t end = std::min(first + frames + 1, left.size());
     int64_t peak = 0;
-    for (size_t f = first; f < first + frames && (f + 1) * 2 < samples.size(); ++f)
+    for (size_t f = first; f + 1 < end; ++f)
     {
-        const double a = samples[f * 2];
-        const double b = samples[(f + 1) * 2];
-        if (a < 0.0 && b >= 0.0)
-        {
-            const double at = static_cast<double>(f) + a / (a - b);
-            if (crossings++ == 0)
-                firstCrossing = at;
-            lastCrossing = at;
-        }
         for (int c = 0; c < 2; ++c)
             peak = std::max(peak, std::llabs(int64_t{samples[f * 2 + c]}));
     }
-    if (crossings > 1)
-        figures.frequency = static_cast<double>(crossings - 1) * rate / (lastCrossing - firstCrossing);
-    figures.peakLevelDb = 20.0 * std::log10(static_cast<double>(peak) / 2147483647.0);
+    ToneFigures figures;
+    figures.dfFrequency = RisingCrossingFrequency(left, first, end, rate);
+    figures.dfPeakLevelDb = 20.0 * std::log10(static_cast<double>(peak) / 2147483647.0);
     return figures;
 }

@@ -2,6 +2,7 @@
 #include "tests/device/FakeEndpoint.h"
 
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -25,7 +26,7 @@ class FakeAudioRenderClient final : public FakeComObject<IAudioRenderClient>
 {
 public:
     FakeAudioRenderClient(FakeComRegistry& registry, FakeEndpoint& endpoint)
-        : FakeComObject(registry), m_endpoint(endpoint)
+        : FakeComObject(registry), m_Endpoint(endpoint)
     {
     }
 
@@ -35,29 +36,29 @@ public:
         if (data == nullptr)
             return E_POINTER;
         *data = nullptr;
-        const HRESULT hr = m_endpoint.Record(FakeMethod::GetBuffer, {frames});
+        const HRESULT hr = m_Endpoint.Record(FakeMethod::GetBuffer, {frames});
         if (FAILED(hr))
             return hr;
-        *data = m_endpoint.AcquireBuffer(frames);
+        *data = m_Endpoint.AcquireBuffer(frames);
         return *data != nullptr ? S_OK : AUDCLNT_E_BUFFER_TOO_LARGE;
     }
 
     HRESULT STDMETHODCALLTYPE ReleaseBuffer(UINT32 frames, DWORD flags) override
     {
         NoteCall();
-        const HRESULT hr = m_endpoint.Record(FakeMethod::ReleaseBuffer, {frames, flags});
-        return FAILED(hr) ? hr : m_endpoint.CommitBuffer(frames);
+        const HRESULT hr = m_Endpoint.Record(FakeMethod::ReleaseBuffer, {frames, flags});
+        return FAILED(hr) ? hr : m_Endpoint.CommitBuffer(frames);
     }
 
 private:
-    FakeEndpoint& m_endpoint;
+    FakeEndpoint& m_Endpoint;
 };
 
 class FakeAudioClient final : public FakeComObject<IAudioClient>
 {
 public:
     FakeAudioClient(FakeComRegistry& registry, FakeEndpoint& endpoint)
-        : FakeComObject(registry), m_endpoint(endpoint)
+        : FakeComObject(registry), m_Endpoint(endpoint)
     {
     }
 
@@ -66,44 +67,41 @@ public:
                                          LPCGUID session) override
     {
         NoteCall();
-        const HRESULT scripted = m_endpoint.Record(FormatCall(
+        const HRESULT scripted = m_Endpoint.Record(FormatCall(
             FakeMethod::Initialize, {mode, flags, duration, periodicity, session != nullptr}, format));
         if (FAILED(scripted))
             return scripted;
-        if (m_initialized || m_alignmentRefused)
+        if (m_bInitialized || m_bAlignmentRefused)
             return AUDCLNT_E_ALREADY_INITIALIZED;
         const HRESULT timing = CheckTiming(mode, flags, duration, periodicity);
         if (FAILED(timing))
             return timing;
-        const HRESULT accepted = m_endpoint.CheckFormat(mode, format, flags, true);
+        const HRESULT accepted = m_Endpoint.CheckFormat(mode, format, flags, true);
         if (accepted != S_OK)
             return FAILED(accepted) ? accepted : AUDCLNT_E_UNSUPPORTED_FORMAT;
-        m_bufferFrames = m_endpoint.BufferFramesFor(duration, format->nSamplesPerSec);
-        const UINT32 alignment = mode == AUDCLNT_SHAREMODE_EXCLUSIVE ? m_endpoint.Config().exclusiveAlignment : 0;
-        if (alignment != 0 && m_bufferFrames % alignment != 0)
+        m_uiBufferFrames = m_Endpoint.BufferFramesFor(duration, format->nSamplesPerSec);
+        const UINT32 alignment = mode == AUDCLNT_SHAREMODE_EXCLUSIVE ? m_Endpoint.Config().exclusiveAlignment : 0;
+        if (alignment != 0 && m_uiBufferFrames % alignment != 0)
         {
-            m_alignmentRefused = true;
-            m_bufferFrames = (m_bufferFrames / alignment + 1) * alignment;
+            m_bAlignmentRefused = true;
+            m_uiBufferFrames = (m_uiBufferFrames / alignment + 1) * alignment;
             return AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED;
         }
-        m_initialized = true;
-        m_eventDriven = (flags & AUDCLNT_STREAMFLAGS_EVENTCALLBACK) != 0;
-        m_endpoint.NoteInitialized(m_bufferFrames, format->nBlockAlign);
+        m_bInitialized = true;
+        m_bEventDriven = (flags & AUDCLNT_STREAMFLAGS_EVENTCALLBACK) != 0;
+        m_Endpoint.NoteInitialized(m_uiBufferFrames, format->nBlockAlign);
         return S_OK;
     }
 
     HRESULT STDMETHODCALLTYPE GetBufferSize(UINT32* frames) override
     {
-        NoteCall();
-        if (frames == nullptr)
-            return E_POINTER;
-        const HRESULT hr = m_endpoint.Record(FakeMethod::GetBufferSize);
+        const HRESULT hr = RecordAnswering(frames, FakeMethod::GetBufferSize);
         if (FAILED(hr))
             return hr;
         // After an unaligned buffer: the next aligned size.
-        if (!m_initialized && !m_alignmentRefused)
+        if (!m_bInitialized && !m_bAlignmentRefused)
             return AUDCLNT_E_NOT_INITIALIZED;
-        *frames = m_bufferFrames;
+        *frames = m_uiBufferFrames;
         return S_OK;
     }
 
@@ -111,13 +109,10 @@ public:
 
     HRESULT STDMETHODCALLTYPE GetCurrentPadding(UINT32* padding) override
     {
-        NoteCall();
-        if (padding == nullptr)
-            return E_POINTER;
-        const HRESULT hr = m_endpoint.Record(FakeMethod::GetCurrentPadding);
+        const HRESULT hr = RecordAnswering(padding, FakeMethod::GetCurrentPadding);
         if (FAILED(hr))
             return hr;
-        return m_initialized ? m_endpoint.NextPadding(padding) : AUDCLNT_E_NOT_INITIALIZED;
+        return m_bInitialized ? m_Endpoint.NextPadding(padding) : AUDCLNT_E_NOT_INITIALIZED;
     }
 
     HRESULT STDMETHODCALLTYPE IsFormatSupported(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* format,
@@ -126,55 +121,53 @@ public:
         NoteCall();
         if (closest != nullptr)
             *closest = nullptr;
-        const HRESULT scripted = m_endpoint.Record(
+        const HRESULT scripted = m_Endpoint.Record(
             FormatCall(FakeMethod::IsFormatSupported, {mode, closest != nullptr}, format));
         if (FAILED(scripted))
             return scripted;
         if (mode == AUDCLNT_SHAREMODE_SHARED && closest == nullptr)
             return E_POINTER;
-        const HRESULT answer = m_endpoint.CheckFormat(mode, format, 0, false);
+        const HRESULT answer = m_Endpoint.CheckFormat(mode, format, 0, false);
         if (answer == S_FALSE)
-            *closest = m_endpoint.MakeMixFormat();
+            *closest = m_Endpoint.MakeMixFormat();
         return answer;
     }
 
     HRESULT STDMETHODCALLTYPE GetMixFormat(WAVEFORMATEX** format) override
     {
-        NoteCall();
-        if (format == nullptr)
-            return E_POINTER;
-        *format = nullptr;
-        const HRESULT hr = m_endpoint.Record(FakeMethod::GetMixFormat);
+        if (format != nullptr)
+            *format = nullptr;
+        const HRESULT hr = RecordAnswering(format, FakeMethod::GetMixFormat);
         if (FAILED(hr))
             return hr;
-        *format = m_endpoint.MakeMixFormat();
+        *format = m_Endpoint.MakeMixFormat();
         return *format != nullptr ? S_OK : E_OUTOFMEMORY;
     }
 
     HRESULT STDMETHODCALLTYPE GetDevicePeriod(REFERENCE_TIME* defaultPeriod, REFERENCE_TIME* minimumPeriod) override
     {
         NoteCall();
-        const HRESULT hr = m_endpoint.Record(FakeMethod::GetDevicePeriod);
+        const HRESULT hr = m_Endpoint.Record(FakeMethod::GetDevicePeriod);
         if (FAILED(hr))
             return hr;
         if (defaultPeriod != nullptr)
-            *defaultPeriod = m_endpoint.Config().defaultPeriod;
+            *defaultPeriod = m_Endpoint.Config().defaultPeriod;
         if (minimumPeriod != nullptr)
-            *minimumPeriod = m_endpoint.Config().minimumPeriod;
+            *minimumPeriod = m_Endpoint.Config().minimumPeriod;
         return S_OK;
     }
 
     HRESULT STDMETHODCALLTYPE Start() override
     {
         NoteCall();
-        const HRESULT hr = m_endpoint.Record(FakeMethod::Start);
-        return FAILED(hr) ? hr : (m_initialized ? S_OK : AUDCLNT_E_NOT_INITIALIZED);
+        const HRESULT hr = m_Endpoint.Record(FakeMethod::Start);
+        return FAILED(hr) ? hr : (m_bInitialized ? S_OK : AUDCLNT_E_NOT_INITIALIZED);
     }
 
     HRESULT STDMETHODCALLTYPE Stop() override
     {
         NoteCall();
-        return m_endpoint.Record(FakeMethod::Stop);
+        return m_Endpoint.Record(FakeMethod::Stop);
     }
 
     HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
@@ -182,30 +175,38 @@ public:
     HRESULT STDMETHODCALLTYPE SetEventHandle(HANDLE event) override
     {
         NoteCall();
-        const HRESULT hr = m_endpoint.Record(FakeMethod::SetEventHandle, {event != nullptr});
+        const HRESULT hr = m_Endpoint.Record(FakeMethod::SetEventHandle, {event != nullptr});
         if (FAILED(hr))
             return hr;
-        return m_eventDriven && event != nullptr ? S_OK : AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED;
+        return m_bEventDriven && event != nullptr ? S_OK : AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED;
     }
 
     HRESULT STDMETHODCALLTYPE GetService(REFIID iid, void** out) override
     {
-        NoteCall();
-        if (out == nullptr)
-            return E_POINTER;
-        *out = nullptr;
-        const HRESULT hr = m_endpoint.Record(FakeMethod::GetService, {iid == __uuidof(IAudioRenderClient)});
+        if (out != nullptr)
+            *out = nullptr;
+        const HRESULT hr = RecordAnswering(out, FakeMethod::GetService, {iid == __uuidof(IAudioRenderClient)});
         if (FAILED(hr))
             return hr;
-        if (!m_initialized)
+        if (!m_bInitialized)
             return AUDCLNT_E_NOT_INITIALIZED;
         if (iid != __uuidof(IAudioRenderClient))
             return E_NOINTERFACE;
-        *out = static_cast<IAudioRenderClient*>(CreateFakeComObject<FakeAudioRenderClient>(m_registry, m_endpoint));
+        *out = static_cast<IAudioRenderClient*>(CreateFakeComObject<FakeAudioRenderClient>(m_Registry, m_Endpoint));
         return S_OK;
     }
 
 private:
+    // Notes and records a call that answers through `out`; a null `out` is refused before the
+    // call is recorded.
+    HRESULT RecordAnswering(const void* out, FakeMethod method, std::vector<int64_t> args = {})
+    {
+        NoteCall();
+        if (out == nullptr)
+            return E_POINTER;
+        return m_Endpoint.Record(method, std::move(args));
+    }
+
     // Shared mode takes no periodicity; exclusive mode needs one of at least the minimum
     // period that the buffer covers; rate conversion exists only in shared mode.
     HRESULT CheckTiming(AUDCLNT_SHAREMODE mode, DWORD flags, REFERENCE_TIME duration,
@@ -216,16 +217,16 @@ private:
             return periodicity == 0 ? S_OK : E_INVALIDARG;
         if ((flags & conversion) != 0)
             return E_INVALIDARG;
-        if (periodicity < m_endpoint.Config().minimumPeriod || duration < periodicity)
+        if (periodicity < m_Endpoint.Config().minimumPeriod || duration < periodicity)
             return AUDCLNT_E_INVALID_DEVICE_PERIOD;
         return S_OK;
     }
 
-    FakeEndpoint& m_endpoint;
-    bool m_initialized = false;
-    bool m_alignmentRefused = false;
-    bool m_eventDriven = false;
-    UINT32 m_bufferFrames = 0;
+    FakeEndpoint& m_Endpoint;
+    bool m_bInitialized = false;
+    bool m_bAlignmentRefused = false;
+    bool m_bEventDriven = false;
+    UINT32 m_uiBufferFrames = 0;
 };
 }
 

@@ -28,7 +28,7 @@ class FakePropertyStore final : public FakeComObject<IPropertyStore>
 {
 public:
     FakePropertyStore(FakeComRegistry& registry, const FakeEndpointConfig& config)
-        : FakeComObject(registry), m_config(config)
+        : FakeComObject(registry), m_Config(config)
     {
     }
 
@@ -50,13 +50,13 @@ public:
         PropVariantInit(value);
         if (!IsEqualPropertyKey(key, PKEY_Device_FriendlyName))
             return S_OK;
-        if (!m_config.friendlyNameIsText)
+        if (!m_Config.friendlyNameIsText)
         {
             value->vt = VT_UI4;
             value->ulVal = 7;
             return S_OK;
         }
-        value->pwszVal = CopyToTaskMemory(m_config.friendlyName);
+        value->pwszVal = CopyToTaskMemory(m_Config.friendlyName);
         if (value->pwszVal == nullptr)
             return E_OUTOFMEMORY;
         value->vt = VT_LPWSTR;
@@ -66,13 +66,13 @@ public:
     HRESULT STDMETHODCALLTYPE Commit() override { return STG_E_ACCESSDENIED; }
 
 private:
-    const FakeEndpointConfig& m_config;
+    const FakeEndpointConfig& m_Config;
 };
 
 class FakeDevice final : public FakeComObject<IMMDevice>
 {
 public:
-    FakeDevice(FakeComRegistry& registry, FakeEndpoint& endpoint) : FakeComObject(registry), m_endpoint(endpoint) {}
+    FakeDevice(FakeComRegistry& registry, FakeEndpoint& endpoint) : FakeComObject(registry), m_Endpoint(endpoint) {}
 
     HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD context, PROPVARIANT* parameters, void** out) override
     {
@@ -80,15 +80,15 @@ public:
         if (out == nullptr)
             return E_POINTER;
         *out = nullptr;
-        const HRESULT hr = m_endpoint.Record(FakeMethod::Activate, {context, parameters != nullptr});
+        const HRESULT hr = m_Endpoint.Record(FakeMethod::Activate, {context, parameters != nullptr});
         if (FAILED(hr))
             return hr;
         // An endpoint unplugged after it was looked up.
-        if (m_endpoint.State() != DEVICE_STATE_ACTIVE)
+        if (m_Endpoint.State() != DEVICE_STATE_ACTIVE)
             return AUDCLNT_E_DEVICE_INVALIDATED;
         if (iid != __uuidof(IAudioClient))
             return E_NOINTERFACE;
-        *out = CreateFakeAudioClient(m_endpoint);
+        *out = CreateFakeAudioClient(m_Endpoint);
         return S_OK;
     }
 
@@ -97,7 +97,7 @@ public:
         NoteCall();
         if (store == nullptr)
             return E_POINTER;
-        *store = CreateFakeComObject<FakePropertyStore>(m_registry, m_endpoint.Config());
+        *store = CreateFakeComObject<FakePropertyStore>(m_Registry, m_Endpoint.Config());
         return S_OK;
     }
 
@@ -106,7 +106,7 @@ public:
         NoteCall();
         if (id == nullptr)
             return E_POINTER;
-        *id = CopyToTaskMemory(m_endpoint.Config().id);
+        *id = CopyToTaskMemory(m_Endpoint.Config().id);
         return *id != nullptr ? S_OK : E_OUTOFMEMORY;
     }
 
@@ -115,19 +115,19 @@ public:
         NoteCall();
         if (state == nullptr)
             return E_POINTER;
-        *state = m_endpoint.State();
+        *state = m_Endpoint.State();
         return S_OK;
     }
 
 private:
-    FakeEndpoint& m_endpoint;
+    FakeEndpoint& m_Endpoint;
 };
 
 class FakeDeviceCollection final : public FakeComObject<IMMDeviceCollection>
 {
 public:
     FakeDeviceCollection(FakeComRegistry& registry, std::vector<FakeEndpoint*> endpoints)
-        : FakeComObject(registry), m_endpoints(std::move(endpoints))
+        : FakeComObject(registry), m_Endpoints(std::move(endpoints))
     {
     }
 
@@ -136,7 +136,7 @@ public:
         NoteCall();
         if (count == nullptr)
             return E_POINTER;
-        *count = static_cast<UINT>(m_endpoints.size());
+        *count = static_cast<UINT>(m_Endpoints.size());
         return S_OK;
     }
 
@@ -146,20 +146,20 @@ public:
         if (device == nullptr)
             return E_POINTER;
         *device = nullptr;
-        if (index >= m_endpoints.size())
+        if (index >= m_Endpoints.size())
             return E_INVALIDARG;
-        *device = CreateFakeDevice(*m_endpoints[index]);
+        *device = CreateFakeDevice(*m_Endpoints[index]);
         return S_OK;
     }
 
 private:
-    std::vector<FakeEndpoint*> m_endpoints;
+    std::vector<FakeEndpoint*> m_Endpoints;
 };
 
 class FakeDeviceEnumerator final : public FakeComObject<IMMDeviceEnumerator>
 {
 public:
-    FakeDeviceEnumerator(FakeComRegistry& registry, FakeAudioSystem& system) : FakeComObject(registry), m_system(system) {}
+    FakeDeviceEnumerator(FakeComRegistry& registry, FakeAudioSystem& system) : FakeComObject(registry), m_System(system) {}
 
     HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD mask, IMMDeviceCollection** devices) override
     {
@@ -167,14 +167,14 @@ public:
         if (devices == nullptr)
             return E_POINTER;
         *devices = nullptr;
-        m_system.enumerations.emplace_back(flow, mask);
-        if (FAILED(m_system.enumerateFailure))
-            return m_system.enumerateFailure;
+        m_System.enumerations.emplace_back(flow, mask);
+        if (FAILED(m_System.enumerateFailure))
+            return m_System.enumerateFailure;
         std::vector<FakeEndpoint*> matching;
-        for (const auto& endpoint : m_system.Endpoints())
+        for (const auto& endpoint : m_System.Endpoints())
             if (Matches(*endpoint, flow, mask))
                 matching.push_back(endpoint.get());
-        *devices = CreateFakeComObject<FakeDeviceCollection>(m_registry, std::move(matching));
+        *devices = CreateFakeComObject<FakeDeviceCollection>(m_Registry, std::move(matching));
         return S_OK;
     }
 
@@ -184,11 +184,11 @@ public:
         if (device == nullptr)
             return E_POINTER;
         *device = nullptr;
-        m_system.defaultLookups.emplace_back(flow, role);
-        const auto index = m_system.DefaultEndpoint();
+        m_System.defaultLookups.emplace_back(flow, role);
+        const auto index = m_System.DefaultEndpoint();
         if (!index || flow != eRender)
             return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-        *device = CreateFakeDevice(*m_system.Endpoints()[*index]);
+        *device = CreateFakeDevice(*m_System.Endpoints()[*index]);
         return S_OK;
     }
 
@@ -199,8 +199,8 @@ public:
         if (device == nullptr || id == nullptr)
             return E_POINTER;
         *device = nullptr;
-        m_system.idLookups.emplace_back(id);
-        for (const auto& endpoint : m_system.Endpoints())
+        m_System.idLookups.emplace_back(id);
+        for (const auto& endpoint : m_System.Endpoints())
         {
             if (endpoint->Config().id == id)
             {
@@ -219,7 +219,7 @@ private:
         return (endpoint.Config().flow == flow || flow == eAll) && (endpoint.State() & mask) != 0;
     }
 
-    FakeAudioSystem& m_system;
+    FakeAudioSystem& m_System;
 };
 }
 
@@ -231,28 +231,28 @@ IMMDevice* CreateFakeDevice(FakeEndpoint& endpoint)
 FakeAudioSystem::FakeAudioSystem()
 {
     g_activeSystem = this;
-    m_previousFactory = SetAudioEnumeratorFactory(CreateActiveEnumerator);
+    m_pfnPreviousFactory = SetAudioEnumeratorFactory(CreateActiveEnumerator);
 }
 
 FakeAudioSystem::~FakeAudioSystem()
 {
-    SetAudioEnumeratorFactory(m_previousFactory);
+    SetAudioEnumeratorFactory(m_pfnPreviousFactory);
     g_activeSystem = nullptr;
 }
 
 FakeEndpoint& FakeAudioSystem::AddEndpoint(FakeEndpointConfig config)
 {
     const bool defaultCandidate = config.flow == eRender && config.state == DEVICE_STATE_ACTIVE;
-    m_endpoints.push_back(std::make_unique<FakeEndpoint>(m_registry, std::move(config)));
-    if (!m_defaultChosen && !m_default && defaultCandidate)
-        m_default = m_endpoints.size() - 1;
-    return *m_endpoints.back();
+    m_Endpoints.push_back(std::make_unique<FakeEndpoint>(m_Registry, std::move(config)));
+    if (!m_bDefaultChosen && !m_Default && defaultCandidate)
+        m_Default = m_Endpoints.size() - 1;
+    return *m_Endpoints.back();
 }
 
 void FakeAudioSystem::SetDefaultEndpoint(std::optional<size_t> index)
 {
-    m_default = index;
-    m_defaultChosen = true;
+    m_Default = index;
+    m_bDefaultChosen = true;
 }
 
 HRESULT FakeAudioSystem::CreateEnumerator(IMMDeviceEnumerator** out)
@@ -262,6 +262,6 @@ HRESULT FakeAudioSystem::CreateEnumerator(IMMDeviceEnumerator** out)
     *out = nullptr;
     if (FAILED(createFailure))
         return createFailure;
-    *out = CreateFakeComObject<FakeDeviceEnumerator>(m_registry, *this);
+    *out = CreateFakeComObject<FakeDeviceEnumerator>(m_Registry, *this);
     return S_OK;
 }

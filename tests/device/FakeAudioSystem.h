@@ -29,11 +29,11 @@ public:
     HRESULT createFailure = S_OK;
     HRESULT enumerateFailure = S_OK;
 
-    FakeComRegistry& Registry() { return m_registry; }
+    FakeComRegistry& Registry() { return m_Registry; }
     // References still held by the code under test (and not by this system), and misuses
     // (over-release, use after release).
-    long OutstandingReferences() const { return m_registry.OutstandingReferences(); }
-    long Misuses() const { return m_registry.Misuses(); }
+    long OutstandingReferences() const { return m_Registry.OutstandingReferences(); }
+    long Misuses() const { return m_Registry.Misuses(); }
 
     // (flow, state mask) of every EnumAudioEndpoints call; (flow, role) of every default lookup.
     std::vector<std::pair<int, DWORD>> enumerations;
@@ -42,15 +42,15 @@ public:
     std::vector<std::wstring> idLookups;
 
     HRESULT CreateEnumerator(IMMDeviceEnumerator** out);
-    const std::vector<std::unique_ptr<FakeEndpoint>>& Endpoints() const { return m_endpoints; }
-    std::optional<size_t> DefaultEndpoint() const { return m_default; }
+    const std::vector<std::unique_ptr<FakeEndpoint>>& Endpoints() const { return m_Endpoints; }
+    std::optional<size_t> DefaultEndpoint() const { return m_Default; }
 
 private:
-    FakeComRegistry m_registry;
-    std::vector<std::unique_ptr<FakeEndpoint>> m_endpoints;
-    std::optional<size_t> m_default;
-    bool m_defaultChosen = false;
-    AudioEnumeratorFactory m_previousFactory = nullptr;
+    FakeComRegistry m_Registry;
+    std::vector<std::unique_ptr<FakeEndpoint>> m_Endpoints;
+    std::optional<size_t> m_Default;
+    bool m_bDefaultChosen = false;
+    AudioEnumeratorFactory m_pfnPreviousFactory = nullptr;
 };
 
 IMMDevice* CreateFakeDevice(FakeEndpoint& endpoint);

@@ -2,24 +2,24 @@
 
 void FakeComRegistry::Adopt(std::unique_ptr<Entry> entry)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_entries.push_back(std::move(entry));
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Entries.push_back(std::move(entry));
 }
 
 ULONG FakeComRegistry::AddRef(Entry& entry)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     if (entry.references <= 0)
-        ++m_misuses;
+        ++m_iMisuses;
     return static_cast<ULONG>(++entry.references);
 }
 
 ULONG FakeComRegistry::Release(Entry& entry)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     if (entry.references <= 0)
     {
-        ++m_misuses;
+        ++m_iMisuses;
         return 0;
     }
     return static_cast<ULONG>(--entry.references);
@@ -27,22 +27,22 @@ ULONG FakeComRegistry::Release(Entry& entry)
 
 void FakeComRegistry::NoteCall(const Entry& entry)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     if (entry.references <= 0)
-        ++m_misuses;
+        ++m_iMisuses;
 }
 
 long FakeComRegistry::OutstandingReferences() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     long total = 0;
-    for (const auto& entry : m_entries)
+    for (const auto& entry : m_Entries)
         total += entry->references > 0 ? entry->references : 0;
     return total;
 }
 
 long FakeComRegistry::Misuses() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_misuses;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_iMisuses;
 }

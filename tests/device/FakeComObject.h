@@ -29,9 +29,9 @@ public:
     long Misuses() const;
 
 private:
-    mutable std::mutex m_mutex;
-    std::vector<std::unique_ptr<Entry>> m_entries;
-    long m_misuses = 0;
+    mutable std::mutex m_Mutex;
+    std::vector<std::unique_ptr<Entry>> m_Entries;
+    long m_iMisuses = 0;
 };
 
 // IUnknown for a test double implementing interface I; one reference at creation.
@@ -39,7 +39,7 @@ template <class I>
 class FakeComObject : public I, public FakeComRegistry::Entry
 {
 public:
-    explicit FakeComObject(FakeComRegistry& registry) : m_registry(registry) {}
+    explicit FakeComObject(FakeComRegistry& registry) : m_Registry(registry) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
@@ -54,14 +54,14 @@ public:
         *out = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return m_registry.AddRef(*this); }
-    ULONG STDMETHODCALLTYPE Release() override { return m_registry.Release(*this); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_Registry.AddRef(*this); }
+    ULONG STDMETHODCALLTYPE Release() override { return m_Registry.Release(*this); }
 
 protected:
     // Every interface method calls this first, so that use after the last Release is seen.
-    void NoteCall() const { m_registry.NoteCall(*this); }
+    void NoteCall() const { m_Registry.NoteCall(*this); }
 
-    FakeComRegistry& m_registry;
+    FakeComRegistry& m_Registry;
 };
 
 // Creates a double owned by the registry; the caller receives its first reference.

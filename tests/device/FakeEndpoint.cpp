@@ -29,18 +29,18 @@ bool IsConsistentStereoPcm(const WAVEFORMATEX* format)
 }
 
 FakeEndpoint::FakeEndpoint(FakeComRegistry& registry, FakeEndpointConfig config)
-    : m_registry(registry), m_config(std::move(config)), m_padding(m_config.padding), m_state(m_config.state)
+    : m_Registry(registry), m_Config(std::move(config)), m_Padding(m_Config.padding), m_uiState(m_Config.state)
 {
 }
 
 HRESULT FakeEndpoint::Record(FakeCall call)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const size_t number = m_callCounts[call.method]++;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    const size_t number = m_CallCounts[call.method]++;
     const FakeMethod method = call.method;
-    m_calls.push_back(std::move(call));
-    const auto failure = m_config.failures.find(method);
-    if (failure == m_config.failures.end() || number < failure->second.fromCall)
+    m_Calls.push_back(std::move(call));
+    const auto failure = m_Config.failures.find(method);
+    if (failure == m_Config.failures.end() || number < failure->second.fromCall)
         return S_OK;
     const FakeFailure& scripted = failure->second;
     return scripted.count == 0 || number - scripted.fromCall < scripted.count ? scripted.hr : S_OK;
@@ -64,12 +64,12 @@ HRESULT FakeEndpoint::CheckFormat(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* fo
     const uint32_t rate = format->nSamplesPerSec;
     const uint32_t bits = format->wBitsPerSample;
     if (mode == AUDCLNT_SHAREMODE_EXCLUSIVE)
-        return Contains(m_config.exclusiveRates, rate) && Contains(m_config.exclusiveBits, bits)
+        return Contains(m_Config.exclusiveRates, rate) && Contains(m_Config.exclusiveBits, bits)
                    ? S_OK
                    : AUDCLNT_E_UNSUPPORTED_FORMAT;
-    if (!Contains(m_config.sharedBits, bits))
+    if (!Contains(m_Config.sharedBits, bits))
         return AUDCLNT_E_UNSUPPORTED_FORMAT;
-    if (!m_config.windowsSharedMode || (rate == m_config.mixRate && format->nChannels == m_config.mixChannels))
+    if (!m_Config.windowsSharedMode || (rate == m_Config.mixRate && format->nChannels == m_Config.mixChannels))
         return S_OK;
     if (!initializing)
         return S_FALSE;
@@ -83,85 +83,85 @@ WAVEFORMATEX* FakeEndpoint::MakeMixFormat()
         return nullptr;
     *mix = WAVEFORMATEXTENSIBLE{};
     mix->Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
-    mix->Format.nChannels = m_config.mixChannels;
-    mix->Format.nSamplesPerSec = m_config.mixRate;
+    mix->Format.nChannels = m_Config.mixChannels;
+    mix->Format.nSamplesPerSec = m_Config.mixRate;
     mix->Format.wBitsPerSample = 32;
-    mix->Format.nBlockAlign = static_cast<WORD>(4 * m_config.mixChannels);
-    mix->Format.nAvgBytesPerSec = mix->Format.nBlockAlign * m_config.mixRate;
+    mix->Format.nBlockAlign = static_cast<WORD>(4 * m_Config.mixChannels);
+    mix->Format.nAvgBytesPerSec = mix->Format.nBlockAlign * m_Config.mixRate;
     mix->Format.cbSize = 22;
     mix->Samples.wValidBitsPerSample = 32;
-    mix->dwChannelMask = m_config.mixChannels == 6 ? DWORD{KSAUDIO_SPEAKER_5POINT1} : DWORD{KSAUDIO_SPEAKER_STEREO};
+    mix->dwChannelMask = m_Config.mixChannels == 6 ? DWORD{KSAUDIO_SPEAKER_5POINT1} : DWORD{KSAUDIO_SPEAKER_STEREO};
     mix->SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_taskMemoryBlocks.push_back(mix);
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_TaskMemoryBlocks.push_back(mix);
     return &mix->Format;
 }
 
 UINT32 FakeEndpoint::BufferFramesFor(REFERENCE_TIME duration, uint32_t rate) const
 {
-    if (m_config.bufferFrames != 0)
-        return m_config.bufferFrames;
+    if (m_Config.bufferFrames != 0)
+        return m_Config.bufferFrames;
     const int64_t product = static_cast<int64_t>(duration) * rate;
     return static_cast<UINT32>((product + 9999999) / 10000000);
 }
 
 HRESULT FakeEndpoint::NextPadding(UINT32* padding)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_padding.empty())
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    if (!m_Padding.empty())
     {
-        *padding = m_padding.front();
-        m_padding.pop_front();
+        *padding = m_Padding.front();
+        m_Padding.pop_front();
     }
-    else if (m_config.keepAnsweringPadding)
-        *padding = m_config.paddingAfterScript;
+    else if (m_Config.keepAnsweringPadding)
+        *padding = m_Config.paddingAfterScript;
     else
         return AUDCLNT_E_DEVICE_INVALIDATED;
-    m_lastPadding = *padding;
+    m_uiLastPadding = *padding;
     return S_OK;
 }
 
 void FakeEndpoint::NoteInitialized(UINT32 bufferFrames, uint32_t blockAlign)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_bufferFrames = bufferFrames;
-    m_blockAlign = blockAlign;
-    m_endpointBuffer.assign(static_cast<size_t>(bufferFrames) * blockAlign, 0);
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_uiBufferFrames = bufferFrames;
+    m_uiBlockAlign = blockAlign;
+    m_EndpointBuffer.assign(static_cast<size_t>(bufferFrames) * blockAlign, 0);
 }
 
 BYTE* FakeEndpoint::AcquireBuffer(UINT32 frames)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_lastPadding > m_bufferFrames || frames > m_bufferFrames - m_lastPadding)
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    if (m_uiLastPadding > m_uiBufferFrames || frames > m_uiBufferFrames - m_uiLastPadding)
         return nullptr;
-    m_acquiredFrames = frames;
+    m_uiAcquiredFrames = frames;
     // A pattern no quantizer output of silence produces, so unwritten bytes stand out.
-    std::fill(m_endpointBuffer.begin(), m_endpointBuffer.end(), uint8_t{0xA5});
-    return m_endpointBuffer.data();
+    std::fill(m_EndpointBuffer.begin(), m_EndpointBuffer.end(), uint8_t{0xA5});
+    return m_EndpointBuffer.data();
 }
 
 HRESULT FakeEndpoint::CommitBuffer(UINT32 frames)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (frames > m_acquiredFrames)
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    if (frames > m_uiAcquiredFrames)
         return AUDCLNT_E_INVALID_SIZE;
-    const size_t bytes = static_cast<size_t>(frames) * m_blockAlign;
-    m_rendered.insert(m_rendered.end(), m_endpointBuffer.begin(), m_endpointBuffer.begin() + bytes);
-    m_acquiredFrames = 0;
+    const size_t bytes = static_cast<size_t>(frames) * m_uiBlockAlign;
+    m_Rendered.insert(m_Rendered.end(), m_EndpointBuffer.begin(), m_EndpointBuffer.begin() + bytes);
+    m_uiAcquiredFrames = 0;
     return S_OK;
 }
 
 std::vector<FakeCall> FakeEndpoint::Calls() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_calls;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_Calls;
 }
 
 std::vector<FakeCall> FakeEndpoint::CallsOf(FakeMethod method) const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     std::vector<FakeCall> calls;
-    for (const FakeCall& call : m_calls)
+    for (const FakeCall& call : m_Calls)
         if (call.method == method)
             calls.push_back(call);
     return calls;
@@ -169,30 +169,30 @@ std::vector<FakeCall> FakeEndpoint::CallsOf(FakeMethod method) const
 
 std::vector<uint8_t> FakeEndpoint::Rendered() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_rendered;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_Rendered;
 }
 
 size_t FakeEndpoint::RenderedFrames() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_blockAlign == 0 ? 0 : m_rendered.size() / m_blockAlign;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_uiBlockAlign == 0 ? 0 : m_Rendered.size() / m_uiBlockAlign;
 }
 
 std::vector<void*> FakeEndpoint::TaskMemoryBlocks() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_taskMemoryBlocks;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_TaskMemoryBlocks;
 }
 
 DWORD FakeEndpoint::State() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_state;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_uiState;
 }
 
 void FakeEndpoint::SetState(DWORD state)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_state = state;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_uiState = state;
 }

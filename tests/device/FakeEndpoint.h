@@ -97,8 +97,8 @@ class FakeEndpoint
 public:
     FakeEndpoint(FakeComRegistry& registry, FakeEndpointConfig config);
 
-    FakeComRegistry& Registry() { return m_registry; }
-    const FakeEndpointConfig& Config() const { return m_config; }
+    FakeComRegistry& Registry() { return m_Registry; }
+    const FakeEndpointConfig& Config() const { return m_Config; }
 
     // Records the call and returns the scripted failure for it, or S_OK.
     HRESULT Record(FakeCall call);
@@ -127,20 +127,20 @@ public:
     void SetState(DWORD state);
 
 private:
-    FakeComRegistry& m_registry;
-    const FakeEndpointConfig m_config;
-    mutable std::mutex m_mutex;
-    std::vector<FakeCall> m_calls;
-    std::map<FakeMethod, size_t> m_callCounts;
-    std::deque<UINT32> m_padding;
-    UINT32 m_lastPadding = 0;
-    UINT32 m_bufferFrames = 0;
-    uint32_t m_blockAlign = 0;
-    std::vector<uint8_t> m_endpointBuffer;
-    UINT32 m_acquiredFrames = 0;
-    std::vector<uint8_t> m_rendered;
-    std::vector<void*> m_taskMemoryBlocks;
-    DWORD m_state;
+    FakeComRegistry& m_Registry;
+    const FakeEndpointConfig m_Config;
+    mutable std::mutex m_Mutex;
+    std::vector<FakeCall> m_Calls;
+    std::map<FakeMethod, size_t> m_CallCounts;
+    std::deque<UINT32> m_Padding;
+    UINT32 m_uiLastPadding = 0;
+    UINT32 m_uiBufferFrames = 0;
+    uint32_t m_uiBlockAlign = 0;
+    std::vector<uint8_t> m_EndpointBuffer;
+    UINT32 m_uiAcquiredFrames = 0;
+    std::vector<uint8_t> m_Rendered;
+    std::vector<void*> m_TaskMemoryBlocks;
+    DWORD m_uiState;
 };
 
 // Creates the IAudioClient that a fake device's Activate hands out.

@@ -2,19 +2,19 @@
 
 TaskMemorySpy::TaskMemorySpy()
 {
-    m_registered = SUCCEEDED(CoRegisterMallocSpy(this));
+    m_bRegistered = SUCCEEDED(CoRegisterMallocSpy(this));
 }
 
 TaskMemorySpy::~TaskMemorySpy()
 {
-    if (m_registered)
+    if (m_bRegistered)
         CoRevokeMallocSpy();
 }
 
 bool TaskMemorySpy::WasFreed(void* block) const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_freed.count(block) != 0;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_Freed.count(block) != 0;
 }
 
 HRESULT TaskMemorySpy::QueryInterface(REFIID iid, void** out)
@@ -32,7 +32,7 @@ HRESULT TaskMemorySpy::QueryInterface(REFIID iid, void** out)
 
 void* TaskMemorySpy::PreFree(void* request, BOOL)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_freed.insert(request);
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Freed.insert(request);
     return request;
 }

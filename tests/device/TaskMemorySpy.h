@@ -16,7 +16,7 @@ public:
     TaskMemorySpy(const TaskMemorySpy&) = delete;
     TaskMemorySpy& operator=(const TaskMemorySpy&) = delete;
 
-    bool IsRegistered() const { return m_registered; }
+    bool IsRegistered() const { return m_bRegistered; }
     bool WasFreed(void* block) const;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
@@ -41,7 +41,7 @@ public:
     void STDMETHODCALLTYPE PostHeapMinimize() override {}
 
 private:
-    mutable std::mutex m_mutex;
-    std::set<void*> m_freed;
-    bool m_registered = false;
+    mutable std::mutex m_Mutex;
+    std::set<void*> m_Freed;
+    bool m_bRegistered = false;
 };

@@ -217,9 +217,9 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
 
     WavFile wav;
     ASSERT_TRUE(wav.Load(capturePath)) << "no capture file";
-    EXPECT_EQ(wav.sampleRate, kRate);
-    EXPECT_EQ(wav.channels, 2u);
-    EXPECT_EQ(wav.bitsPerSample, 32u);
+    EXPECT_EQ(wav.uiSampleRate, kRate);
+    EXPECT_EQ(wav.uiChannels, 2u);
+    EXPECT_EQ(wav.uiBitsPerSample, 32u);
     const std::vector<int32_t> captured = wav.Samples32();
     ASSERT_FALSE(captured.empty());
     for (size_t i = 0; i < captured.size(); ++i)
@@ -231,17 +231,17 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
     const size_t offset = firstCaptured - firstExpected;
     EXPECT_EQ(offset % 2, 0u) << "frames stay aligned";
     const CaptureComparison comparison = CompareAllowingSilentPeriods(captured, offset, expected, kWinePeriodFrames * 2);
-    EXPECT_EQ(comparison.mismatch, expected.size())
-        << "sample " << comparison.mismatch << " of the tone differs or is missing";
-    EXPECT_EQ(FirstNonZero(std::vector<int32_t>(captured.begin() + static_cast<std::ptrdiff_t>(comparison.end),
+    EXPECT_EQ(comparison.uiMismatch, expected.size())
+        << "sample " << comparison.uiMismatch << " of the tone differs or is missing";
+    EXPECT_EQ(FirstNonZero(std::vector<int32_t>(captured.begin() + static_cast<std::ptrdiff_t>(comparison.uiEnd),
                                                 captured.end())),
-              captured.size() - comparison.end)
+              captured.size() - comparison.uiEnd)
         << "silence after the tone";
-    RecordProperty("WineSilentPeriods", static_cast<int>(comparison.silentPeriods));
-    std::printf("Wine played %zu silent period(s) within the tone\n", comparison.silentPeriods);
+    RecordProperty("WineSilentPeriods", static_cast<int>(comparison.uiSilentPeriods));
+    std::printf("Wine played %zu silent period(s) within the tone\n", comparison.uiSilentPeriods);
 
     // Measured on the captured tone without Wine's silent periods.
-    const ToneFigures figures = MeasureTone(comparison.matched, 0, kToneFrames - blockFrames, kRate);
-    EXPECT_NEAR(figures.frequency, kFrequency, 0.05);
-    EXPECT_NEAR(figures.peakLevelDb, kLevelDb, 0.01);
+    const ToneFigures figures = MeasureTone(comparison.Matched, 0, kToneFrames - blockFrames, kRate);
+    EXPECT_NEAR(figures.dfFrequency, kFrequency, 0.05);
+    EXPECT_NEAR(figures.dfPeakLevelDb, kLevelDb, 0.01);
 }

@@ -7,6 +7,21 @@
 #include <chrono>
 #include <thread>
 
+namespace
+{
+// Takes and leaves the lock on a thread of its own (a lock still held blocks it, and the test).
+bool AnotherThreadCanTake(CLock& lock)
+{
+    bool taken = false;
+    std::thread other([&] {
+        CLockGuard guard(lock);
+        taken = true;
+    });
+    other.join();
+    return taken;
+}
+}
+
 TEST(CLock, IsReentrantForTheOwningThread)
 {
     CLock lock;
@@ -16,13 +31,7 @@ TEST(CLock, IsReentrantForTheOwningThread)
     lock.Leave();
     lock.Leave();
     // Another thread can take it once the owner has left both levels.
-    bool taken = false;
-    std::thread other([&] {
-        CLockGuard guard(lock);
-        taken = true;
-    });
-    other.join();
-    EXPECT_TRUE(taken);
+    EXPECT_TRUE(AnotherThreadCanTake(lock));
 }
 
 TEST(CLock, ExcludesOtherThreads)
@@ -59,14 +68,8 @@ TEST(CLockGuard, SecondReleaseDoesNothing)
     CLockGuard guard(lock);
     guard.Release();
     guard.Release();
-    // The lock is free again: another thread can take it.
-    bool taken = false;
-    std::thread other([&] {
-        CLockGuard inner(lock);
-        taken = true;
-    });
-    other.join();
-    EXPECT_TRUE(taken);
+    // The lock is free again.
+    EXPECT_TRUE(AnotherThreadCanTake(lock));
 }
 
 TEST(CLockGuard, PointerFormHoldsAGivenLockAndSkipsANullOne)

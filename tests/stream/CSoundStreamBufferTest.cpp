@@ -65,6 +65,15 @@ protected:
 
     void ExpectSilentRead() { ExpectRead({}); }
 
+    // The first block, frames 0..B-1, faded in.
+    void ExpectFadeInRead()
+    {
+        std::vector<Expected> fadeIn;
+        for (uint64_t j = 0; j < B; ++j)
+            fadeIn.push_back({j, ramp[j]});
+        ExpectRead(fadeIn);
+    }
+
     // Brings the output to running: the empty start fades out, 16 frames arrive, the first
     // block is faded in and output; frames 8..15 are held, the queue is empty and refilling.
     void StartRunning()
@@ -72,10 +81,7 @@ protected:
         ExpectSilentRead();
         Write(0, 16);
         ExpectSilentRead();
-        std::vector<Expected> fadeIn;
-        for (uint64_t j = 0; j < B; ++j)
-            fadeIn.push_back({j, ramp[j]});
-        ExpectRead(fadeIn);
+        ExpectFadeInRead();
     }
 
     CSoundStreamBuffer buffer;
@@ -231,8 +237,5 @@ TEST_F(SoundStreamBufferTest, InitializeAgainStartsAfresh)
     // playback never starts with a click.
     Write(0, 16);
     ExpectSilentRead();
-    std::vector<Expected> fadeIn;
-    for (uint64_t j = 0; j < B; ++j)
-        fadeIn.push_back({j, ramp[j]});
-    ExpectRead(fadeIn);
+    ExpectFadeInRead();
 }

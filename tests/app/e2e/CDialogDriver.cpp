@@ -70,7 +70,7 @@ std::wstring WindowText(HWND window)
 
 bool CDialogDriver::Attach(DWORD processId, const wchar_t* title, DWORD timeoutMs)
 {
-    m_processId = processId;
+    m_uiProcessId = processId;
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     do
     {
@@ -80,7 +80,7 @@ bool CDialogDriver::Attach(DWORD processId, const wchar_t* title, DWORD timeoutM
         // initialising; once that shows, the start-up is complete.
         if (search.hFound != nullptr && !WindowText(GetDlgItem(search.hFound, IDC_DEVICE_NAME)).empty())
         {
-            m_dialog = search.hFound;
+            m_hDialog = search.hFound;
             return Settle();
         }
         Sleep(kPollMs);
@@ -90,7 +90,7 @@ bool CDialogDriver::Attach(DWORD processId, const wchar_t* title, DWORD timeoutM
 
 HWND CDialogDriver::Item(int id) const
 {
-    return GetDlgItem(m_dialog, id);
+    return GetDlgItem(m_hDialog, id);
 }
 
 void CDialogDriver::DragSlider(int id, long position)
@@ -98,8 +98,8 @@ void CDialogDriver::DragSlider(int id, long position)
     const HWND slider = Item(id);
     const UINT scroll = (GetWindowLongW(slider, GWL_STYLE) & TBS_VERT) != 0 ? WM_VSCROLL : WM_HSCROLL;
     SendMessageW(slider, TBM_SETPOS, TRUE, position);
-    SendMessageW(m_dialog, scroll, MAKEWPARAM(TB_THUMBTRACK, position), reinterpret_cast<LPARAM>(slider));
-    SendMessageW(m_dialog, scroll, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
+    SendMessageW(m_hDialog, scroll, MAKEWPARAM(TB_THUMBTRACK, position), reinterpret_cast<LPARAM>(slider));
+    SendMessageW(m_hDialog, scroll, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
 }
 
 long CDialogDriver::SliderPosition(int id) const
@@ -152,7 +152,7 @@ void CDialogDriver::Select(int id, int entry)
 {
     const HWND list = Item(id);
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
-    SendMessageW(m_dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    SendMessageW(m_hDialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
 }
 
 int CDialogDriver::ListCount(int id) const
@@ -182,18 +182,18 @@ std::wstring CDialogDriver::Text(int id) const
 
 std::wstring CDialogDriver::Title() const
 {
-    return WindowText(m_dialog);
+    return WindowText(m_hDialog);
 }
 
 bool CDialogDriver::Settle(DWORD timeoutMs) const
 {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutW(m_dialog, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+    return SendMessageTimeoutW(m_hDialog, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
 HWND CDialogDriver::FindMessageBox() const
 {
-    TopLevelSearch search{m_processId, nullptr, m_dialog, nullptr};
+    TopLevelSearch search{m_uiProcessId, nullptr, m_hDialog, nullptr};
     EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.hFound;
 }
@@ -226,5 +226,5 @@ bool CDialogDriver::AnswerMessageBox(DWORD timeoutMs, std::wstring* caption, std
 
 void CDialogDriver::Close()
 {
-    PostMessageW(m_dialog, WM_CLOSE, 0, 0);
+    PostMessageW(m_hDialog, WM_CLOSE, 0, 0);
 }

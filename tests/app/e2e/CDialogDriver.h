@@ -15,7 +15,7 @@ public:
     // Waits up to timeoutMs for a top-level dialog of process processId with this title to
     // have finished its start-up.
     bool Attach(DWORD processId, const wchar_t* title, DWORD timeoutMs);
-    HWND Window() const { return m_dialog; }
+    HWND Window() const { return m_hDialog; }
 
     // Moves a trackbar as a drag does: new position, then the scroll notifications.
     void DragSlider(int id, long position);
@@ -54,9 +54,9 @@ private:
     HWND Item(int id) const;
     HWND FindMessageBox() const;
 
-    HWND m_dialog = nullptr;
+    HWND m_hDialog = nullptr;
     bool m_bClickDone = true;
-    DWORD m_processId = 0;
+    DWORD m_uiProcessId = 0;
 };
 
 std::wstring WindowText(HWND window);

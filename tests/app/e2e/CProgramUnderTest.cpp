@@ -31,14 +31,14 @@ struct SystemHandleTable
 
 CProgramUnderTest::~CProgramUnderTest()
 {
-    if (m_process == nullptr)
+    if (m_hProcess == nullptr)
         return;
-    if (WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT)
+    if (WaitForSingleObject(m_hProcess, 0) == WAIT_TIMEOUT)
     {
-        TerminateProcess(m_process, 99);
-        WaitForSingleObject(m_process, 10000);
+        TerminateProcess(m_hProcess, 99);
+        WaitForSingleObject(m_hProcess, 10000);
     }
-    CloseHandle(m_process);
+    CloseHandle(m_hProcess);
 }
 
 bool CProgramUnderTest::Start(const std::wstring& program)
@@ -54,16 +54,16 @@ bool CProgramUnderTest::Start(const std::wstring& program)
                         &process))
         return false;
     CloseHandle(process.hThread);
-    m_process = process.hProcess;
-    m_processId = process.dwProcessId;
+    m_hProcess = process.hProcess;
+    m_uiProcessId = process.dwProcessId;
     return true;
 }
 
 bool CProgramUnderTest::WaitForExit(DWORD timeoutMs, DWORD* exitCode)
 {
-    if (m_process == nullptr || WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0)
+    if (m_hProcess == nullptr || WaitForSingleObject(m_hProcess, timeoutMs) != WAIT_OBJECT_0)
         return false;
-    return GetExitCodeProcess(m_process, exitCode) != FALSE;
+    return GetExitCodeProcess(m_hProcess, exitCode) != FALSE;
 }
 
 long CProgramUnderTest::HandleCount() const
@@ -77,13 +77,13 @@ long CProgramUnderTest::HandleCount() const
         if (status == kStatusInfoLengthMismatch)
             buffer.resize(buffer.size() * 2);
     }
-    if (status != 0 || m_process == nullptr)
+    if (status != 0 || m_hProcess == nullptr)
         return -1;
     const auto* table = reinterpret_cast<const SystemHandleTable*>(buffer.data());
     long count = 0;
     for (ULONG i = 0; i < table->ulCount; ++i)
     {
-        if (table->entries[i].usProcessId == static_cast<USHORT>(m_processId))
+        if (table->entries[i].usProcessId == static_cast<USHORT>(m_uiProcessId))
             ++count;
     }
     return count;

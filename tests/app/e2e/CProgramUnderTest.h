@@ -18,12 +18,12 @@ public:
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
     // Open handles of the process in the system handle table, or -1 when it cannot be read.
     long HandleCount() const;
-    DWORD ProcessId() const { return m_processId; }
-    HANDLE Process() const { return m_process; }
+    DWORD ProcessId() const { return m_uiProcessId; }
+    HANDLE Process() const { return m_hProcess; }
 
 private:
-    HANDLE m_process = nullptr;
-    DWORD m_processId = 0;
+    HANDLE m_hProcess = nullptr;
+    DWORD m_uiProcessId = 0;
 };
 
 // The path Wine's Z: drive gives a Unix path.

@@ -104,7 +104,7 @@ double SecondsOf(const FILETIME& time)
 class CDriveRun
 {
 public:
-    explicit CDriveRun(std::vector<std::wstring> arguments) : m_arguments(std::move(arguments)) {}
+    explicit CDriveRun(std::vector<std::wstring> arguments) : m_Arguments(std::move(arguments)) {}
 
     int Run();
 
@@ -121,26 +121,26 @@ private:
     bool Cpu();
     bool Finish();
 
-    std::vector<std::wstring> m_arguments;
+    std::vector<std::wstring> m_Arguments;
     size_t m_uiNext = 1;
-    std::wstring m_step;
-    CProgramUnderTest m_process;
-    CDialogDriver m_dialog;
+    std::wstring m_Step;
+    CProgramUnderTest m_Process;
+    CDialogDriver m_Dialog;
     bool m_bClickPending = false;
 };
 
 bool CDriveRun::Fail(const std::string& message)
 {
-    std::fprintf(stderr, "corvane-drive: %s%s%s\n", m_step.empty() ? "" : Utf8(m_step).c_str(),
-                 m_step.empty() ? "" : ": ", message.c_str());
+    std::fprintf(stderr, "corvane-drive: %s%s%s\n", m_Step.empty() ? "" : Utf8(m_Step).c_str(),
+                 m_Step.empty() ? "" : ": ", message.c_str());
     return false;
 }
 
 bool CDriveRun::NextArgument(const wchar_t* what, std::wstring* value)
 {
-    if (m_uiNext >= m_arguments.size())
+    if (m_uiNext >= m_Arguments.size())
         return Fail("missing " + Utf8(what));
-    *value = m_arguments[m_uiNext++];
+    *value = m_Arguments[m_uiNext++];
     return true;
 }
 
@@ -151,7 +151,7 @@ bool CDriveRun::NextControl(int* id)
         return false;
     if (!ParseControl(text, id))
         return Fail("not a control ID: " + Utf8(text));
-    if (GetDlgItem(m_dialog.Window(), *id) == nullptr)
+    if (GetDlgItem(m_Dialog.Window(), *id) == nullptr)
         return Fail("the dialog has no control " + std::to_string(*id));
     return true;
 }
@@ -167,12 +167,12 @@ bool CDriveRun::NextNumber(const wchar_t* what, long* value)
 bool CDriveRun::Start(const std::wstring& program)
 {
     const std::wstring path = !program.empty() && program[0] == L'/' ? WindowsPathOf(Utf8(program)) : program;
-    if (!m_process.Start(path))
+    if (!m_Process.Start(path))
         return Fail("cannot start " + Utf8(path) + " (error " + std::to_string(GetLastError()) + ")");
-    if (!m_dialog.Attach(m_process.ProcessId(), kProgramTitle, kStartTimeoutMs))
+    if (!m_Dialog.Attach(m_Process.ProcessId(), kProgramTitle, kStartTimeoutMs))
     {
         DWORD exitCode = 0;
-        return Fail(m_process.WaitForExit(0, &exitCode) ? "the program exited with " + std::to_string(exitCode)
+        return Fail(m_Process.WaitForExit(0, &exitCode) ? "the program exited with " + std::to_string(exitCode)
                                                         : std::string("no dialog after 120 s"));
     }
     return true;
@@ -185,14 +185,14 @@ bool CDriveRun::CheckControl(int id)
         return false;
     if (state != 0 && state != 1)
         return Fail("a check state is 0 or 1");
-    return m_dialog.IsChecked(id) == (state == 1) || ClickControl(id);
+    return m_Dialog.IsChecked(id) == (state == 1) || ClickControl(id);
 }
 
 bool CDriveRun::ClickControl(int id)
 {
-    if (m_dialog.Click(id))
+    if (m_Dialog.Click(id))
         return true;
-    if (!m_dialog.HasMessageBox())
+    if (!m_Dialog.HasMessageBox())
         return Fail("the program did not handle the click");
     // Completes once the next step answers the box.
     m_bClickPending = true;
@@ -203,13 +203,13 @@ bool CDriveRun::Answer()
 {
     std::wstring caption;
     std::wstring text;
-    if (!m_dialog.AnswerMessageBox(kAnswerTimeoutMs, &caption, &text))
+    if (!m_Dialog.AnswerMessageBox(kAnswerTimeoutMs, &caption, &text))
         return Fail("no message box to answer");
     std::printf("%s: %s\n", Utf8(caption).c_str(), Utf8(text).c_str());
     if (m_bClickPending)
     {
         m_bClickPending = false;
-        if (!m_dialog.WaitForClick())
+        if (!m_Dialog.WaitForClick())
             return Fail("the click did not finish after the box");
     }
     return true;
@@ -221,7 +221,7 @@ bool CDriveRun::Cpu()
     FILETIME exited;
     FILETIME kernel;
     FILETIME user;
-    if (!GetProcessTimes(m_process.Process(), &created, &exited, &kernel, &user))
+    if (!GetProcessTimes(m_Process.Process(), &created, &exited, &kernel, &user))
         return Fail("cannot read the program's CPU time");
     std::printf("%.3f\n", SecondsOf(kernel) + SecondsOf(user));
     return true;
@@ -229,48 +229,48 @@ bool CDriveRun::Cpu()
 
 bool CDriveRun::Step()
 {
-    m_step = m_arguments[m_uiNext++];
-    if (m_step != L"answer" && m_dialog.HasMessageBox())
+    m_Step = m_Arguments[m_uiNext++];
+    if (m_Step != L"answer" && m_Dialog.HasMessageBox())
     {
         std::wstring caption;
         std::wstring text;
-        m_dialog.AnswerMessageBox(kAnswerTimeoutMs, &caption, &text);
+        m_Dialog.AnswerMessageBox(kAnswerTimeoutMs, &caption, &text);
         return Fail("unexpected message box: " + Utf8(caption) + ": " + Utf8(text));
     }
     int id = 0;
     long value = 0;
     std::wstring text;
-    if (m_step == L"slider")
+    if (m_Step == L"slider")
     {
         if (!NextControl(&id) || !NextNumber(L"position", &value))
             return false;
-        m_dialog.DragSlider(id, value);
+        m_Dialog.DragSlider(id, value);
     }
-    else if (m_step == L"check")
+    else if (m_Step == L"check")
     {
         if (!NextControl(&id) || !CheckControl(id))
             return false;
     }
-    else if (m_step == L"select")
+    else if (m_Step == L"select")
     {
         if (!NextControl(&id) || !NextNumber(L"entry", &value))
             return false;
-        if (value < 0 || value >= m_dialog.ListCount(id))
+        if (value < 0 || value >= m_Dialog.ListCount(id))
             return Fail("no entry " + std::to_string(value) + " in the list");
-        m_dialog.Select(id, static_cast<int>(value));
+        m_Dialog.Select(id, static_cast<int>(value));
     }
-    else if (m_step == L"text")
+    else if (m_Step == L"text")
     {
         if (!NextControl(&id) || !NextArgument(L"text", &text))
             return false;
-        m_dialog.SetText(id, text.c_str());
+        m_Dialog.SetText(id, text.c_str());
     }
-    else if (m_step == L"click")
+    else if (m_Step == L"click")
     {
         if (!NextControl(&id) || !ClickControl(id))
             return false;
     }
-    else if (m_step == L"sleep")
+    else if (m_Step == L"sleep")
     {
         if (!NextNumber(L"milliseconds", &value))
             return false;
@@ -278,17 +278,17 @@ bool CDriveRun::Step()
             return Fail("a pause is not negative");
         Sleep(static_cast<DWORD>(value));
     }
-    else if (m_step == L"print")
+    else if (m_Step == L"print")
     {
         if (!NextControl(&id))
             return false;
-        std::printf("%s\n", Utf8(m_dialog.Text(id)).c_str());
+        std::printf("%s\n", Utf8(m_Dialog.Text(id)).c_str());
     }
-    else if (m_step == L"cpu")
+    else if (m_Step == L"cpu")
     {
         return Cpu();
     }
-    else if (m_step == L"answer")
+    else if (m_Step == L"answer")
     {
         return Answer();
     }
@@ -296,31 +296,31 @@ bool CDriveRun::Step()
     {
         return Fail("unknown step");
     }
-    return m_bClickPending || m_dialog.Settle() || Fail("the dialog does not answer");
+    return m_bClickPending || m_Dialog.Settle() || Fail("the dialog does not answer");
 }
 
 bool CDriveRun::Finish()
 {
-    m_step = L"close";
-    if (m_bClickPending || m_dialog.HasMessageBox())
+    m_Step = L"close";
+    if (m_bClickPending || m_Dialog.HasMessageBox())
         return Fail("a message box is still open");
-    m_dialog.Close();
+    m_Dialog.Close();
     DWORD exitCode = 0;
-    if (!m_process.WaitForExit(kExitTimeoutMs, &exitCode))
+    if (!m_Process.WaitForExit(kExitTimeoutMs, &exitCode))
         return Fail("the program did not end within 60 s");
     return exitCode == 0 || Fail("the program exited with " + std::to_string(exitCode));
 }
 
 int CDriveRun::Run()
 {
-    if (m_arguments.size() < 2)
+    if (m_Arguments.size() < 2)
     {
         std::fprintf(stderr, "usage: corvane-drive PROGRAM.exe STEP...\n");
         return 2;
     }
-    if (!Start(m_arguments[m_uiNext++]))
+    if (!Start(m_Arguments[m_uiNext++]))
         return 1;
-    while (m_uiNext < m_arguments.size())
+    while (m_uiNext < m_Arguments.size())
     {
         if (!Step())
             return 1;

@@ -39,9 +39,9 @@ class ProgramEndToEnd : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_program = Widen(Environment("CORVANE_E2E_PROGRAM"));
-        m_directory = Environment("CORVANE_E2E_DIR");
-        if (m_program.empty() || m_directory.empty())
+        m_Program = Widen(Environment("CORVANE_E2E_PROGRAM"));
+        m_Directory = Environment("CORVANE_E2E_DIR");
+        if (m_Program.empty() || m_Directory.empty())
             GTEST_SKIP() << "CORVANE_E2E_PROGRAM and CORVANE_E2E_DIR are not set (run through tests/app/run-e2e)";
     }
 
@@ -51,44 +51,44 @@ protected:
     // from the capture configuration run-e2e wrote with a placeholder for the file.
     void Launch(const std::string& name, bool withEndpoint = true)
     {
-        m_captureUnixPath = m_directory + "/" + name + ".wav";
+        m_CaptureUnixPath = m_Directory + "/" + name + ".wav";
         std::string configuration;
         if (withEndpoint)
         {
-            configuration = CaptureConfiguration(m_captureUnixPath);
-            ASSERT_NE(configuration.find(m_captureUnixPath), std::string::npos)
+            configuration = CaptureConfiguration(m_CaptureUnixPath);
+            ASSERT_NE(configuration.find(m_CaptureUnixPath), std::string::npos)
                 << "no capture configuration template from run-e2e";
         }
-        std::ofstream out(WindowsPathOf(m_directory + "/alsa.conf").c_str(), std::ios::trunc);
+        std::ofstream out(WindowsPathOf(m_Directory + "/alsa.conf").c_str(), std::ios::trunc);
         out << configuration;
         out.close();
         ASSERT_TRUE(out.good());
-        DeleteFileW(WindowsPathOf(m_captureUnixPath).c_str());
-        ASSERT_TRUE(m_process.Start(m_program));
+        DeleteFileW(WindowsPathOf(m_CaptureUnixPath).c_str());
+        ASSERT_TRUE(m_Process.Start(m_Program));
         const ULONGLONG started = GetTickCount64();
         DWORD exitCode = 0;
-        ASSERT_TRUE(m_dialog.Attach(m_process.ProcessId(), kProgramTitle, kStartTimeoutMs))
+        ASSERT_TRUE(m_Dialog.Attach(m_Process.ProcessId(), kProgramTitle, kStartTimeoutMs))
             << "no started dialog titled Corvane WASAPI v1.08 after " << GetTickCount64() - started << " ms; program "
-            << (m_process.WaitForExit(0, &exitCode) ? "exited with " + std::to_string(exitCode) : std::string("runs"));
+            << (m_Process.WaitForExit(0, &exitCode) ? "exited with " + std::to_string(exitCode) : std::string("runs"));
     }
 
     void Play()
     {
-        ASSERT_TRUE(m_dialog.Click(IDC_PLAY)) << "play did not finish (message box open: " << m_dialog.HasMessageBox() << ")";
-        ASSERT_TRUE(m_dialog.IsEnabled(IDC_STOP));
+        ASSERT_TRUE(m_Dialog.Click(IDC_PLAY)) << "play did not finish (message box open: " << m_Dialog.HasMessageBox() << ")";
+        ASSERT_TRUE(m_Dialog.IsEnabled(IDC_STOP));
     }
 
     void Stop()
     {
-        ASSERT_TRUE(m_dialog.Click(IDC_STOP));
-        ASSERT_TRUE(m_dialog.Settle());
+        ASSERT_TRUE(m_Dialog.Click(IDC_STOP));
+        ASSERT_TRUE(m_Dialog.Settle());
     }
 
     // run-e2e's capture configuration with its placeholder replaced by wavUnixPath.
     std::string CaptureConfiguration(const std::string& wavUnixPath)
     {
         const char kPlaceholder[] = "@CAPTURE_WAV@";
-        std::ifstream in(WindowsPathOf(m_directory + "/alsa-capture.conf").c_str());
+        std::ifstream in(WindowsPathOf(m_Directory + "/alsa-capture.conf").c_str());
         std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         const size_t at = text.find(kPlaceholder);
         if (at != std::string::npos)
@@ -100,34 +100,34 @@ protected:
     {
         WaveCapture capture;
         std::string error;
-        EXPECT_TRUE(LoadWaveCapture(WindowsPathOf(m_captureUnixPath), &capture, &error)) << error;
+        EXPECT_TRUE(LoadWaveCapture(WindowsPathOf(m_CaptureUnixPath), &capture, &error)) << error;
         return capture;
     }
 
     void CloseExpectingExitCode0()
     {
-        m_dialog.Close();
+        m_Dialog.Close();
         DWORD exitCode = 12345;
-        ASSERT_TRUE(m_process.WaitForExit(kExitTimeoutMs, &exitCode));
+        ASSERT_TRUE(m_Process.WaitForExit(kExitTimeoutMs, &exitCode));
         EXPECT_EQ(exitCode, 0u);
     }
 
     void ExpectIdleControls(bool idle)
     {
-        EXPECT_EQ(m_dialog.IsEnabled(IDC_PLAY), idle);
-        EXPECT_EQ(m_dialog.IsEnabled(IDC_STOP), !idle);
+        EXPECT_EQ(m_Dialog.IsEnabled(IDC_PLAY), idle);
+        EXPECT_EQ(m_Dialog.IsEnabled(IDC_STOP), !idle);
         for (int id : {IDC_DEVICE_LIST, IDC_RATE_LIST, IDC_BITS_EDIT, IDC_ENHANCER_CHECK, IDC_SETTINGS})
-            EXPECT_EQ(m_dialog.IsEnabled(id), idle) << "control " << id;
+            EXPECT_EQ(m_Dialog.IsEnabled(id), idle) << "control " << id;
         for (int id : {IDC_LEVEL_SLIDER, IDC_FREQUENCY_SLIDER, IDC_PHASE_SLIDER, IDC_AM_SLIDER, IDC_FM_SLIDER,
                        IDC_BANDWIDTH_SLIDER, IDC_AM_CHECK, IDC_FM_CHECK, IDC_NOISE_CHECK, IDC_TRIGGER_CHECK})
-            EXPECT_TRUE(m_dialog.IsEnabled(id)) << "control " << id;
+            EXPECT_TRUE(m_Dialog.IsEnabled(id)) << "control " << id;
     }
 
-    std::wstring m_program;
-    std::string m_directory;
-    std::string m_captureUnixPath;
-    CProgramUnderTest m_process;
-    CDialogDriver m_dialog;
+    std::wstring m_Program;
+    std::string m_Directory;
+    std::string m_CaptureUnixPath;
+    CProgramUnderTest m_Process;
+    CDialogDriver m_Dialog;
 };
 
 // The steady stretch of a played tone: from 0.2 s after the sound began to 0.1 s before it ended.
@@ -147,33 +147,33 @@ ActiveRange FindSound(const std::vector<double>& samples, double threshold)
 TEST_F(ProgramEndToEnd, StartsWithDefaultsAndListsTheDevices)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("defaults"));
-    EXPECT_EQ(m_dialog.Title(), kProgramTitle);
-    EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"1000.00000000");
-    EXPECT_EQ(m_dialog.Text(IDC_PHASE_TEXT), L"0.000");
-    EXPECT_EQ(m_dialog.Text(IDC_AM_TEXT), L"0.00");
-    EXPECT_EQ(m_dialog.Text(IDC_FM_TEXT), L"0.00");
-    EXPECT_EQ(m_dialog.Text(IDC_BANDWIDTH_TEXT), L"0.00");
-    EXPECT_EQ(m_dialog.Text(IDC_LEVEL_TEXT), L"-140.0 dB");
-    EXPECT_EQ(m_dialog.Text(IDC_MINIMUM_LEVEL_TEXT), L"-138.5");
-    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_NAME), kDefaultDevice);
-    EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"96 kHz");
-    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
-    EXPECT_EQ(m_dialog.Text(IDC_BITS_EDIT), L"24");
-    EXPECT_TRUE(m_dialog.IsChecked(IDC_ENHANCER_CHECK));
-    EXPECT_EQ(m_dialog.SliderPosition(IDC_LEVEL_SLIDER), 1400);
-    EXPECT_EQ(m_dialog.SliderPosition(IDC_FREQUENCY_SLIDER), 5000);
-    EXPECT_EQ(m_dialog.ListCount(IDC_RATE_LIST), 20);
-    EXPECT_EQ(m_dialog.ListEntryText(IDC_RATE_LIST, 0), L"8 kHz");
-    EXPECT_EQ(m_dialog.ListEntryText(IDC_RATE_LIST, 16), L"288.0 kHz");
-    EXPECT_EQ(m_dialog.ListEntryText(IDC_DEVICE_LIST, 0), kDefaultDevice);
-    EXPECT_GE(m_dialog.ListCount(IDC_DEVICE_LIST), 2) << "Wine's ALSA endpoint is missing";
-    m_dialog.Select(IDC_DEVICE_LIST, 1);
-    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_NAME), m_dialog.ListEntryText(IDC_DEVICE_LIST, 1));
-    m_dialog.Select(IDC_DEVICE_LIST, 0);
-    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_NAME), kDefaultDevice);
+    EXPECT_EQ(m_Dialog.Title(), kProgramTitle);
+    EXPECT_EQ(m_Dialog.Text(IDC_FREQUENCY_TEXT), L"1000.00000000");
+    EXPECT_EQ(m_Dialog.Text(IDC_PHASE_TEXT), L"0.000");
+    EXPECT_EQ(m_Dialog.Text(IDC_AM_TEXT), L"0.00");
+    EXPECT_EQ(m_Dialog.Text(IDC_FM_TEXT), L"0.00");
+    EXPECT_EQ(m_Dialog.Text(IDC_BANDWIDTH_TEXT), L"0.00");
+    EXPECT_EQ(m_Dialog.Text(IDC_LEVEL_TEXT), L"-140.0 dB");
+    EXPECT_EQ(m_Dialog.Text(IDC_MINIMUM_LEVEL_TEXT), L"-138.5");
+    EXPECT_EQ(m_Dialog.Text(IDC_DEVICE_NAME), kDefaultDevice);
+    EXPECT_EQ(m_Dialog.Text(IDC_RATE_LIST), L"96 kHz");
+    EXPECT_EQ(m_Dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
+    EXPECT_EQ(m_Dialog.Text(IDC_BITS_EDIT), L"24");
+    EXPECT_TRUE(m_Dialog.IsChecked(IDC_ENHANCER_CHECK));
+    EXPECT_EQ(m_Dialog.SliderPosition(IDC_LEVEL_SLIDER), 1400);
+    EXPECT_EQ(m_Dialog.SliderPosition(IDC_FREQUENCY_SLIDER), 5000);
+    EXPECT_EQ(m_Dialog.ListCount(IDC_RATE_LIST), 20);
+    EXPECT_EQ(m_Dialog.ListEntryText(IDC_RATE_LIST, 0), L"8 kHz");
+    EXPECT_EQ(m_Dialog.ListEntryText(IDC_RATE_LIST, 16), L"288.0 kHz");
+    EXPECT_EQ(m_Dialog.ListEntryText(IDC_DEVICE_LIST, 0), kDefaultDevice);
+    EXPECT_GE(m_Dialog.ListCount(IDC_DEVICE_LIST), 2) << "Wine's ALSA endpoint is missing";
+    m_Dialog.Select(IDC_DEVICE_LIST, 1);
+    EXPECT_EQ(m_Dialog.Text(IDC_DEVICE_NAME), m_Dialog.ListEntryText(IDC_DEVICE_LIST, 1));
+    m_Dialog.Select(IDC_DEVICE_LIST, 0);
+    EXPECT_EQ(m_Dialog.Text(IDC_DEVICE_NAME), kDefaultDevice);
     ExpectIdleControls(true);
     for (int id : {IDC_AM_TEXT, IDC_FM_TEXT, IDC_BANDWIDTH_TEXT, IDC_INVERT_CHECK, IDC_MINIMUM_LEVEL_TEXT})
-        EXPECT_FALSE(m_dialog.IsEnabled(id)) << "control " << id;
+        EXPECT_FALSE(m_Dialog.IsEnabled(id)) << "control " << id;
     CloseExpectingExitCode0();
 }
 
@@ -202,8 +202,8 @@ TEST_F(ProgramEndToEnd, SlidersShowTheirValues)
     };
     for (const auto& slider : sliders)
     {
-        m_dialog.DragSlider(slider.iSlider, slider.lPosition);
-        EXPECT_EQ(m_dialog.Text(slider.iDisplay), slider.pszText) << "slider " << slider.iSlider << " at " << slider.lPosition;
+        m_Dialog.DragSlider(slider.iSlider, slider.lPosition);
+        EXPECT_EQ(m_Dialog.Text(slider.iDisplay), slider.pszText) << "slider " << slider.iSlider << " at " << slider.lPosition;
     }
     CloseExpectingExitCode0();
 }
@@ -220,14 +220,14 @@ TEST_F(ProgramEndToEnd, CarrierSliderTopFollowsTheMaximumRate)
     } rates[] = {{0, 6900}, {8, 9400}, {9, 9500}, {11, 10500}, {19, 12500}};
     for (const auto& rate : rates)
     {
-        m_dialog.DragSlider(IDC_FREQUENCY_SLIDER, 10500);
-        m_dialog.Select(IDC_RATE_LIST, rate.iEntry);
-        EXPECT_EQ(m_dialog.SliderMaximum(IDC_FREQUENCY_SLIDER), rate.lMaximum) << "rate entry " << rate.iEntry;
+        m_Dialog.DragSlider(IDC_FREQUENCY_SLIDER, 10500);
+        m_Dialog.Select(IDC_RATE_LIST, rate.iEntry);
+        EXPECT_EQ(m_Dialog.SliderMaximum(IDC_FREQUENCY_SLIDER), rate.lMaximum) << "rate entry " << rate.iEntry;
     }
-    m_dialog.DragSlider(IDC_FREQUENCY_SLIDER, 10500);
-    m_dialog.Select(IDC_RATE_LIST, 0);
-    EXPECT_EQ(m_dialog.SliderPosition(IDC_FREQUENCY_SLIDER), 6900);
-    EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"3732.13196615");
+    m_Dialog.DragSlider(IDC_FREQUENCY_SLIDER, 10500);
+    m_Dialog.Select(IDC_RATE_LIST, 0);
+    EXPECT_EQ(m_Dialog.SliderPosition(IDC_FREQUENCY_SLIDER), 6900);
+    EXPECT_EQ(m_Dialog.Text(IDC_FREQUENCY_TEXT), L"3732.13196615");
     CloseExpectingExitCode0();
 }
 
@@ -242,8 +242,8 @@ TEST_F(ProgramEndToEnd, BitsEditSetsTheMinimumLevel)
                 {L"33", L""},      {L"", L""},      {L"16", L"-90.3"},   {L"", L"-90.3"}};
     for (const auto& entry : bits)
     {
-        m_dialog.SetText(IDC_BITS_EDIT, entry.pszBits);
-        EXPECT_EQ(m_dialog.Text(IDC_MINIMUM_LEVEL_TEXT), entry.pszMinimum) << "bits \"" << entry.pszBits << "\"";
+        m_Dialog.SetText(IDC_BITS_EDIT, entry.pszBits);
+        EXPECT_EQ(m_Dialog.Text(IDC_MINIMUM_LEVEL_TEXT), entry.pszMinimum) << "bits \"" << entry.pszBits << "\"";
     }
     CloseExpectingExitCode0();
 }
@@ -262,42 +262,42 @@ TEST_F(ProgramEndToEnd, ModulationChecksEnableOnlyTheirDisplays)
                   {IDC_TRIGGER_CHECK, IDC_INVERT_CHECK, IDC_LEVEL_SLIDER}};
     for (const auto& check : checks)
     {
-        ASSERT_TRUE(m_dialog.Click(check.iCheck));
-        EXPECT_TRUE(m_dialog.IsChecked(check.iCheck));
-        EXPECT_TRUE(m_dialog.IsEnabled(check.iDependent)) << "control " << check.iDependent;
-        ASSERT_TRUE(m_dialog.Click(check.iCheck));
-        EXPECT_FALSE(m_dialog.IsChecked(check.iCheck));
-        EXPECT_FALSE(m_dialog.IsEnabled(check.iDependent)) << "control " << check.iDependent;
-        EXPECT_TRUE(m_dialog.IsEnabled(check.iSlider)) << "control " << check.iSlider;
+        ASSERT_TRUE(m_Dialog.Click(check.iCheck));
+        EXPECT_TRUE(m_Dialog.IsChecked(check.iCheck));
+        EXPECT_TRUE(m_Dialog.IsEnabled(check.iDependent)) << "control " << check.iDependent;
+        ASSERT_TRUE(m_Dialog.Click(check.iCheck));
+        EXPECT_FALSE(m_Dialog.IsChecked(check.iCheck));
+        EXPECT_FALSE(m_Dialog.IsEnabled(check.iDependent)) << "control " << check.iDependent;
+        EXPECT_TRUE(m_Dialog.IsEnabled(check.iSlider)) << "control " << check.iSlider;
     }
-    m_dialog.DragSlider(IDC_AM_SLIDER, 20);
-    EXPECT_EQ(m_dialog.Text(IDC_AM_TEXT), L"1.00");
-    EXPECT_FALSE(m_dialog.IsEnabled(IDC_BANDWIDTH_TEXT));
+    m_Dialog.DragSlider(IDC_AM_SLIDER, 20);
+    EXPECT_EQ(m_Dialog.Text(IDC_AM_TEXT), L"1.00");
+    EXPECT_FALSE(m_Dialog.IsEnabled(IDC_BANDWIDTH_TEXT));
     CloseExpectingExitCode0();
 }
 
 TEST_F(ProgramEndToEnd, PlaysToneFollowsLiveLevelAndFadesOutAtStop)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("tone"));
-    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
-    ASSERT_EQ(m_dialog.Text(IDC_LEVEL_TEXT), L"-6.0 dB");
+    m_Dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
+    ASSERT_EQ(m_Dialog.Text(IDC_LEVEL_TEXT), L"-6.0 dB");
     ASSERT_NO_FATAL_FAILURE(Play());
     ExpectIdleControls(false);
-    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_BITS_TEXT), L"32");
-    EXPECT_EQ(m_dialog.Text(IDC_BITS_EDIT), L"24");
-    EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"96 kHz");
+    EXPECT_EQ(m_Dialog.Text(IDC_DEVICE_BITS_TEXT), L"32");
+    EXPECT_EQ(m_Dialog.Text(IDC_BITS_EDIT), L"24");
+    EXPECT_EQ(m_Dialog.Text(IDC_RATE_LIST), L"96 kHz");
     Sleep(kPlayMs);
-    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 200);
+    m_Dialog.DragSlider(IDC_LEVEL_SLIDER, 200);
     Sleep(kPlayMs);
     ASSERT_NO_FATAL_FAILURE(Stop());
     ExpectIdleControls(true);
-    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
-    EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"96 kHz");
+    EXPECT_EQ(m_Dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
+    EXPECT_EQ(m_Dialog.Text(IDC_RATE_LIST), L"96 kHz");
 
     const WaveCapture capture = Capture();
     ASSERT_EQ(capture.uiRate, 96000u);
     EXPECT_EQ(capture.uiBits, 32u);
-    const ActiveRange sound = FindSound(capture.left, 1e-3);
+    const ActiveRange sound = FindSound(capture.Left, 1e-3);
     const size_t rate = capture.uiRate;
     ASSERT_GT(sound.uiLast, sound.uiFirst + 2 * rate) << "less than 2 s of sound captured";
 
@@ -306,20 +306,20 @@ TEST_F(ProgramEndToEnd, PlaysToneFollowsLiveLevelAndFadesOutAtStop)
     const size_t block50ms = rate / 20;
     const size_t loudBegin = sound.uiFirst + rate / 5;
     const size_t loudEnd = loudBegin + rate / 2;
-    const double loudFrequency = WaveAnalysis::Frequency(capture.left, loudBegin, loudEnd, block50ms, rate);
-    const double loudLevel = WaveAnalysis::SineLevelDb(capture.left, loudBegin, loudEnd, block50ms);
+    const double loudFrequency = WaveAnalysis::Frequency(capture.Left, loudBegin, loudEnd, block50ms, rate);
+    const double loudLevel = WaveAnalysis::SineLevelDb(capture.Left, loudBegin, loudEnd, block50ms);
     EXPECT_NEAR(loudFrequency, 1000.0, 0.01);
     EXPECT_NEAR(loudLevel, -6.0, 0.02);
-    EXPECT_NEAR(WaveAnalysis::SineLevelDb(capture.right, loudBegin, loudEnd, block50ms), -6.0, 0.02);
+    EXPECT_NEAR(WaveAnalysis::SineLevelDb(capture.Right, loudBegin, loudEnd, block50ms), -6.0, 0.02);
 
     // The level change arrives while playing: the last half second before the fade is 14 dB lower.
     const size_t quietEnd = sound.uiLast - rate / 10;
     const size_t quietBegin = quietEnd - rate / 2;
-    const double quietLevel = WaveAnalysis::SineLevelDb(capture.left, quietBegin, quietEnd, block50ms);
+    const double quietLevel = WaveAnalysis::SineLevelDb(capture.Left, quietBegin, quietEnd, block50ms);
     EXPECT_NEAR(quietLevel, -20.0, 0.02);
-    EXPECT_NEAR(WaveAnalysis::Frequency(capture.left, quietBegin, quietEnd, block50ms, rate), 1000.0, 0.01);
+    EXPECT_NEAR(WaveAnalysis::Frequency(capture.Left, quietBegin, quietEnd, block50ms, rate), 1000.0, 0.01);
     const size_t dropouts =
-        WaveAnalysis::SoundingStretches(capture.left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size() - 1;
+        WaveAnalysis::SoundingStretches(capture.Left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size() - 1;
     std::printf("tone capture: %u Hz, %u bits, %.2f s of sound; %.4f Hz at %.3f dB, then %.3f dB; dropouts: %zu\n",
                 capture.uiRate, capture.uiBits, static_cast<double>(sound.uiLast - sound.uiFirst) / rate, loudFrequency,
                 loudLevel, quietLevel, dropouts);
@@ -331,46 +331,46 @@ TEST_F(ProgramEndToEnd, PlaysToneFollowsLiveLevelAndFadesOutAtStop)
     const size_t fadeEnd = sound.uiLast + 1;
     const double steadyStep = amplitude * 2.0 * 3.141592653589793 * 1000.0 / static_cast<double>(rate);
     double largestStep = 0.0;
-    for (size_t i = fadeEnd - 2 * block; i < fadeEnd + block && i < capture.left.size(); ++i)
-        largestStep = std::fmax(largestStep, std::fabs(capture.left[i] - capture.left[i - 1]));
+    for (size_t i = fadeEnd - 2 * block; i < fadeEnd + block && i < capture.Left.size(); ++i)
+        largestStep = std::fmax(largestStep, std::fabs(capture.Left[i] - capture.Left[i - 1]));
     EXPECT_LT(largestStep, steadyStep * 1.05);
-    EXPECT_GT(WaveAnalysis::PeakMagnitude(capture.left, fadeEnd - 2 * block, fadeEnd - block), amplitude * 0.95);
-    EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.left, fadeEnd - block / 4, fadeEnd), amplitude * 0.35);
-    EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.left, fadeEnd, capture.left.size()), 1e-3);
+    EXPECT_GT(WaveAnalysis::PeakMagnitude(capture.Left, fadeEnd - 2 * block, fadeEnd - block), amplitude * 0.95);
+    EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.Left, fadeEnd - block / 4, fadeEnd), amplitude * 0.35);
+    EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.Left, fadeEnd, capture.Left.size()), 1e-3);
     CloseExpectingExitCode0();
 }
 
 TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("modulation"));
-    m_dialog.Select(IDC_RATE_LIST, 8);
-    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
-    m_dialog.DragSlider(IDC_AM_SLIDER, 200);
-    ASSERT_EQ(m_dialog.Text(IDC_AM_TEXT), L"10.00");
-    ASSERT_TRUE(m_dialog.Click(IDC_AM_CHECK));
-    ASSERT_TRUE(m_dialog.Click(IDC_TRIGGER_CHECK));
+    m_Dialog.Select(IDC_RATE_LIST, 8);
+    m_Dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
+    m_Dialog.DragSlider(IDC_AM_SLIDER, 200);
+    ASSERT_EQ(m_Dialog.Text(IDC_AM_TEXT), L"10.00");
+    ASSERT_TRUE(m_Dialog.Click(IDC_AM_CHECK));
+    ASSERT_TRUE(m_Dialog.Click(IDC_TRIGGER_CHECK));
     ASSERT_NO_FATAL_FAILURE(Play());
-    EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"44.1 kHz");
+    EXPECT_EQ(m_Dialog.Text(IDC_RATE_LIST), L"44.1 kHz");
     Sleep(kPlayMs);
     ASSERT_NO_FATAL_FAILURE(Stop());
-    EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"44.1 kHz");
+    EXPECT_EQ(m_Dialog.Text(IDC_RATE_LIST), L"44.1 kHz");
 
     WaveCapture capture = Capture();
     ASSERT_EQ(capture.uiRate, 44100u);
     // The right channel carries nothing but one-sample positive pulses. Full-height ones are the
     // trigger; a pulse that falls into a fade (the last block before stop fades out, and so does
     // the sound around a dropout) is scaled with it and counted apart.
-    const auto silentRight = [&](size_t i) { return i >= capture.right.size() || std::fabs(capture.right[i]) <= 1e-5; };
+    const auto silentRight = [&](size_t i) { return i >= capture.Right.size() || std::fabs(capture.Right[i]) <= 1e-5; };
     std::vector<size_t> pulses;
     size_t fadedPulses = 0;
     size_t strayRight = 0;
-    for (size_t i = 0; i < capture.right.size(); ++i)
+    for (size_t i = 0; i < capture.Right.size(); ++i)
     {
         if (silentRight(i))
             continue;
-        if (capture.right[i] < 0.0 || (i > 0 && !silentRight(i - 1)) || !silentRight(i + 1))
+        if (capture.Right[i] < 0.0 || (i > 0 && !silentRight(i - 1)) || !silentRight(i + 1))
             ++strayRight;
-        else if (capture.right[i] > 0.99)
+        else if (capture.Right[i] > 0.99)
             pulses.push_back(i);
         else
             ++fadedPulses;
@@ -383,7 +383,7 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
     // the pulses are measured within the stretches between them.
     const double amplitude = std::pow(10.0, -6.0 / 20.0);
     const std::vector<WaveAnalysis::Stretch> stretches =
-        WaveAnalysis::SoundingStretches(capture.left, pulses.front(), pulses.back() + 1, 1e-4, 400);
+        WaveAnalysis::SoundingStretches(capture.Left, pulses.front(), pulses.back() + 1, 1e-4, 400);
     size_t measured = 0;
     for (const WaveAnalysis::Stretch& stretch : stretches)
     {
@@ -396,8 +396,8 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
             if (previous != 0 && previous != pulses.front())
             {
                 EXPECT_NEAR(static_cast<double>(pulse - previous), 4410.0, 1.0) << "pulse at " << pulse;
-                EXPECT_GT(WaveAnalysis::PeakMagnitude(capture.left, pulse - 30, pulse + 30), amplitude * 0.97);
-                EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.left, pulse - 2205 - 30, pulse - 2205 + 30), amplitude * 0.01);
+                EXPECT_GT(WaveAnalysis::PeakMagnitude(capture.Left, pulse - 30, pulse + 30), amplitude * 0.97);
+                EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.Left, pulse - 2205 - 30, pulse - 2205 + 30), amplitude * 0.01);
                 ++measured;
             }
             previous = pulse;
@@ -405,37 +405,37 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
     }
     EXPECT_GE(measured, 5u);
     const size_t dropouts =
-        WaveAnalysis::SoundingStretches(capture.left, 0, capture.left.size(), 1e-4, 400).size() - 1;
+        WaveAnalysis::SoundingStretches(capture.Left, 0, capture.Left.size(), 1e-4, 400).size() - 1;
     EXPECT_LE(fadedPulses, 2 * dropouts + 1) << "only the fades at dropouts and at stop scale a pulse";
     std::printf("AM capture: %u Hz, %zu trigger pulses (%zu more within fades), %zu spacings measured, dropouts: %zu\n",
                 capture.uiRate, pulses.size(), fadedPulses, measured, dropouts);
 
-    ASSERT_TRUE(m_dialog.Click(IDC_TRIGGER_CHECK));
-    ASSERT_TRUE(m_dialog.Click(IDC_AM_CHECK));
-    ASSERT_TRUE(m_dialog.Click(IDC_NOISE_CHECK));
-    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 200);
+    ASSERT_TRUE(m_Dialog.Click(IDC_TRIGGER_CHECK));
+    ASSERT_TRUE(m_Dialog.Click(IDC_AM_CHECK));
+    ASSERT_TRUE(m_Dialog.Click(IDC_NOISE_CHECK));
+    m_Dialog.DragSlider(IDC_LEVEL_SLIDER, 200);
     ASSERT_NO_FATAL_FAILURE(Play());
     Sleep(kPlayMs);
     ASSERT_NO_FATAL_FAILURE(Stop());
     capture = Capture();
     ASSERT_EQ(capture.uiRate, 44100u);
-    const ActiveRange sound = FindSound(capture.left, 1e-3);
+    const ActiveRange sound = FindSound(capture.Left, 1e-3);
     const WaveAnalysis::Stretch noise =
-        WaveAnalysis::LongestSoundingStretch(capture.left, sound.uiFirst, sound.uiLast, 1e-4, 100);
+        WaveAnalysis::LongestSoundingStretch(capture.Left, sound.uiFirst, sound.uiLast, 1e-4, 100);
     ASSERT_GT(noise.uiEnd - noise.uiBegin, capture.uiRate * 3 / 4) << "no dropout-free stretch of noise";
     // Skip the fade-in, then take at most one second.
     const size_t begin = noise.uiBegin + capture.uiRate / 20;
     const size_t end = std::min(noise.uiEnd, begin + capture.uiRate);
-    const double mean = WaveAnalysis::Mean(capture.left, begin, end);
-    const double rms = WaveAnalysis::Rms(capture.left, begin, end);
-    const double kurtosis = WaveAnalysis::Kurtosis(capture.left, begin, end);
+    const double mean = WaveAnalysis::Mean(capture.Left, begin, end);
+    const double rms = WaveAnalysis::Rms(capture.Left, begin, end);
+    const double kurtosis = WaveAnalysis::Kurtosis(capture.Left, begin, end);
     EXPECT_NEAR(mean, 0.0, 0.002);
     EXPECT_NEAR(rms, 0.1, 0.003);
     EXPECT_NEAR(kurtosis, 3.0, 0.15);
     std::printf("noise capture: mean %.5f, standard deviation %.5f (level 0.1), kurtosis %.3f\n", mean, rms, kurtosis);
     double largestDifference = 0.0;
     for (size_t i = begin; i < end; ++i)
-        largestDifference = std::fmax(largestDifference, std::fabs(capture.left[i] - capture.right[i]));
+        largestDifference = std::fmax(largestDifference, std::fabs(capture.Left[i] - capture.Right[i]));
     EXPECT_LT(largestDifference, 1e-6) << "both channels carry the same noise";
 
     ASSERT_NO_FATAL_FAILURE(Play());
@@ -446,29 +446,29 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
 TEST_F(ProgramEndToEnd, WithoutAnyEndpointPlayReportsAndStaysUsable)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("no-endpoint", false));
-    EXPECT_EQ(m_dialog.ListCount(IDC_DEVICE_LIST), 1);
+    EXPECT_EQ(m_Dialog.ListCount(IDC_DEVICE_LIST), 1);
     for (int attempt = 0; attempt < 2; ++attempt)
     {
-        EXPECT_FALSE(m_dialog.Click(IDC_PLAY)) << "no message box appeared";
+        EXPECT_FALSE(m_Dialog.Click(IDC_PLAY)) << "no message box appeared";
         std::wstring caption;
         std::wstring text;
-        ASSERT_TRUE(m_dialog.AnswerMessageBox(kStartTimeoutMs, &caption, &text));
+        ASSERT_TRUE(m_Dialog.AnswerMessageBox(kStartTimeoutMs, &caption, &text));
         EXPECT_EQ(caption, L"エラー");
         EXPECT_EQ(text, L"出力先のオーディオデバイスを初期化できませんでした。");
-        ASSERT_TRUE(m_dialog.WaitForClick());
-        EXPECT_FALSE(m_dialog.HasMessageBox());
+        ASSERT_TRUE(m_Dialog.WaitForClick());
+        EXPECT_FALSE(m_Dialog.HasMessageBox());
         ExpectIdleControls(true);
-        EXPECT_EQ(m_dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
+        EXPECT_EQ(m_Dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
     }
-    m_dialog.DragSlider(IDC_FREQUENCY_SLIDER, 6000);
-    EXPECT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"2000.00000000");
+    m_Dialog.DragSlider(IDC_FREQUENCY_SLIDER, 6000);
+    EXPECT_EQ(m_Dialog.Text(IDC_FREQUENCY_TEXT), L"2000.00000000");
     CloseExpectingExitCode0();
 }
 
 TEST_F(ProgramEndToEnd, BitsEditIsNormalisedWhenPlayStarts)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("bits"));
-    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
+    m_Dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
     const struct
     {
         const wchar_t* pszTyped;
@@ -476,11 +476,11 @@ TEST_F(ProgramEndToEnd, BitsEditIsNormalisedWhenPlayStarts)
     } cases[] = {{L"40", L"32"}, {L"", L"32"}, {L"\xFF11\xFF16", L"16"}, {L"0", L"2"}};
     for (const auto& entry : cases)
     {
-        m_dialog.SetText(IDC_BITS_EDIT, entry.pszTyped);
+        m_Dialog.SetText(IDC_BITS_EDIT, entry.pszTyped);
         ASSERT_NO_FATAL_FAILURE(Play());
-        EXPECT_EQ(m_dialog.Text(IDC_BITS_EDIT), entry.pszUsed) << "typed \"" << entry.pszTyped << "\"";
+        EXPECT_EQ(m_Dialog.Text(IDC_BITS_EDIT), entry.pszUsed) << "typed \"" << entry.pszTyped << "\"";
         ASSERT_NO_FATAL_FAILURE(Stop());
-        EXPECT_EQ(m_dialog.Text(IDC_BITS_EDIT), entry.pszUsed) << "typed \"" << entry.pszTyped << "\"";
+        EXPECT_EQ(m_Dialog.Text(IDC_BITS_EDIT), entry.pszUsed) << "typed \"" << entry.pszTyped << "\"";
     }
 
     // The last play, at 2 effective bits: every sample of the 32-bit container a multiple of 2^30.
@@ -488,7 +488,7 @@ TEST_F(ProgramEndToEnd, BitsEditIsNormalisedWhenPlayStarts)
     ASSERT_EQ(capture.uiBits, 32u);
     size_t offGrid = 0;
     size_t sounding = 0;
-    for (const std::vector<double>* channel : {&capture.left, &capture.right})
+    for (const std::vector<double>* channel : {&capture.Left, &capture.Right})
     {
         for (double sample : *channel)
         {
@@ -506,36 +506,36 @@ TEST_F(ProgramEndToEnd, BitsEditIsNormalisedWhenPlayStarts)
 TEST_F(ProgramEndToEnd, StartsFadedInAndASecondPlayWhilePlayingChangesNothing)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("second-play"));
-    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 0);
-    m_dialog.DragSlider(IDC_PHASE_SLIDER, 1571);
-    ASSERT_EQ(m_dialog.Text(IDC_PHASE_TEXT), L"1.571");
+    m_Dialog.DragSlider(IDC_LEVEL_SLIDER, 0);
+    m_Dialog.DragSlider(IDC_PHASE_SLIDER, 1571);
+    ASSERT_EQ(m_Dialog.Text(IDC_PHASE_TEXT), L"1.571");
     ASSERT_NO_FATAL_FAILURE(Play());
     const ULONGLONG started = GetTickCount64();
     Sleep(kPlayMs / 3);
     // Windows and Wine deliver a click to the disabled button too.
-    EXPECT_TRUE(m_dialog.Click(IDC_PLAY)) << "a message box opened";
-    EXPECT_FALSE(m_dialog.HasMessageBox());
-    EXPECT_TRUE(m_dialog.IsEnabled(IDC_STOP));
-    EXPECT_EQ(m_dialog.Text(IDC_DEVICE_BITS_TEXT), L"32");
+    EXPECT_TRUE(m_Dialog.Click(IDC_PLAY)) << "a message box opened";
+    EXPECT_FALSE(m_Dialog.HasMessageBox());
+    EXPECT_TRUE(m_Dialog.IsEnabled(IDC_STOP));
+    EXPECT_EQ(m_Dialog.Text(IDC_DEVICE_BITS_TEXT), L"32");
     Sleep(kPlayMs / 3);
     const double playedSeconds = static_cast<double>(GetTickCount64() - started) / 1000.0;
     ASSERT_NO_FATAL_FAILURE(Stop());
 
     const WaveCapture capture = Capture();
     ASSERT_EQ(capture.uiRate, 96000u);
-    const ActiveRange sound = FindSound(capture.left, 0.0);
+    const ActiveRange sound = FindSound(capture.Left, 0.0);
     const size_t rate = capture.uiRate;
     // The tone's sine starts at its peak: the fade-in keeps the first sample below 1 % and the
     // first millisecond below 10 % of full scale.
-    const double firstSample = std::fabs(capture.left[sound.uiFirst]);
-    const double firstMillisecond = WaveAnalysis::PeakMagnitude(capture.left, sound.uiFirst, sound.uiFirst + rate / 1000);
+    const double firstSample = std::fabs(capture.Left[sound.uiFirst]);
+    const double firstMillisecond = WaveAnalysis::PeakMagnitude(capture.Left, sound.uiFirst, sound.uiFirst + rate / 1000);
     EXPECT_LT(firstSample, 0.01);
     EXPECT_LT(firstMillisecond, 0.1);
     // The second play neither cut nor restarted the tone: it lasts from the first play to stop.
     const double soundSeconds = static_cast<double>(sound.uiLast - sound.uiFirst) / rate;
     EXPECT_GT(soundSeconds, playedSeconds * 0.9);
     const size_t dropouts =
-        WaveAnalysis::SoundingStretches(capture.left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size() - 1;
+        WaveAnalysis::SoundingStretches(capture.Left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size() - 1;
     std::printf("start of a 0 dB tone at 1.571 rad: first sample %.6f, first ms peak %.4f; %.2f s of sound over "
                 "%.2f s played; dropouts: %zu\n",
                 firstSample, firstMillisecond, soundSeconds, playedSeconds, dropouts);
@@ -545,23 +545,23 @@ TEST_F(ProgramEndToEnd, StartsFadedInAndASecondPlayWhilePlayingChangesNothing)
 TEST_F(ProgramEndToEnd, NarrowedMaximumRatePlaysTheCarrierItShows)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("narrowed-rate"));
-    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
-    m_dialog.Select(IDC_RATE_LIST, 19);
-    m_dialog.DragSlider(IDC_FREQUENCY_SLIDER, m_dialog.SliderMaximum(IDC_FREQUENCY_SLIDER));
-    ASSERT_EQ(m_dialog.Text(IDC_FREQUENCY_TEXT), L"181019.33598376");
-    m_dialog.Select(IDC_RATE_LIST, 0);
-    const std::wstring readout = m_dialog.Text(IDC_FREQUENCY_TEXT);
+    m_Dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
+    m_Dialog.Select(IDC_RATE_LIST, 19);
+    m_Dialog.DragSlider(IDC_FREQUENCY_SLIDER, m_Dialog.SliderMaximum(IDC_FREQUENCY_SLIDER));
+    ASSERT_EQ(m_Dialog.Text(IDC_FREQUENCY_TEXT), L"181019.33598376");
+    m_Dialog.Select(IDC_RATE_LIST, 0);
+    const std::wstring readout = m_Dialog.Text(IDC_FREQUENCY_TEXT);
     ASSERT_NO_FATAL_FAILURE(Play());
     Sleep(kPlayMs);
     ASSERT_NO_FATAL_FAILURE(Stop());
 
     const WaveCapture capture = Capture();
     ASSERT_EQ(capture.uiRate, 8000u);
-    const ActiveRange sound = FindSound(capture.left, 1e-3);
+    const ActiveRange sound = FindSound(capture.Left, 1e-3);
     const size_t begin = sound.uiFirst + capture.uiRate / 5;
     const size_t end = sound.uiLast - capture.uiRate / 10;
     ASSERT_GT(end, begin + capture.uiRate / 2) << "less than 0.5 s of steady tone";
-    const double frequency = WaveAnalysis::Frequency(capture.left, begin, end, capture.uiRate / 2, capture.uiRate);
+    const double frequency = WaveAnalysis::Frequency(capture.Left, begin, end, capture.uiRate / 2, capture.uiRate);
     const double shown = std::wcstod(readout.c_str(), nullptr);
     EXPECT_NEAR(frequency, shown, shown * 1e-3) << "readout " << std::string(readout.begin(), readout.end());
     EXPECT_LT(frequency, 4000.0);
@@ -572,25 +572,25 @@ TEST_F(ProgramEndToEnd, NarrowedMaximumRatePlaysTheCarrierItShows)
 TEST_F(ProgramEndToEnd, EnhancerCarriesAToneBelowOneStepOnEachChannel)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("enhancer"));
-    m_dialog.Select(IDC_RATE_LIST, 9);
-    m_dialog.SetText(IDC_BITS_EDIT, L"16");
-    ASSERT_TRUE(m_dialog.IsChecked(IDC_ENHANCER_CHECK));
-    m_dialog.DragSlider(IDC_LEVEL_SLIDER, 1000);
-    ASSERT_EQ(m_dialog.Text(IDC_LEVEL_TEXT), L"-100.0 dB");
+    m_Dialog.Select(IDC_RATE_LIST, 9);
+    m_Dialog.SetText(IDC_BITS_EDIT, L"16");
+    ASSERT_TRUE(m_Dialog.IsChecked(IDC_ENHANCER_CHECK));
+    m_Dialog.DragSlider(IDC_LEVEL_SLIDER, 1000);
+    ASSERT_EQ(m_Dialog.Text(IDC_LEVEL_TEXT), L"-100.0 dB");
     ASSERT_NO_FATAL_FAILURE(Play());
-    EXPECT_EQ(m_dialog.Text(IDC_RATE_LIST), L"48 kHz");
+    EXPECT_EQ(m_Dialog.Text(IDC_RATE_LIST), L"48 kHz");
     Sleep(kPlayMs);
     ASSERT_NO_FATAL_FAILURE(Stop());
 
     const WaveCapture capture = Capture();
     ASSERT_EQ(capture.uiRate, 48000u);
     // One 16-bit step is about 3e-5 of full scale: the tone below it is a pattern of steps.
-    const ActiveRange sound = FindSound(capture.left, 1e-5);
+    const ActiveRange sound = FindSound(capture.Left, 1e-5);
     ASSERT_GT(sound.uiLast, sound.uiFirst + capture.uiRate / 2) << "less than 0.5 s of sound captured";
     const size_t begin = sound.uiFirst + capture.uiRate / 5;
     const size_t end = sound.uiLast - capture.uiRate / 10;
     const size_t block100ms = capture.uiRate / 10;
-    for (const std::vector<double>* channel : {&capture.left, &capture.right})
+    for (const std::vector<double>* channel : {&capture.Left, &capture.Right})
     {
         const double level = WaveAnalysis::ToneComponentDb(*channel, begin, end, block100ms, 1000.0, 48000.0);
         const double error =
@@ -601,7 +601,7 @@ TEST_F(ProgramEndToEnd, EnhancerCarriesAToneBelowOneStepOnEachChannel)
         EXPECT_NEAR(level, -100.0, 1.0);
         EXPECT_LE(error, -117.0);
         std::printf("enhancer capture, %s: tone %.2f dBFS, error below 4 kHz %.1f dBFS\n",
-                    channel == &capture.left ? "left" : "right", level, error);
+                    channel == &capture.Left ? "left" : "right", level, error);
     }
     CloseExpectingExitCode0();
 }
@@ -612,22 +612,22 @@ TEST_F(ProgramEndToEnd, FiftyPlayStopCyclesLeaveItResponsiveWithoutHandleGrowth)
     long handlesAfterFirst = -1;
     for (int cycle = 0; cycle < 50; ++cycle)
     {
-        ASSERT_TRUE(m_dialog.Click(IDC_PLAY)) << "cycle " << cycle;
-        ASSERT_TRUE(m_dialog.IsEnabled(IDC_STOP)) << "cycle " << cycle;
-        ASSERT_TRUE(m_dialog.Click(IDC_STOP)) << "cycle " << cycle;
-        ASSERT_TRUE(m_dialog.IsEnabled(IDC_PLAY)) << "cycle " << cycle;
+        ASSERT_TRUE(m_Dialog.Click(IDC_PLAY)) << "cycle " << cycle;
+        ASSERT_TRUE(m_Dialog.IsEnabled(IDC_STOP)) << "cycle " << cycle;
+        ASSERT_TRUE(m_Dialog.Click(IDC_STOP)) << "cycle " << cycle;
+        ASSERT_TRUE(m_Dialog.IsEnabled(IDC_PLAY)) << "cycle " << cycle;
         if (cycle == 0)
-            handlesAfterFirst = m_process.HandleCount();
+            handlesAfterFirst = m_Process.HandleCount();
     }
-    const long handlesAfterLast = m_process.HandleCount();
+    const long handlesAfterLast = m_Process.HandleCount();
     RecordProperty("HandlesAfterFirstCycle", static_cast<int>(handlesAfterFirst));
     RecordProperty("HandlesAfterLastCycle", static_cast<int>(handlesAfterLast));
     std::printf("handles after cycle 1: %ld, after cycle 50: %ld\n", handlesAfterFirst, handlesAfterLast);
     ASSERT_GT(handlesAfterFirst, 0) << "the handle count cannot be read";
     EXPECT_LE(handlesAfterLast, handlesAfterFirst);
-    ASSERT_TRUE(m_dialog.Settle(5000));
-    m_dialog.DragSlider(IDC_PHASE_SLIDER, 1000);
-    EXPECT_EQ(m_dialog.Text(IDC_PHASE_TEXT), L"1.000");
+    ASSERT_TRUE(m_Dialog.Settle(5000));
+    m_Dialog.DragSlider(IDC_PHASE_SLIDER, 1000);
+    EXPECT_EQ(m_Dialog.Text(IDC_PHASE_TEXT), L"1.000");
     CloseExpectingExitCode0();
 }
 }

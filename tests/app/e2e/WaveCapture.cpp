@@ -14,9 +14,9 @@ bool LoadWaveCapture(const std::wstring& path, WaveCapture* capture, std::string
         *error = "cannot read the capture as a WAV file with a data chunk";
         return false;
     }
-    capture->uiRate = file.sampleRate;
-    capture->uiChannels = file.channels;
-    capture->uiBits = file.bitsPerSample;
+    capture->uiRate = file.uiSampleRate;
+    capture->uiChannels = file.uiChannels;
+    capture->uiBits = file.uiBitsPerSample;
     if (capture->uiChannels != 2 || (capture->uiBits != 16 && capture->uiBits != 24 && capture->uiBits != 32))
     {
         *error = "not stereo integer PCM";
@@ -24,12 +24,12 @@ bool LoadWaveCapture(const std::wstring& path, WaveCapture* capture, std::string
     }
     const std::vector<int32_t> samples = file.Samples32();
     const size_t frames = samples.size() / 2;
-    capture->left.resize(frames);
-    capture->right.resize(frames);
+    capture->Left.resize(frames);
+    capture->Right.resize(frames);
     for (size_t i = 0; i < frames; ++i)
     {
-        capture->left[i] = samples[2 * i] / 2147483647.0;
-        capture->right[i] = samples[2 * i + 1] / 2147483647.0;
+        capture->Left[i] = samples[2 * i] / 2147483647.0;
+        capture->Right[i] = samples[2 * i + 1] / 2147483647.0;
     }
     return true;
 }
@@ -77,27 +77,6 @@ double PeakMagnitude(const std::vector<double>& samples, size_t begin, size_t en
 
 namespace
 {
-double BlockFrequency(const std::vector<double>& samples, size_t begin, size_t end, double rate)
-{
-    double firstCrossing = -1.0;
-    double lastCrossing = -1.0;
-    size_t crossings = 0;
-    for (size_t i = begin + 1; i < end; ++i)
-    {
-        if (samples[i - 1] < 0.0 && samples[i] >= 0.0)
-        {
-            const double at = static_cast<double>(i - 1) + samples[i - 1] / (samples[i - 1] - samples[i]);
-            if (crossings == 0)
-                firstCrossing = at;
-            lastCrossing = at;
-            ++crossings;
-        }
-    }
-    if (crossings < 2)
-        return 0.0;
-    return static_cast<double>(crossings - 1) * rate / (lastCrossing - firstCrossing);
-}
-
 template <class Measure>
 double MedianOverBlocks(size_t begin, size_t end, size_t blockLength, Measure measure)
 {
@@ -200,7 +179,7 @@ double ToneErrorBelowDb(const std::vector<double>& samples, size_t begin, size_t
 double Frequency(const std::vector<double>& samples, size_t begin, size_t end, size_t blockLength, double rate)
 {
     return MedianOverBlocks(begin, end, blockLength,
-                            [&](size_t from, size_t to) { return BlockFrequency(samples, from, to, rate); });
+                            [&](size_t from, size_t to) { return RisingCrossingFrequency(samples, from, to, rate); });
 }
 
 std::vector<Stretch> SoundingStretches(const std::vector<double>& samples, size_t begin, size_t end, double threshold,

@@ -12,8 +12,8 @@ struct WaveCapture
     uint32_t uiRate = 0;
     uint32_t uiChannels = 0;
     uint32_t uiBits = 0;
-    std::vector<double> left;
-    std::vector<double> right;
+    std::vector<double> Left;
+    std::vector<double> Right;
 };
 
 bool LoadWaveCapture(const std::wstring& path, WaveCapture* capture, std::string* error);
