@@ -123,15 +123,15 @@ void FillTone(double* block, uint64_t frames, const RampSet& ramps, double fs, P
 }
 
 // What the noise draws per frame: its amplitude and two random words. Noise is made in chunks:
-// first the draws of every frame of the chunk (ramps and generator in their per-sample order),
-// then the arithmetic, whose frames are independent and are computed two at a time.
+// first the amplitudes of every frame of the chunk, then its words in one block (the ramps and
+// the generator do not depend on each other), then the arithmetic, whose frames are independent
+// and are computed several at a time.
 constexpr uint64_t NoiseChunkFrames = 64;
 
 struct NoiseDraws
 {
     double dfAmplitude[NoiseChunkFrames];
-    uint32_t uiFirst[NoiseChunkFrames];
-    uint32_t uiSecond[NoiseChunkFrames];
+    uint32_t uiWords[2 * NoiseChunkFrames];
 };
 
 void DrawNoise(NoiseDraws& draws, uint64_t frames, const RampSet& ramps, double fs, Phases& phases,
@@ -146,9 +146,8 @@ void DrawNoise(NoiseDraws& draws, uint64_t frames, const RampSet& ramps, double 
         amplitude = std::min(1.0, amplitude);
         amplitude = std::max(-1.0, amplitude);
         draws.dfAmplitude[i] = amplitude;
-        generator.Next32(&draws.uiFirst[i]);
-        generator.Next32(&draws.uiSecond[i]);
     }
+    generator.NextWords(draws.uiWords, static_cast<size_t>(2 * frames));
 }
 
 void FillNoise(double* block, uint64_t frames, const RampSet& ramps, double fs, Phases& phases,
@@ -159,7 +158,7 @@ void FillNoise(double* block, uint64_t frames, const RampSet& ramps, double fs, 
     {
         const uint64_t count = std::min(NoiseChunkFrames, frames - first);
         DrawNoise(draws, count, ramps, fs, phases, generator);
-        FillGaussianFrames(block + 2 * first, draws.uiFirst, draws.uiSecond, draws.dfAmplitude, count);
+        FillGaussianFrames(block + 2 * first, draws.uiWords, draws.dfAmplitude, count);
     }
 }
 
