@@ -1,6 +1,6 @@
 #include "synth/GaussianNoise.h"
 
-#include "synth/CpuFeatures.h"
+#include "runtime/CpuFeatures.h"
 #include "synth/GaussianNoiseAvx2.h"
 #include "synth/SignalMath.h"
 

@@ -1,4 +1,4 @@
-#include "synth/CpuFeatures.h"
+#include "runtime/CpuFeatures.h"
 
 #include <cstdint>
 
