@@ -134,18 +134,34 @@ struct NoiseDraws
     uint32_t uiWords[2 * NoiseChunkFrames];
 };
 
+inline double LimitAmplitude(double amplitude)
+{
+    return std::max(-1.0, std::min(1.0, amplitude));
+}
+
+// The AM flag is read once per chunk, so that the usual noise without AM is a plain loop; the
+// AM frequency ramp still advances every frame, as it does for the tone.
 void DrawNoise(NoiseDraws& draws, uint64_t frames, const RampSet& ramps, double fs, Phases& phases,
                CRandomMT& generator)
 {
-    for (uint64_t i = 0; i < frames; ++i)
+    if (IsSet(bAM))
     {
-        const double level = Next(ramps.pLevel);
-        const double amFrequency = Next(ramps.pAMFrequency);
-        bool wrapped = false;
-        double amplitude = Modulate(level, amFrequency, fs, phases.dfAM, wrapped);
-        amplitude = std::min(1.0, amplitude);
-        amplitude = std::max(-1.0, amplitude);
-        draws.dfAmplitude[i] = amplitude;
+        for (uint64_t i = 0; i < frames; ++i)
+        {
+            const double level = Next(ramps.pLevel);
+            const double amFrequency = Next(ramps.pAMFrequency);
+            bool wrapped = false;
+            draws.dfAmplitude[i] = LimitAmplitude(Modulate(level, amFrequency, fs, phases.dfAM, wrapped));
+        }
+    }
+    else
+    {
+        phases.dfAM = 0.0;
+        for (uint64_t i = 0; i < frames; ++i)
+        {
+            draws.dfAmplitude[i] = LimitAmplitude(Next(ramps.pLevel));
+            Next(ramps.pAMFrequency);
+        }
     }
     generator.NextWords(draws.uiWords, static_cast<size_t>(2 * frames));
 }
