@@ -126,7 +126,7 @@ void FillTone(double* block, uint64_t frames, const RampSet& ramps, double fs, P
 // first the amplitudes of every frame of the chunk, then its words in one block (the ramps and
 // the generator do not depend on each other), then the arithmetic, whose frames are independent
 // and are computed several at a time.
-constexpr uint64_t NoiseChunkFrames = 64;
+constexpr uint64_t NoiseChunkFrames = 256;
 
 struct NoiseDraws
 {
