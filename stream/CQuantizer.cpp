@@ -1,6 +1,8 @@
 #include "stream/CQuantizer.h"
 
+#include "runtime/CpuFeatures.h"
 #include "stream/ChannelCount.h"
+#include "stream/QuantizerAvx2.h"
 
 #include <algorithm>
 #include <cmath>
@@ -243,22 +245,61 @@ void ConvertPlain(const double* source, uint64_t frames, uint8_t* destination, c
         StoreWordPair<Bytes>(destination, ToWordPair(SanitizePair(_mm_loadu_pd(source)), pairGrid));
 }
 
+// Frames per call of the AVX2 form where its words are then cut down to a smaller container.
+constexpr uint64_t kWordChunkFrames = 128;
+
+// QuantizeCommonPairsAvx2 into this container: the words go straight to a 32-bit destination,
+// and through a chunk of words for the others. Returns the frames done.
+template <unsigned Bytes>
+uint64_t QuantizeCommonPairs(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid,
+                             __m128d& carried)
+{
+    double errors[2];
+    _mm_storeu_pd(errors, carried);
+    uint64_t done = 0;
+    if constexpr (Bytes == 4)
+    {
+        done = QuantizeCommonPairsAvx2(source, frames, destination, grid.dfStep, grid.dfLevels, grid.uiShift, errors);
+    }
+    else
+    {
+        uint32_t words[2 * kWordChunkFrames];
+        done = QuantizeCommonPairsAvx2(source, std::min(frames, kWordChunkFrames), reinterpret_cast<uint8_t*>(words),
+                                       grid.dfStep, grid.dfLevels, grid.uiShift, errors);
+        for (uint64_t i = 0; i < 2 * done; ++i)
+            StoreTopBytes<Bytes>(destination + Bytes * i, words[i]);
+    }
+    carried = _mm_loadu_pd(errors);
+    return done;
+}
+
 template <unsigned Bytes>
 CarriedErrors ConvertWithFeedback(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid,
                                   CarriedErrors carried)
 {
     const PairGrid pairGrid = ToPairGrid(grid);
+    const bool avx2 = HasAvx2();
     __m128d pair = _mm_set_pd(carried.dfRight, carried.dfLeft);
-    for (uint64_t f = 0; f < frames; ++f, source += 2, destination += 2 * Bytes)
+    for (uint64_t f = 0; f < frames; ++f)
     {
-        __m128i words;
-        if (QuantizePairWithFeedback(SanitizePair(_mm_loadu_pd(source)), pairGrid, pair, words))
+        // Two frames at a time while that is possible; the one frame where it stops is taken
+        // below, and then the pairs go on.
+        if (avx2)
         {
-            StoreWordPair<Bytes>(destination, words);
+            f += QuantizeCommonPairs<Bytes>(source + 2 * f, frames - f, destination + 2 * Bytes * f, grid, pair);
+            if (f == frames)
+                break;
+        }
+        const double* frame = source + 2 * f;
+        uint8_t* target = destination + 2 * Bytes * f;
+        __m128i words;
+        if (QuantizePairWithFeedback(SanitizePair(_mm_loadu_pd(frame)), pairGrid, pair, words))
+        {
+            StoreWordPair<Bytes>(target, words);
             continue;
         }
         CarriedErrors frameCarried{_mm_cvtsd_f64(pair), _mm_cvtsd_f64(_mm_unpackhi_pd(pair, pair))};
-        FeedbackFrame<Bytes>(source, destination, grid, frameCarried);
+        FeedbackFrame<Bytes>(frame, target, grid, frameCarried);
         pair = _mm_set_pd(frameCarried.dfRight, frameCarried.dfLeft);
     }
     return CarriedErrors{_mm_cvtsd_f64(pair), _mm_cvtsd_f64(_mm_unpackhi_pd(pair, pair))};

@@ -2,6 +2,7 @@
 
 #include "synth/SRandom.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // MT19937, the 32-bit Mersenne Twister. A fresh generator is seeded with 5489, so every new
@@ -22,12 +23,14 @@ public:
     int32_t Seed(uint32_t seed) override;
     // The first word drawn becomes the high half.
     void Next64(uint64_t* out) override;
-    // Defined here so that the noise generator's per-sample draws inline.
     void Next32(uint32_t* out) override
     {
         if (out != nullptr)
             *out = Draw();
     }
+    // The next `count` words, as `count` calls of Next32 would give them: the noise generator
+    // draws a chunk's words at once.
+    void NextWords(uint32_t* out, size_t count);
 
 private:
     static constexpr int32_t Unseeded = StateWords + 1;
@@ -36,16 +39,13 @@ private:
     {
         if (m_iIndex >= StateWords)
             Regenerate();
-        uint32_t y = m_uiState[m_iIndex++];
-        y ^= y >> 11;
-        y ^= (y << 7) & 0x9D2C5680u;
-        y ^= (y << 15) & 0xEFC60000u;
-        y ^= y >> 18;
-        return y;
+        return m_uiWords[m_iIndex++];
     }
 
+    // Twists the whole state and tempers every word of it into m_uiWords, several at a time.
     void Regenerate();
 
     uint32_t m_uiState[StateWords];
+    uint32_t m_uiWords[StateWords];
     int32_t m_iIndex;
 };

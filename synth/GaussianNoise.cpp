@@ -1,5 +1,7 @@
 #include "synth/GaussianNoise.h"
 
+#include "runtime/CpuFeatures.h"
+#include "synth/GaussianNoiseAvx2.h"
 #include "synth/SignalMath.h"
 
 #include <cfloat>
@@ -68,10 +70,16 @@ inline __m128d Choose(__m128d mask, __m128d a, __m128d b)
     return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
 }
 
-// Uniform() of two words.
-Pair UniformPair(const uint32_t* words)
+// The two frames' words, the first words in the low 64 bits and the second words in the high.
+inline __m128i SplitWords(const uint32_t* words)
 {
-    const __m128i signedWords = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(words));
+    const __m128i pairs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words));
+    return _mm_shuffle_epi32(pairs, _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+// Uniform() of two words.
+Pair UniformPair(__m128i signedWords)
+{
     const __m128d u = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(signedWords), _mm_set1_pd(1.0 / 4294967296.0)),
                                  _mm_set1_pd(0.5));
     const __m128d zero = _mm_cmpeq_pd(u, _mm_setzero_pd());
@@ -105,10 +113,9 @@ inline __m128d LaneMask(__m128i quadrants, int bit)
 }
 
 // SignalMath::SinOfTurns(UnitInterval(word)) of two words.
-Pair SinOfTurnsPair(const uint32_t* words)
+Pair SinOfTurnsPair(__m128i words)
 {
-    const __m128i turns = _mm_xor_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(words)),
-                                        _mm_set1_epi32(INT32_MIN));
+    const __m128i turns = _mm_xor_si128(words, _mm_set1_epi32(INT32_MIN));
     const __m128i shifted = _mm_srli_epi32(_mm_add_epi32(turns, _mm_set1_epi32(0x20000000)), 30);
     const __m128i quadrants = _mm_and_si128(shifted, _mm_set1_epi32(3));
     const __m128i remainders = _mm_sub_epi32(turns, _mm_slli_epi32(quadrants, 30));
@@ -126,17 +133,18 @@ void StorePair(double* frames, Pair values)
 }
 #endif
 
-void FillGaussianFrames(double* frames, const uint32_t* first, const uint32_t* second,
-                        const double* amplitude, uint64_t count)
+void FillGaussianFrames(double* frames, const uint32_t* words, const double* amplitude, uint64_t count)
 {
-    uint64_t i = 0;
+    uint64_t i = HasAvx2() ? FillGaussianQuads(frames, words, amplitude, count) : 0;
 #ifdef CORVANE_GAUSSIAN_PAIRS
     for (; i + 1 < count; i += 2)
     {
-        const Pair radius(_mm_sqrt_pd((Pair(-2.0) * LogPair(UniformPair(first + i))).v));
-        StorePair(frames + 2 * i, radius * SinOfTurnsPair(second + i) * Pair(_mm_loadu_pd(amplitude + i)));
+        const __m128i split = SplitWords(words + 2 * i);
+        const Pair radius(_mm_sqrt_pd((Pair(-2.0) * LogPair(UniformPair(split))).v));
+        StorePair(frames + 2 * i,
+                  radius * SinOfTurnsPair(_mm_srli_si128(split, 8)) * Pair(_mm_loadu_pd(amplitude + i)));
     }
 #endif
     for (; i < count; ++i)
-        StoreFrame(frames + 2 * i, GaussianSample(first[i], second[i]) * amplitude[i]);
+        StoreFrame(frames + 2 * i, GaussianSample(words[2 * i], words[2 * i + 1]) * amplitude[i]);
 }

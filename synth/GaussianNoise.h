@@ -7,8 +7,7 @@
 // u1 = 0 is replaced by the smallest normal double, so that the logarithm is finite.
 double GaussianSample(uint32_t first, uint32_t second);
 
-// Stereo frames i = 0 ... count - 1, both channels GaussianSample(first[i], second[i]) *
-// amplitude[i]. Two frames at a time where the processor has SSE2, with the same bits as
-// GaussianSample.
-void FillGaussianFrames(double* frames, const uint32_t* first, const uint32_t* second,
-                        const double* amplitude, uint64_t count);
+// Stereo frames i = 0 ... count - 1, both channels GaussianSample(words[2i], words[2i + 1]) *
+// amplitude[i]. Several frames at a time where the processor allows (four with AVX2, two with
+// SSE2), with the same bits as GaussianSample.
+void FillGaussianFrames(double* frames, const uint32_t* words, const double* amplitude, uint64_t count);

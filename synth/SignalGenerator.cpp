@@ -123,32 +123,47 @@ void FillTone(double* block, uint64_t frames, const RampSet& ramps, double fs, P
 }
 
 // What the noise draws per frame: its amplitude and two random words. Noise is made in chunks:
-// first the draws of every frame of the chunk (ramps and generator in their per-sample order),
-// then the arithmetic, whose frames are independent and are computed two at a time.
-constexpr uint64_t NoiseChunkFrames = 64;
+// first the amplitudes of every frame of the chunk, then its words in one block (the ramps and
+// the generator do not depend on each other), then the arithmetic, whose frames are independent
+// and are computed several at a time.
+constexpr uint64_t NoiseChunkFrames = 256;
 
 struct NoiseDraws
 {
     double dfAmplitude[NoiseChunkFrames];
-    uint32_t uiFirst[NoiseChunkFrames];
-    uint32_t uiSecond[NoiseChunkFrames];
+    uint32_t uiWords[2 * NoiseChunkFrames];
 };
 
+inline double LimitAmplitude(double amplitude)
+{
+    return std::max(-1.0, std::min(1.0, amplitude));
+}
+
+// The AM flag is read once per chunk, so that the usual noise without AM is a plain loop; the
+// AM frequency ramp still advances every frame, as it does for the tone.
 void DrawNoise(NoiseDraws& draws, uint64_t frames, const RampSet& ramps, double fs, Phases& phases,
                CRandomMT& generator)
 {
-    for (uint64_t i = 0; i < frames; ++i)
+    if (IsSet(bAM))
     {
-        const double level = Next(ramps.pLevel);
-        const double amFrequency = Next(ramps.pAMFrequency);
-        bool wrapped = false;
-        double amplitude = Modulate(level, amFrequency, fs, phases.dfAM, wrapped);
-        amplitude = std::min(1.0, amplitude);
-        amplitude = std::max(-1.0, amplitude);
-        draws.dfAmplitude[i] = amplitude;
-        generator.Next32(&draws.uiFirst[i]);
-        generator.Next32(&draws.uiSecond[i]);
+        for (uint64_t i = 0; i < frames; ++i)
+        {
+            const double level = Next(ramps.pLevel);
+            const double amFrequency = Next(ramps.pAMFrequency);
+            bool wrapped = false;
+            draws.dfAmplitude[i] = LimitAmplitude(Modulate(level, amFrequency, fs, phases.dfAM, wrapped));
+        }
     }
+    else
+    {
+        phases.dfAM = 0.0;
+        for (uint64_t i = 0; i < frames; ++i)
+        {
+            draws.dfAmplitude[i] = LimitAmplitude(Next(ramps.pLevel));
+            Next(ramps.pAMFrequency);
+        }
+    }
+    generator.NextWords(draws.uiWords, static_cast<size_t>(2 * frames));
 }
 
 void FillNoise(double* block, uint64_t frames, const RampSet& ramps, double fs, Phases& phases,
@@ -159,7 +174,7 @@ void FillNoise(double* block, uint64_t frames, const RampSet& ramps, double fs, 
     {
         const uint64_t count = std::min(NoiseChunkFrames, frames - first);
         DrawNoise(draws, count, ramps, fs, phases, generator);
-        FillGaussianFrames(block + 2 * first, draws.uiFirst, draws.uiSecond, draws.dfAmplitude, count);
+        FillGaussianFrames(block + 2 * first, draws.uiWords, draws.dfAmplitude, count);
     }
 }
 

@@ -276,6 +276,25 @@ std::vector<double> AwkwardSamples()
     return samples;
 }
 
+// Converts with one quantizer in calls of 1 to 300 frames, so that every way a call can end
+// (inside or after a run of frames made several at a time) is met.
+std::vector<uint8_t> ConvertInPieces(uint32_t effective, uint32_t container, int32_t enhancer,
+                                     const std::vector<double>& samples)
+{
+    CQuantizer quantizer;
+    EXPECT_EQ(1, quantizer.Initialize(effective, container, enhancer));
+    std::vector<uint8_t> out(samples.size() * container / 8, 0xAA);
+    const uint64_t frames = samples.size() / 2;
+    std::mt19937 lengths(effective + container);
+    for (uint64_t first = 0; first < frames;)
+    {
+        const uint64_t count = std::min<uint64_t>(frames - first, 1 + lengths() % 300);
+        EXPECT_EQ(1, quantizer.Convert(samples.data() + 2 * first, count, out.data() + first * container / 4));
+        first += count;
+    }
+    return out;
+}
+
 uint32_t WordAt(const std::vector<uint8_t>& bytes, size_t i, uint32_t bytesPerSample)
 {
     uint32_t word = 0;
@@ -297,13 +316,17 @@ TEST(CQuantizer, MatchesTheStepByStepAlgorithmInEveryContainer)
             {
                 if (bits > container)
                     continue;
-                const std::vector<uint8_t> bytes = ConvertOnce(bits, container, enhancer, samples);
-                size_t first = 0;
-                while (first < samples.size() && WordAt(bytes, first, container / 8) == reference[first])
-                    ++first;
-                EXPECT_EQ(samples.size(), first)
-                    << bits << " bits in " << container << ", enhancer " << enhancer << ": first difference at sample "
-                    << first << " (" << (first < samples.size() ? samples[first] : 0.0) << ")";
+                for (const std::vector<uint8_t>& bytes : {ConvertOnce(bits, container, enhancer, samples),
+                                                          ConvertInPieces(bits, container, enhancer, samples)})
+                {
+                    size_t first = 0;
+                    while (first < samples.size() && WordAt(bytes, first, container / 8) == reference[first])
+                        ++first;
+                    EXPECT_EQ(samples.size(), first)
+                        << bits << " bits in " << container << ", enhancer " << enhancer
+                        << ": first difference at sample " << first << " ("
+                        << (first < samples.size() ? samples[first] : 0.0) << ")";
+                }
             }
         }
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 namespace
 {
@@ -27,15 +28,26 @@ TEST(CRandomMT, MatchesTheReferenceSequence)
     EXPECT_EQ(4123659995u, Next(source));
 }
 
+// Single draws and blocks of every length from 0 to past a whole state, mixed, give the
+// standard library's sequence across many regenerations.
 TEST(CRandomMT, AgreesWithTheStandardLibraryAcrossRegenerations)
 {
+    std::vector<uint32_t> block(1300);
     for (uint32_t seed : {5489u, 1u, 0u, 0xFFFFFFFFu})
     {
         CRandomMT generator;
         ASSERT_EQ(1, generator.Seed(seed));
         std::mt19937 reference(seed);
-        for (int i = 0; i < 2000; ++i)
-            ASSERT_EQ(reference(), Next(generator)) << "seed " << seed << ", draw " << i;
+        std::mt19937 lengths(seed + 7);
+        for (int round = 0; round < 60; ++round)
+        {
+            for (int i = 0; i < 20; ++i)
+                ASSERT_EQ(reference(), Next(generator)) << "seed " << seed << ", round " << round;
+            const size_t count = round < 3 ? static_cast<size_t>(round) : lengths() % block.size();
+            generator.NextWords(block.data(), count);
+            for (size_t i = 0; i < count; ++i)
+                ASSERT_EQ(reference(), block[i]) << "seed " << seed << ", round " << round << ", word " << i;
+        }
     }
 }
 

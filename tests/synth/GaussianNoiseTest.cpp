@@ -25,34 +25,43 @@ TEST(GaussianNoise, SampleFollowsTheBoxMullerFormula)
     EXPECT_EQ(0.0, GaussianSample(0x12345678u, 0x80000000u));
 }
 
-// Frames are made two at a time where the processor allows; every frame must carry exactly the
-// bits of the one-at-a-time formula, whatever the count and the words.
+// Frames are made several at a time where the processor allows; every frame must carry exactly
+// the bits of the one-at-a-time formula, whatever the count, the offset and the words.
 TEST(GaussianNoise, FramesCarryTheSampleTimesTheAmplitude)
 {
     std::mt19937 random(9);
     const uint64_t count = 1001;
-    std::vector<uint32_t> first(count);
-    std::vector<uint32_t> second(count);
+    std::vector<uint32_t> words(2 * count);
     std::vector<double> amplitude(count);
     for (uint64_t i = 0; i < count; ++i)
     {
-        first[i] = random();
-        second[i] = random();
+        words[2 * i] = random();
+        words[2 * i + 1] = random();
         amplitude[i] = static_cast<double>(random() % 2001) / 1000.0 - 1.0;
     }
     const uint32_t special[] = {0x80000000u, 0x7FFFFFFFu, 0x00000000u, 0xFFFFFFFFu, 0xC0000000u, 0x40000000u,
-                                0xA0000000u, 0xE0000000u, 0x20000000u, 0x60000000u};
+                                0xA0000000u, 0xE0000000u, 0x20000000u, 0x60000000u, 0x80000001u, 0x7FFFFFFEu};
     for (size_t i = 0; i < sizeof special / sizeof special[0]; ++i)
     {
-        first[i] = special[i];
-        second[i + 20] = special[i];
+        words[2 * i] = special[i];
+        words[2 * (i + 20) + 1] = special[i];
+        words[2 * (i + 41)] = special[i];
+        words[2 * (i + 41) + 1] = special[(i + 5) % (sizeof special / sizeof special[0])];
     }
-    std::vector<double> frames(2 * count, -99.0);
-    FillGaussianFrames(frames.data(), first.data(), second.data(), amplitude.data(), count);
-    for (uint64_t i = 0; i < count; ++i)
+    amplitude[3] = 0.0;
+    amplitude[4] = -0.0;
+    for (uint64_t offset = 0; offset < 4; ++offset)
     {
-        const double expected = GaussianSample(first[i], second[i]) * amplitude[i];
-        ASSERT_EQ(expected, frames[2 * i]) << i;
-        ASSERT_EQ(expected, frames[2 * i + 1]) << i;
+        const uint64_t frames = count - offset;
+        std::vector<double> block(2 * frames, -99.0);
+        FillGaussianFrames(block.data(), words.data() + 2 * offset, amplitude.data() + offset, frames);
+        for (uint64_t i = 0; i < frames; ++i)
+        {
+            const uint64_t j = i + offset;
+            const double expected = GaussianSample(words[2 * j], words[2 * j + 1]) * amplitude[j];
+            ASSERT_EQ(std::signbit(expected), std::signbit(block[2 * i])) << j;
+            ASSERT_EQ(expected, block[2 * i]) << j;
+            ASSERT_EQ(expected, block[2 * i + 1]) << j;
+        }
     }
 }

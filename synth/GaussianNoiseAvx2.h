@@ -1,0 +1,7 @@
+#pragma once
+
+#include <cstdint>
+
+// FillGaussianFrames four frames at a time with AVX2, for the largest multiple of four frames
+// within `count`; returns that number of frames. Only to be called where HasAvx2() holds.
+uint64_t FillGaussianQuads(double* frames, const uint32_t* words, const double* amplitude, uint64_t count);
