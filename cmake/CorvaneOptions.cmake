@@ -24,3 +24,14 @@ if(CORVANE_SANITIZERS)
     -fsanitize=${_corvane_sanitize} -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
   target_link_options(corvane_options INTERFACE -fsanitize=${_corvane_sanitize})
 endif()
+
+# Marks sources of the current directory as AVX2 code. Such code runs only where a run-time check
+# found the processor has AVX2, and must give the bits of the plain form: no multiply-add
+# contraction.
+function(corvane_avx2_sources)
+  if(MSVC)
+    set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS "/arch:AVX2")
+  else()
+    set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS "-mavx2;-ffp-contract=off")
+  endif()
+endfunction()
