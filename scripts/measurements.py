@@ -164,7 +164,7 @@ def tones(captures, docs, date):
         ax.set_xlabel("Hz")
     for ax in axes[:, 0]:
         ax.set_ylabel("dBFS (Kaiser window, beta 38)")
-    save(fig, docs, "tone-spectra.png",
+    save(fig, docs, "tone-fft.png",
          "1 kHz tone, " + made(rate, "16 and 24 effective bits in %s-bit samples" % rows[0][6][1], "-0.0 dB",
                                FFT_LENGTH / rate, date))
     return rows, rate
@@ -323,7 +323,7 @@ def write(docs, date, rows, rate, change, fade_ms, am, nz):
         "enhancer also show a small constant offset below 20 Hz, outside the figures.",
         "",
         "![Spectra of a full-scale 1 kHz tone at 16 and 24 effective bits, enhancer off and on]"
-        "(measurements/tone-spectra.png)",
+        "(measurements/tone-fft.png)",
         "",
         "## A live level change",
         "",
