@@ -10,8 +10,8 @@
 
 namespace
 {
-// Relative due time of one millisecond, in 100 ns units.
-constexpr LONGLONG kOneMillisecondDue = -10000;
+// One millisecond in 100 ns units, the waitable timer's.
+constexpr LONGLONG kOneMillisecond = 10000;
 
 HANDLE CreateHighResolutionTimer()
 {
@@ -97,19 +97,22 @@ int32_t CMultimediaTimer::Stop()
     return STimer::Stop();
 }
 
-void CMultimediaTimer::WaitOneMillisecond()
+void CMultimediaTimer::Wait(uint32_t milliseconds)
 {
-    if (m_hWaitableTimer != nullptr && WaitOnWaitableTimer())
+    if (milliseconds == 0)
+        milliseconds = 1;
+    if (m_hWaitableTimer != nullptr && WaitOnWaitableTimer(milliseconds))
         return;
-    if (WaitOnMultimediaTimer())
+    if (WaitOnMultimediaTimer(milliseconds))
         return;
     Sleep(0);
 }
 
-bool CMultimediaTimer::WaitOnWaitableTimer()
+bool CMultimediaTimer::WaitOnWaitableTimer(uint32_t milliseconds)
 {
     LARGE_INTEGER due;
-    due.QuadPart = kOneMillisecondDue;
+    // Negative: relative to now.
+    due.QuadPart = -kOneMillisecond * static_cast<LONGLONG>(milliseconds);
     if (!SetWaitableTimer(m_hWaitableTimer, &due, 0, nullptr, nullptr, FALSE))
         return false;
     // A failed wait is not retried on the other timer: the caller only needs to get on.
@@ -118,11 +121,11 @@ bool CMultimediaTimer::WaitOnWaitableTimer()
     return true;
 }
 
-bool CMultimediaTimer::WaitOnMultimediaTimer()
+bool CMultimediaTimer::WaitOnMultimediaTimer(uint32_t milliseconds)
 {
     if (m_hEvent == nullptr)
         return false;
-    const UINT id = timeSetEvent(1, 0, reinterpret_cast<LPTIMECALLBACK>(m_hEvent), 0,
+    const UINT id = timeSetEvent(milliseconds, 0, reinterpret_cast<LPTIMECALLBACK>(m_hEvent), 0,
                                  TIME_ONESHOT | TIME_CALLBACK_EVENT_SET);
     if (id == 0)
         return false;

@@ -7,8 +7,8 @@
 #include <atomic>
 #include <cstdint>
 
-// STimer on a periodic 1 ms multimedia timer that counts ticks; also the 1 ms pause of the
-// real-time threads (WaitOneMillisecond).
+// STimer on a periodic 1 ms multimedia timer that counts ticks; also the pauses of the
+// real-time threads (Wait, WaitOneMillisecond).
 class CMultimediaTimer final : public STimer
 {
 public:
@@ -35,17 +35,18 @@ public:
     // Kills the periodic tick: 1, or -1 when not running.
     int32_t Stop() override;
 
-    // Pauses about 1 ms. Never fails: when no timer can be armed or the wait fails it yields
-    // with Sleep(0). Serves one thread at a time.
-    void WaitOneMillisecond();
+    // Pauses about `milliseconds` ms (at least 1). Never fails: when no timer can be armed or
+    // the wait fails it yields with Sleep(0). Serves one thread at a time.
+    void Wait(uint32_t milliseconds);
+    void WaitOneMillisecond() { Wait(1); }
 
     // True when WaitOneMillisecond uses the high-resolution waitable timer.
     bool HasWaitableTimer() const { return m_hWaitableTimer != nullptr; }
 
 private:
     static void CALLBACK Tick(UINT id, UINT message, DWORD_PTR user, DWORD_PTR reserved1, DWORD_PTR reserved2);
-    bool WaitOnWaitableTimer();
-    bool WaitOnMultimediaTimer();
+    bool WaitOnWaitableTimer(uint32_t milliseconds);
+    bool WaitOnMultimediaTimer(uint32_t milliseconds);
 
     UINT m_uiTimerId;
     std::atomic<uint64_t> m_uiTickCount;

@@ -6,9 +6,15 @@
 #include "stream/ChannelCount.h"
 #include "synth/CRandomMT.h"
 #include "synth/SignalGenerator.h"
+#include "synth/SynthState.h"
 
 namespace
 {
+// The longest pause while the stream buffer is full. The reader frees a block every 10 ms, so
+// a 1 ms pause mostly wakes the thread for nothing (each wake-up is a trip through the Wine
+// server); a full queue holds 60 ms and reads stop at 15 ms, so 5 ms still leaves some 40 ms
+// for a wake-up that a loaded machine delays.
+constexpr uint32_t kLongestPauseMs = 5;
 
 struct SynthesizerInputs
 {
@@ -45,8 +51,19 @@ bool ReadInputs(CWorkerThread* owner, SynthesizerInputs* inputs)
     return inputs->uiFrames != 0 && inputs->uiFrames <= bytes / (kChannels * sizeof(double));
 }
 
-// Writes one block, offering the rest again after each 1 ms pause, from the first frame not
-// taken. 1 when the block is written or abandoned because the worker is stopping; -1 when the
+// The pause before offering `missing` frames again: about the time the reader takes to play
+// that many, whole milliseconds, 1 to kLongestPauseMs.
+uint32_t PauseForRoom(uint64_t missing)
+{
+    const double milliseconds = static_cast<double>(missing) * 1000.0 / dfSamplingRate;
+    if (!(milliseconds >= 1.0))
+        return 1;
+    if (milliseconds >= kLongestPauseMs)
+        return kLongestPauseMs;
+    return static_cast<uint32_t>(milliseconds);
+}
+
+// Writes one block, offering the rest again after each pause, from the first frame not taken. 1 when the block is written or abandoned because the worker is stopping; -1 when the
 // stream buffer refused the write.
 int32_t WriteBlock(const SynthesizerInputs& inputs, const CEventHandle& stop)
 {
@@ -60,7 +77,7 @@ int32_t WriteBlock(const SynthesizerInputs& inputs, const CEventHandle& stop)
         written += count < offered ? count : offered;
         if (written == inputs.uiFrames)
             return 1;
-        inputs.pTimer->WaitOneMillisecond();
+        inputs.pTimer->Wait(PauseForRoom(inputs.uiFrames - written));
         if (stop.IsSignaled())
             return 1;
     }

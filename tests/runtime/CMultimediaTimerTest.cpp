@@ -16,11 +16,11 @@ double Milliseconds(Clock::duration duration)
 // Shows whether every wait really waits: a wait that returns at once pulls the mean down. How
 // long a wait takes on a loaded machine is the timer benchmark's concern (bench_timer), not a
 // test's.
-double MeanWait(CMultimediaTimer& timer, int waits)
+double MeanWait(CMultimediaTimer& timer, int waits, uint32_t milliseconds = 1)
 {
     const Clock::time_point start = Clock::now();
     for (int i = 0; i < waits; ++i)
-        timer.WaitOneMillisecond();
+        timer.Wait(milliseconds);
     return Milliseconds(Clock::now() - start) / waits;
 }
 }
@@ -76,16 +76,20 @@ TEST(CMultimediaTimer, RestartCountsFromZero)
     EXPECT_LE(static_cast<double>(timer.GetStopCount()), wall * 1.5 + 3.0);
 }
 
-TEST(CMultimediaTimer, EachWaitTakesItsOwnMillisecond)
+// A longer pause that returned after 1 ms would wake the synthesizer five times as often.
+TEST(CMultimediaTimer, EachWaitTakesItsOwnMilliseconds)
 {
     CMultimediaTimer timer;
     EXPECT_TRUE(timer.HasWaitableTimer());
     EXPECT_GE(MeanWait(timer, 100), 0.9);
+    EXPECT_GE(MeanWait(timer, 20, 5), 4.5);
+    EXPECT_GE(MeanWait(timer, 20, 0), 0.9);
 }
 
-TEST(CMultimediaTimer, MultimediaFallbackAlsoWaitsEachMillisecond)
+TEST(CMultimediaTimer, MultimediaFallbackAlsoWaitsItsMilliseconds)
 {
     CMultimediaTimer timer(CMultimediaTimer::WaitMethod::MultimediaTimer);
     EXPECT_FALSE(timer.HasWaitableTimer());
     EXPECT_GE(MeanWait(timer, 50), 0.9);
+    EXPECT_GE(MeanWait(timer, 20, 5), 4.5);
 }
