@@ -41,7 +41,8 @@ FrameQueueWatermarks ComputeWatermarks(uint64_t capacity, uint64_t growthStep)
 CFrameQueue::CFrameQueue()
     : m_pRing(), m_iState(0), m_bStop(0), m_bGrowth(1), m_dfRate(0.0), m_uiChannels(0),
       m_uiGrowthStep(0), m_uiMaximumCapacity(0), m_uiCapacity(0), m_uiFillLevel(0),
-      m_uiLowWatermark(0), m_uiMiddleWatermark(0), m_uiHighWatermark(0), m_bRefill(0)
+      m_uiLowWatermark(0), m_uiMiddleWatermark(0), m_uiHighWatermark(0), m_bRefill(0),
+      m_uiPendingCapacity(0)
 {
 }
 
@@ -104,6 +105,14 @@ int32_t CFrameQueue::FindGrowthCandidate(uint64_t floor, bool (*fits)(uint64_t, 
     return 1;
 }
 
+// The growth an underrun asked for; its result is ignored, as the maximum capacity may refuse it.
+void CFrameQueue::GrowAfterUnderrun()
+{
+    if (m_uiPendingCapacity > m_uiCapacity)
+        Grow(m_uiPendingCapacity);
+    m_uiPendingCapacity = 0;
+}
+
 int32_t CFrameQueue::GrowForWrite(uint64_t frames)
 {
     uint64_t candidate = 0;
@@ -151,6 +160,7 @@ int32_t CFrameQueue::Write(const double* frames, uint64_t* count)
         return -4;
     if (m_iState != 1)
         return -1;
+    GrowAfterUnderrun();
     int32_t status = GrowForWrite(offered);
     if (status < 0)
         return status;
@@ -182,10 +192,12 @@ uint64_t CFrameQueue::Read(double* destination, uint64_t frames)
     m_uiFillLevel -= obtained;
     if (m_bRefill == 0 && m_bStop == 0 && m_uiFillLevel < m_uiLowWatermark)
     {
-        // Underrun: pause reading until refilled, and make room for a deeper cushion.
+        // Underrun: pause reading until refilled, and make room for a deeper cushion. The reader
+        // runs between a device's padding query and its buffer release, where nothing may
+        // allocate, so the next Write grows the ring.
         m_bRefill = 1;
         if (m_uiCapacity + m_uiGrowthStep > m_uiCapacity)
-            Grow(m_uiCapacity + m_uiGrowthStep);
+            m_uiPendingCapacity = m_uiCapacity + m_uiGrowthStep;
     }
     return obtained;
 }
@@ -236,6 +248,7 @@ int32_t CFrameQueue::Reset()
     m_uiFillLevel = 0;
     m_uiLowWatermark = m_uiMiddleWatermark = m_uiHighWatermark = 0;
     m_bRefill = 0;
+    m_uiPendingCapacity = 0;
     return 1;
 }
 

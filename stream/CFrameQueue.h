@@ -33,8 +33,8 @@ struct FrameQueueStatus
 
 // The adaptive stereo frame queue between the synthesizer and the device thread. It counts in
 // frames, grows its ring in steps when the writer runs ahead or the reader runs dry (never
-// beyond an optional maximum), pauses reading after an underrun until it has refilled to the
-// middle watermark, and carries the stream's stop flag.
+// beyond an optional maximum; only Write allocates), pauses reading after an underrun until it
+// has refilled to the middle watermark, and carries the stream's stop flag.
 class CFrameQueue
 {
 public:
@@ -49,10 +49,11 @@ public:
     // `count` holds the frames offered and receives the frames accepted; -4 for a null
     // pointer.
     int32_t Write(const double* frames, uint64_t* count);
-    // Returns the frames delivered (up to `frames`).
+    // Returns the frames delivered (up to `frames`). Never allocates: the growth an underrun
+    // asks for waits for the next Write.
     uint64_t Read(double* destination, uint64_t frames);
     // Replaces the ring by one of `capacity` frames, keeping the queued frames (the lock is
-    // re-entrant, so Write and Read call it under theirs). 1; 0 refused by the maximum
+    // re-entrant, so Write calls it under its own). 1; 0 refused by the maximum
     // capacity; -1 smaller than now; -5; -2.
     int32_t Grow(uint64_t capacity);
     int32_t Reset();
@@ -65,6 +66,7 @@ public:
     int32_t SetMaximumCapacity(uint64_t frames);
 
 private:
+    void GrowAfterUnderrun();
     int32_t GrowForWrite(uint64_t frames);
     int32_t FindGrowthCandidate(uint64_t floor, bool (*fits)(uint64_t, uint64_t, uint64_t),
                                 uint64_t frames, uint64_t* candidate) const;
@@ -86,5 +88,7 @@ private:
     uint64_t m_uiMiddleWatermark;
     uint64_t m_uiHighWatermark;
     int32_t m_bRefill;
+    // Capacity an underrun asked for, granted by the next Write (0: none).
+    uint64_t m_uiPendingCapacity;
     CLock m_Lock;
 };

@@ -177,7 +177,8 @@ TEST(CFrameQueue, UnderrunSetsRefillUntilTheMiddleWatermark)
     EXPECT_EQ(0, queue.GetStatus().bRefill);
 }
 
-TEST(CFrameQueue, UnderrunGrowsByOneStepWithoutAMaximum)
+// The reader runs where nothing may allocate: the ring grows on the next write instead.
+TEST(CFrameQueue, UnderrunGrowsByOneStepAtTheNextWriteWithoutAMaximum)
 {
     CFrameQueue queue;
     ASSERT_EQ(1, queue.Initialize(44100.0, 882));
@@ -188,8 +189,10 @@ TEST(CFrameQueue, UnderrunGrowsByOneStepWithoutAMaximum)
     ASSERT_EQ(100u, queue.Read(out.data(), 100));
     FrameQueueStatus status = queue.GetStatus();
     EXPECT_EQ(1, status.bRefill);
-    EXPECT_EQ(1764u, status.uiCapacity);
-    ExpectFramesInOrder(queue, 100, 100);
+    EXPECT_EQ(882u, status.uiCapacity);
+    ASSERT_EQ(1u, WriteFrames(queue, 200, 1));
+    EXPECT_EQ(1764u, queue.GetStatus().uiCapacity);
+    ExpectFramesInOrder(queue, 100, 101);
 }
 
 TEST(CFrameQueue, AbsurdOffersFinishPromptly)
