@@ -97,10 +97,34 @@ int32_t CMultimediaTimer::Stop()
     return STimer::Stop();
 }
 
+void CMultimediaTimer::WaitOneMillisecond()
+{
+    if (m_hWaitableTimer != nullptr && WaitForNextTick())
+        return;
+    Wait(1);
+}
+
+bool CMultimediaTimer::WaitForNextTick()
+{
+    if (!m_bTicking)
+    {
+        LARGE_INTEGER due;
+        due.QuadPart = -kOneMillisecond;
+        if (!SetWaitableTimer(m_hWaitableTimer, &due, 1, nullptr, nullptr, FALSE))
+            return false;
+        m_bTicking = true;
+    }
+    if (WaitForSingleObject(m_hWaitableTimer, INFINITE) == WAIT_FAILED)
+        Sleep(0);
+    return true;
+}
+
 void CMultimediaTimer::Wait(uint32_t milliseconds)
 {
     if (milliseconds == 0)
         milliseconds = 1;
+    // Arming the timer once-only replaces the periodic tick.
+    m_bTicking = false;
     if (m_hWaitableTimer != nullptr && WaitOnWaitableTimer(milliseconds))
         return;
     if (WaitOnMultimediaTimer(milliseconds))

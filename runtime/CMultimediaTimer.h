@@ -38,13 +38,18 @@ public:
     // Pauses about `milliseconds` ms (at least 1). Never fails: when no timer can be armed or
     // the wait fails it yields with Sleep(0). Serves one thread at a time.
     void Wait(uint32_t milliseconds);
-    void WaitOneMillisecond() { Wait(1); }
+    // Waits for the next tick of a periodic 1 ms waitable timer, armed at the first call: one
+    // system call per wait instead of two (under Wine each is a trip through its server), and
+    // a pass that took part of a millisecond does not push the next one back. Falls back to
+    // Wait(1). A late caller finds the tick already there and returns at once.
+    void WaitOneMillisecond();
 
     // True when WaitOneMillisecond uses the high-resolution waitable timer.
     bool HasWaitableTimer() const { return m_hWaitableTimer != nullptr; }
 
 private:
     static void CALLBACK Tick(UINT id, UINT message, DWORD_PTR user, DWORD_PTR reserved1, DWORD_PTR reserved2);
+    bool WaitForNextTick();
     bool WaitOnWaitableTimer(uint32_t milliseconds);
     bool WaitOnMultimediaTimer(uint32_t milliseconds);
 
@@ -52,4 +57,6 @@ private:
     std::atomic<uint64_t> m_uiTickCount;
     HANDLE m_hEvent;
     HANDLE m_hWaitableTimer;
+    // The waitable timer is armed periodic (WaitOneMillisecond), not once-only (Wait).
+    bool m_bTicking = false;
 };
