@@ -1,5 +1,7 @@
 #include "runtime/CpuFeatures.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 
 #if defined(_MSC_VER) && defined(_M_X64)
@@ -14,6 +16,8 @@
 
 namespace
 {
+std::atomic<VectorForm> g_Limit{VectorForm::Avx2};
+
 #ifdef CORVANE_CPUID
 struct Registers
 {
@@ -49,16 +53,26 @@ bool DetectAvx2()
         return false;
     return (Cpuid(7, 0).b & Avx2) != 0;
 }
-#else
-bool DetectAvx2()
-{
-    return false;
-}
 #endif
 }
 
-bool HasAvx2()
+VectorForm WidestVectorForm()
 {
-    static const bool has = DetectAvx2();
-    return has;
+#ifdef CORVANE_CPUID
+    // Every x86-64 processor has SSE2.
+    static const VectorForm widest = DetectAvx2() ? VectorForm::Avx2 : VectorForm::Sse2;
+    return widest;
+#else
+    return VectorForm::Plain;
+#endif
+}
+
+VectorForm ChosenVectorForm()
+{
+    return std::min(WidestVectorForm(), g_Limit.load(std::memory_order_relaxed));
+}
+
+VectorForm SetVectorFormLimit(VectorForm limit)
+{
+    return g_Limit.exchange(limit);
 }

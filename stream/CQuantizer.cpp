@@ -142,6 +142,22 @@ void FeedbackFrame(const double* frame, uint8_t* destination, const Grid& grid, 
                          ToWord(QuantizeWithFeedback(Sanitize(frame[1]), grid, carried.dfRight), grid));
 }
 
+template <unsigned Bytes>
+void ConvertSamples(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid)
+{
+    for (uint64_t i = 0; i < 2 * frames; ++i, destination += Bytes)
+        StoreTopBytes<Bytes>(destination, ToWord(Sanitize(source[i]), grid));
+}
+
+template <unsigned Bytes>
+CarriedErrors FeedbackFrames(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid,
+                             CarriedErrors carried)
+{
+    for (uint64_t f = 0; f < frames; ++f, source += 2, destination += 2 * Bytes)
+        FeedbackFrame<Bytes>(source, destination, grid, carried);
+    return carried;
+}
+
 #ifdef CORVANE_QUANTIZER_PAIRS
 // The same arithmetic on a whole frame at once, the left channel in lane 0 and the right in lane
 // 1: the plain form's operations in its order, but for two shortcuts that give the same bits.
@@ -238,7 +254,7 @@ inline void StoreWordPair(uint8_t* destination, __m128i words)
 }
 
 template <unsigned Bytes>
-void ConvertPlain(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid)
+void ConvertPairs(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid)
 {
     const PairGrid pairGrid = ToPairGrid(grid);
     for (uint64_t f = 0; f < frames; ++f, source += 2, destination += 2 * Bytes)
@@ -274,11 +290,10 @@ uint64_t QuantizeCommonPairs(const double* source, uint64_t frames, uint8_t* des
 }
 
 template <unsigned Bytes>
-CarriedErrors ConvertWithFeedback(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid,
-                                  CarriedErrors carried)
+CarriedErrors FeedbackPairs(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid,
+                            CarriedErrors carried, bool avx2)
 {
     const PairGrid pairGrid = ToPairGrid(grid);
-    const bool avx2 = HasAvx2();
     __m128d pair = _mm_set_pd(carried.dfRight, carried.dfLeft);
     for (uint64_t f = 0; f < frames; ++f)
     {
@@ -304,31 +319,25 @@ CarriedErrors ConvertWithFeedback(const double* source, uint64_t frames, uint8_t
     }
     return CarriedErrors{_mm_cvtsd_f64(pair), _mm_cvtsd_f64(_mm_unpackhi_pd(pair, pair))};
 }
-#else
-template <unsigned Bytes>
-void ConvertPlain(const double* source, uint64_t frames, uint8_t* destination, const Grid grid)
-{
-    for (uint64_t i = 0; i < 2 * frames; ++i, destination += Bytes)
-        StoreTopBytes<Bytes>(destination, ToWord(Sanitize(source[i]), grid));
-}
-
-template <unsigned Bytes>
-CarriedErrors ConvertWithFeedback(const double* source, uint64_t frames, uint8_t* destination, const Grid grid,
-                                  CarriedErrors carried)
-{
-    for (uint64_t f = 0; f < frames; ++f, source += 2, destination += 2 * Bytes)
-        FeedbackFrame<Bytes>(source, destination, grid, carried);
-    return carried;
-}
 #endif
 
 template <unsigned Bytes>
 CarriedErrors ConvertFrames(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid,
                             bool enhancer, CarriedErrors carried)
 {
+#ifdef CORVANE_QUANTIZER_PAIRS
+    const VectorForm form = ChosenVectorForm();
+    if (form != VectorForm::Plain)
+    {
+        if (enhancer)
+            return FeedbackPairs<Bytes>(source, frames, destination, grid, carried, form == VectorForm::Avx2);
+        ConvertPairs<Bytes>(source, frames, destination, grid);
+        return carried;
+    }
+#endif
     if (enhancer)
-        return ConvertWithFeedback<Bytes>(source, frames, destination, grid, carried);
-    ConvertPlain<Bytes>(source, frames, destination, grid);
+        return FeedbackFrames<Bytes>(source, frames, destination, grid, carried);
+    ConvertSamples<Bytes>(source, frames, destination, grid);
     return carried;
 }
 } // namespace

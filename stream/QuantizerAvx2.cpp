@@ -1,6 +1,6 @@
 // Built with AVX2 code generation (and no contraction into fused multiply-adds): nothing here
-// may run before HasAvx2() said yes, and no inline function shared with other files may be
-// instantiated here, or the linker could pick this file's copy for them.
+// may run unless AVX2 is the chosen vector form, and no inline function shared with other files
+// may be instantiated here, or the linker could pick this file's copy for them.
 #include "stream/QuantizerAvx2.h"
 
 #ifdef __AVX2__

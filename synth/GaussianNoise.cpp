@@ -135,9 +135,10 @@ void StorePair(double* frames, Pair values)
 
 void FillGaussianFrames(double* frames, const uint32_t* words, const double* amplitude, uint64_t count)
 {
-    uint64_t i = HasAvx2() ? FillGaussianQuads(frames, words, amplitude, count) : 0;
+    const VectorForm form = ChosenVectorForm();
+    uint64_t i = form == VectorForm::Avx2 ? FillGaussianQuads(frames, words, amplitude, count) : 0;
 #ifdef CORVANE_GAUSSIAN_PAIRS
-    for (; i + 1 < count; i += 2)
+    for (; form != VectorForm::Plain && i + 1 < count; i += 2)
     {
         const __m128i split = SplitWords(words + 2 * i);
         const Pair radius(_mm_sqrt_pd((Pair(-2.0) * LogPair(UniformPair(split))).v));

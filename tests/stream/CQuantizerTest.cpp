@@ -1,4 +1,5 @@
 #include "stream/CQuantizer.h"
+#include "tests/runtime/VectorForms.h"
 
 #include <gtest/gtest.h>
 
@@ -307,29 +308,31 @@ uint32_t WordAt(const std::vector<uint8_t>& bytes, size_t i, uint32_t bytesPerSa
 TEST(CQuantizer, MatchesTheStepByStepAlgorithmInEveryContainer)
 {
     const std::vector<double> samples = AwkwardSamples();
-    for (int32_t enhancer = 0; enhancer <= 1; ++enhancer)
-    {
-        for (uint32_t bits : {2u, 8u, 12u, 16u, 24u, 32u})
+    ForEachVectorForm([&] {
+        for (int32_t enhancer = 0; enhancer <= 1; ++enhancer)
         {
-            const std::vector<uint32_t> reference = ReferenceWords(bits, enhancer != 0, samples);
-            for (uint32_t container : {8u, 16u, 24u, 32u})
+            for (uint32_t bits : {2u, 8u, 12u, 16u, 24u, 32u})
             {
-                if (bits > container)
-                    continue;
-                for (const std::vector<uint8_t>& bytes : {ConvertOnce(bits, container, enhancer, samples),
-                                                          ConvertInPieces(bits, container, enhancer, samples)})
+                const std::vector<uint32_t> reference = ReferenceWords(bits, enhancer != 0, samples);
+                for (uint32_t container : {8u, 16u, 24u, 32u})
                 {
-                    size_t first = 0;
-                    while (first < samples.size() && WordAt(bytes, first, container / 8) == reference[first])
-                        ++first;
-                    EXPECT_EQ(samples.size(), first)
-                        << bits << " bits in " << container << ", enhancer " << enhancer
-                        << ": first difference at sample " << first << " ("
-                        << (first < samples.size() ? samples[first] : 0.0) << ")";
+                    if (bits > container)
+                        continue;
+                    for (const std::vector<uint8_t>& bytes : {ConvertOnce(bits, container, enhancer, samples),
+                                                              ConvertInPieces(bits, container, enhancer, samples)})
+                    {
+                        size_t first = 0;
+                        while (first < samples.size() && WordAt(bytes, first, container / 8) == reference[first])
+                            ++first;
+                        EXPECT_EQ(samples.size(), first)
+                            << bits << " bits in " << container << ", enhancer " << enhancer
+                            << ": first difference at sample " << first << " ("
+                            << (first < samples.size() ? samples[first] : 0.0) << ")";
+                    }
                 }
             }
         }
-    }
+    });
 }
 
 namespace

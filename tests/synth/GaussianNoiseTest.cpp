@@ -1,4 +1,5 @@
 #include "synth/GaussianNoise.h"
+#include "tests/runtime/VectorForms.h"
 
 #include <gtest/gtest.h>
 
@@ -50,18 +51,20 @@ TEST(GaussianNoise, FramesCarryTheSampleTimesTheAmplitude)
     }
     amplitude[3] = 0.0;
     amplitude[4] = -0.0;
-    for (uint64_t offset = 0; offset < 4; ++offset)
-    {
-        const uint64_t frames = count - offset;
-        std::vector<double> block(2 * frames, -99.0);
-        FillGaussianFrames(block.data(), words.data() + 2 * offset, amplitude.data() + offset, frames);
-        for (uint64_t i = 0; i < frames; ++i)
+    ForEachVectorForm([&] {
+        for (uint64_t offset = 0; offset < 4; ++offset)
         {
-            const uint64_t j = i + offset;
-            const double expected = GaussianSample(words[2 * j], words[2 * j + 1]) * amplitude[j];
-            ASSERT_EQ(std::signbit(expected), std::signbit(block[2 * i])) << j;
-            ASSERT_EQ(expected, block[2 * i]) << j;
-            ASSERT_EQ(expected, block[2 * i + 1]) << j;
+            const uint64_t frames = count - offset;
+            std::vector<double> block(2 * frames, -99.0);
+            FillGaussianFrames(block.data(), words.data() + 2 * offset, amplitude.data() + offset, frames);
+            for (uint64_t i = 0; i < frames; ++i)
+            {
+                const uint64_t j = i + offset;
+                const double expected = GaussianSample(words[2 * j], words[2 * j + 1]) * amplitude[j];
+                ASSERT_EQ(std::signbit(expected), std::signbit(block[2 * i])) << j;
+                ASSERT_EQ(expected, block[2 * i]) << j;
+                ASSERT_EQ(expected, block[2 * i + 1]) << j;
+            }
         }
-    }
+    });
 }
