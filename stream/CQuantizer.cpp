@@ -20,7 +20,6 @@ constexpr double kFullScale = 2147483647.0;
 // destination may alias any object, so members would be re-read after every byte.
 struct Grid
 {
-    double dfLevels;
     double dfStep;
     // The step that turns a level into a fraction of full scale: the step itself, except on a
     // one-bit grid, whose single level 0 has an infinite step.
@@ -48,63 +47,28 @@ double RoundHalfTowardZero(double v)
     return static_cast<double>(r);
 }
 
-// Rounds to the nearest integer, ties to even, for |x| well below 2^51: the adder's own rounding
-// does it in two operations.
-double RoundToNearestEven(double x)
-{
-    const double shifter = 6755399441055744.0; // 2^52 + 2^51
-    return (x + shifter) - shifter;
-}
-
-struct Level
-{
-    double dfLevel;
-    double dfCarriedError;
-};
-
-// The error feedback in full: settles the error step by step (more than one step can be due
-// after a sample limited at full scale) and limits the level to full scale.
-Level SettleAndLimit(double v, double r, double e, double levels)
-{
-    while (e > 0.5)
-    {
-        r += 1.0;
-        e -= 1.0;
-    }
-    while (e < -0.5)
-    {
-        r -= 1.0;
-        e += 1.0;
-    }
-    if (r > levels)
-        return {levels, (levels - v) + e};
-    if (r < -levels)
-        return {-levels, (-levels - v) + e};
-    return {r, e};
-}
-
 // One sample on the effective-bit grid with first-order error feedback; returns the grid level
 // as a fraction of full scale. `carried` is the error, in grid steps, carried to the next sample.
+//
+// Error feedback in general settles the error step by step and limits the level at full scale;
+// here the error settles in one rounding and the level never passes full scale (L levels), for
+// every input and in every form below:
+// - |v| <= L: the input is clamped to +-1 (not-a-number is 0 by now) and a correctly rounded
+//   division is monotonic, so |v| <= 1 / step, which is exactly L on every grid of 2 to 32
+//   bits; on the one-bit grid the step is infinite and v is 0.
+// - |e| <= 1: |v - r| <= 1/2 by the rounding, and |carried| <= 1/2, as it is 0 after Initialize
+//   and e less its rounding after every sample; the rounded sum cannot pass 1 either. So e
+//   rounds to -1, 0 or 1 (a tie to the even 0).
+// - e rounds up only when e > 1/2, which with |carried| <= 1/2 needs v > r: then r < v <= L, so
+//   r + 1 <= L. The same holds downward.
 inline double QuantizeWithFeedback(double x, const Grid& grid, double& carried)
 {
     const double v = std::min(1.0, std::max(-1.0, x)) / grid.dfStep;
     const double r = RoundHalfTowardZero(v);
     const double e = (v - r) + carried;
-    // Within one step, settling the error is a single rounding (an error of exactly half a step
-    // stays, as ties go to the even 0); this is the path of every sample but those near a limit.
-    if (std::fabs(e) <= 1.0)
-    {
-        const double adjust = RoundToNearestEven(e);
-        const double level = r + adjust;
-        if (std::fabs(level) <= grid.dfLevels)
-        {
-            carried = e - adjust;
-            return grid.dfLevelScale * level;
-        }
-    }
-    const Level settled = SettleAndLimit(v, r, e, grid.dfLevels);
-    carried = settled.dfCarriedError;
-    return grid.dfLevelScale * settled.dfLevel;
+    const double adjust = static_cast<double>(static_cast<int>(e > 0.5) - static_cast<int>(e < -0.5));
+    carried = e - adjust;
+    return grid.dfLevelScale * (r + adjust);
 }
 
 // The 32-bit word whose top effective bits carry y, rounded to the 31-bit magnitude and then
@@ -160,10 +124,9 @@ CarriedErrors FeedbackFrames(const double* source, uint64_t frames, uint8_t* des
 
 #ifdef CORVANE_QUANTIZER_PAIRS
 // The same arithmetic on a whole frame at once, the left channel in lane 0 and the right in lane
-// 1: the plain form's operations in its order, but for two shortcuts that give the same bits.
+// 1: the plain form's operations in its order, but for a shortcut that gives the same bits.
 struct PairGrid
 {
-    __m128d dfLevels;
     __m128d dfStep;
     __m128i uiMagnitudeMask;
     __m128i uiUnit;
@@ -172,8 +135,7 @@ struct PairGrid
 
 PairGrid ToPairGrid(const Grid& grid)
 {
-    return PairGrid{_mm_set1_pd(grid.dfLevels), _mm_set1_pd(grid.dfStep),
-                    _mm_set1_epi32(static_cast<int>(grid.uiMagnitudeMask)),
+    return PairGrid{_mm_set1_pd(grid.dfStep), _mm_set1_epi32(static_cast<int>(grid.uiMagnitudeMask)),
                     _mm_set1_epi32(static_cast<int>(grid.uiUnit)), _mm_cvtsi32_si128(static_cast<int>(grid.uiShift))};
 }
 
@@ -208,10 +170,8 @@ inline __m128i ToWordPair(__m128d y, const PairGrid& grid)
     return _mm_and_si128(word, grid.uiMagnitudeMask);
 }
 
-// QuantizeWithFeedback and ToWord of both lanes on the common path (each error settles in one
-// rounding and no level reaches the limit); the words in the two low 32-bit lanes. Returns false,
-// leaving `carried` alone, when a lane needs more.
-inline bool QuantizePairWithFeedback(__m128d x, const PairGrid& grid, __m128d& carried, __m128i& words)
+// QuantizeWithFeedback and ToWord of both lanes; the words in the two low 32-bit lanes.
+inline __m128i QuantizePairWithFeedback(__m128d x, const PairGrid& grid, __m128d& carried)
 {
     const __m128d one = _mm_set1_pd(1.0);
     const __m128d half = _mm_set1_pd(0.5);
@@ -222,20 +182,15 @@ inline bool QuantizePairWithFeedback(__m128d x, const PairGrid& grid, __m128d& c
     const __m128d r = _mm_sub_pd(_mm_add_pd(truncated, _mm_and_pd(_mm_cmpgt_pd(q, half), one)),
                                  _mm_and_pd(_mm_cmplt_pd(q, minusHalf), one));
     const __m128d e = _mm_add_pd(_mm_sub_pd(v, r), carried);
-    // Within one step the rounding of the error is 1, -1 or 0 (a tie goes to the even 0): chosen
-    // by comparison, it costs the error carried on one comparison instead of two additions.
+    // The rounding of the error is 1, -1 or 0 (a tie goes to the even 0): chosen by comparison,
+    // it costs the error carried on one comparison instead of two additions.
     const __m128d up = _mm_cmpgt_pd(e, half);
     const __m128d down = _mm_cmplt_pd(e, minusHalf);
     const __m128d adjust = _mm_or_pd(_mm_and_pd(up, one), _mm_and_pd(down, _mm_set1_pd(-1.0)));
-    const __m128d level = _mm_add_pd(r, adjust);
-    const __m128d common = _mm_and_pd(_mm_cmple_pd(Abs(e), one), _mm_cmple_pd(Abs(level), grid.dfLevels));
-    if (_mm_movemask_pd(common) != 3)
-        return false;
     carried = _mm_sub_pd(e, adjust);
     // ToWord maps grid level r to exactly r grid steps (the rounding to 31 bits never reaches
     // the next step), so the word is the level shifted into place.
-    words = _mm_sll_epi32(_mm_cvttpd_epi32(level), grid.uiShift);
-    return true;
+    return _mm_sll_epi32(_mm_cvttpd_epi32(_mm_add_pd(r, adjust)), grid.uiShift);
 }
 
 template <unsigned Bytes>
@@ -261,61 +216,52 @@ void ConvertPairs(const double* source, uint64_t frames, uint8_t* destination, c
         StoreWordPair<Bytes>(destination, ToWordPair(SanitizePair(_mm_loadu_pd(source)), pairGrid));
 }
 
-// Frames per call of the AVX2 form where its words are then cut down to a smaller container.
+// Frames per call of the AVX2 form where its words are then cut down to a smaller container
+// (even, as that form takes whole pairs).
 constexpr uint64_t kWordChunkFrames = 128;
 
-// QuantizeCommonPairsAvx2 into this container: the words go straight to a 32-bit destination,
-// and through a chunk of words for the others. Returns the frames done.
+// QuantizeFramePairsAvx2 over every whole pair of frames into this container: the words go
+// straight to a 32-bit destination, and through a chunk of words to the others. Returns the
+// frames done.
 template <unsigned Bytes>
-uint64_t QuantizeCommonPairs(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid,
-                             __m128d& carried)
+uint64_t QuantizeFramePairs(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid,
+                            __m128d& carried)
 {
+    const uint64_t pairs = frames - frames % 2;
     double errors[2];
     _mm_storeu_pd(errors, carried);
-    uint64_t done = 0;
     if constexpr (Bytes == 4)
     {
-        done = QuantizeCommonPairsAvx2(source, frames, destination, grid.dfStep, grid.dfLevels, grid.uiShift, errors);
+        QuantizeFramePairsAvx2(source, pairs, destination, grid.dfStep, grid.uiShift, errors);
     }
     else
     {
         uint32_t words[2 * kWordChunkFrames];
-        done = QuantizeCommonPairsAvx2(source, std::min(frames, kWordChunkFrames), reinterpret_cast<uint8_t*>(words),
-                                       grid.dfStep, grid.dfLevels, grid.uiShift, errors);
-        for (uint64_t i = 0; i < 2 * done; ++i)
-            StoreTopBytes<Bytes>(destination + Bytes * i, words[i]);
+        for (uint64_t done = 0, count = 0; done < pairs; done += count)
+        {
+            count = std::min(pairs - done, kWordChunkFrames);
+            QuantizeFramePairsAvx2(source + 2 * done, count, reinterpret_cast<uint8_t*>(words), grid.dfStep,
+                                   grid.uiShift, errors);
+            for (uint64_t i = 0; i < 2 * count; ++i)
+                StoreTopBytes<Bytes>(destination + Bytes * (2 * done + i), words[i]);
+        }
     }
     carried = _mm_loadu_pd(errors);
-    return done;
+    return pairs;
 }
 
+// With AVX2 two frames at a time and an odd last frame as one pair of samples; without, every
+// frame as a pair of samples.
 template <unsigned Bytes>
 CarriedErrors FeedbackPairs(const double* source, uint64_t frames, uint8_t* destination, const Grid& grid,
                             CarriedErrors carried, bool avx2)
 {
     const PairGrid pairGrid = ToPairGrid(grid);
     __m128d pair = _mm_set_pd(carried.dfRight, carried.dfLeft);
-    for (uint64_t f = 0; f < frames; ++f)
+    for (uint64_t f = avx2 ? QuantizeFramePairs<Bytes>(source, frames, destination, grid, pair) : 0; f < frames; ++f)
     {
-        // Two frames at a time while that is possible; the one frame where it stops is taken
-        // below, and then the pairs go on.
-        if (avx2)
-        {
-            f += QuantizeCommonPairs<Bytes>(source + 2 * f, frames - f, destination + 2 * Bytes * f, grid, pair);
-            if (f == frames)
-                break;
-        }
-        const double* frame = source + 2 * f;
-        uint8_t* target = destination + 2 * Bytes * f;
-        __m128i words;
-        if (QuantizePairWithFeedback(SanitizePair(_mm_loadu_pd(frame)), pairGrid, pair, words))
-        {
-            StoreWordPair<Bytes>(target, words);
-            continue;
-        }
-        CarriedErrors frameCarried{_mm_cvtsd_f64(pair), _mm_cvtsd_f64(_mm_unpackhi_pd(pair, pair))};
-        FeedbackFrame<Bytes>(frame, target, grid, frameCarried);
-        pair = _mm_set_pd(frameCarried.dfRight, frameCarried.dfLeft);
+        const __m128i words = QuantizePairWithFeedback(SanitizePair(_mm_loadu_pd(source + 2 * f)), pairGrid, pair);
+        StoreWordPair<Bytes>(destination + 2 * Bytes * f, words);
     }
     return CarriedErrors{_mm_cvtsd_f64(pair), _mm_cvtsd_f64(_mm_unpackhi_pd(pair, pair))};
 }
@@ -368,7 +314,7 @@ int32_t CQuantizer::Convert(const double* source, uint64_t frames, uint8_t* dest
         return -4;
     if (m_iState != 1)
         return -3;
-    const Grid grid{m_dfLevels, m_dfStep, m_dfLevels > 0.0 ? m_dfStep : 0.0, m_uiMagnitudeMask, m_uiUnit,
+    const Grid grid{m_dfStep, m_dfLevels > 0.0 ? m_dfStep : 0.0, m_uiMagnitudeMask, m_uiUnit,
                     32 - m_uiEffectiveBits};
     const bool enhancer = m_bEnhancer != 0;
     CarriedErrors carried{m_adfCarriedError[0], m_adfCarriedError[1]};

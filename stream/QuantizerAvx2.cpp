@@ -25,17 +25,15 @@ inline __m128d CarryOn(__m128d e)
 }
 }
 
-uint64_t QuantizeCommonPairsAvx2(const double* source, uint64_t frames, uint8_t* words, double step,
-                                 double levels, uint32_t shift, double* carried)
+void QuantizeFramePairsAvx2(const double* source, uint64_t frames, uint8_t* words, double step, uint32_t shift,
+                            double* carried)
 {
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d half = _mm256_set1_pd(0.5);
     const __m256d stepVector = _mm256_set1_pd(step);
-    const __m256d levelsVector = _mm256_set1_pd(levels);
     const __m128i shiftCount = _mm_cvtsi32_si128(static_cast<int>(shift));
     __m128d error = _mm_loadu_pd(carried);
-    uint64_t f = 0;
-    for (; f + 1 < frames; f += 2)
+    for (uint64_t f = 0; f < frames; f += 2)
     {
         // Left and right of two frames; not-a-number is silence.
         __m256d x = _mm256_loadu_pd(source + 2 * f);
@@ -54,21 +52,15 @@ uint64_t QuantizeCommonPairsAvx2(const double* source, uint64_t frames, uint8_t*
         const __m256d rounds = _mm256_cmp_pd(Abs(e), half, _CMP_GT_OQ);
         const __m256d sign = _mm256_or_pd(_mm256_and_pd(e, _mm256_set1_pd(-0.0)), one);
         const __m256d level = _mm256_add_pd(r, _mm256_and_pd(rounds, sign));
-        const __m256d common = _mm256_and_pd(_mm256_cmp_pd(Abs(e), one, _CMP_LE_OQ),
-                                             _mm256_cmp_pd(Abs(level), levelsVector, _CMP_LE_OQ));
-        if (_mm256_movemask_pd(common) != 0xF)
-            break;
         error = CarryOn(second);
         // A grid level r is exactly r grid steps, so its word is the level shifted into place.
         _mm_storeu_si128(reinterpret_cast<__m128i*>(words + 8 * f),
                          _mm_sll_epi32(_mm256_cvttpd_epi32(level), shiftCount));
     }
     _mm_storeu_pd(carried, error);
-    return f;
 }
 #else
-uint64_t QuantizeCommonPairsAvx2(const double*, uint64_t, uint8_t*, double, double, uint32_t, double*)
+void QuantizeFramePairsAvx2(const double*, uint64_t, uint8_t*, double, uint32_t, double*)
 {
-    return 0;
 }
 #endif

@@ -95,8 +95,13 @@ TEST(CQuantizer, TwentyFourAndThirtyTwoBitPatterns)
 TEST(CQuantizer, OutOfRangeInputIsLimitedToSymmetricFullScale)
 {
     const Bytes fullScale{0xFF, 0x7F, 0x01, 0x80, 0xFF, 0x7F, 0x01, 0x80};
-    for (int enhancer = 0; enhancer <= 1; ++enhancer)
-        EXPECT_EQ(fullScale, ConvertOnce(16, 16, enhancer, {2.0, -2.0, kInf, -kInf})) << enhancer;
+    ForEachVectorForm([&] {
+        for (int enhancer = 0; enhancer <= 1; ++enhancer)
+            EXPECT_EQ(fullScale, ConvertOnce(16, 16, enhancer, {2.0, -2.0, kInf, -kInf})) << enhancer;
+        // The largest carried error, half a step, never takes a full-scale level past the grid.
+        const double half = 0.5 / 32767;
+        EXPECT_EQ((Bytes{0, 0, 0, 0, 0xFF, 0x7F, 0x01, 0x80}), ConvertOnce(16, 16, 1, {half, -half, 1.0, -1.0}));
+    });
 }
 
 TEST(CQuantizer, NotANumberIsSilenceAndLeavesTheCarriedErrorAlone)
