@@ -185,11 +185,16 @@ TEST_F(SignalGenerator, FMSwingsOverHalfTheBandwidth)
 
 TEST_F(SignalGenerator, ModulatorPhasesRestWhileTheirSwitchesAreOff)
 {
-    dfAMPhase = 1.0;
-    dfFMPhase = 2.0;
-    Fill(1);
-    EXPECT_EQ(0.0, dfAMPhase);
-    EXPECT_EQ(0.0, dfFMPhase);
+    // Noise leaves the FM phase alone, as it does not read the FM ramps.
+    for (uint32_t noise : {0u, 1u})
+    {
+        bNoise.store(noise);
+        dfAMPhase = 1.0;
+        dfFMPhase = 2.0;
+        Fill(1);
+        EXPECT_EQ(0.0, dfAMPhase) << noise;
+        EXPECT_EQ(noise != 0 ? 2.0 : 0.0, dfFMPhase) << noise;
+    }
 }
 
 // Every ramp is drawn once per sample in tone mode; in noise mode only level and AM frequency.
