@@ -127,6 +127,9 @@ TEST(CFrameQueue, WriteAheadGrowsToTheFirstFittingCandidateWithinTheMaximum)
     EXPECT_EQ(661u, status.uiLowWatermark);
     EXPECT_EQ(882u, status.uiMiddleWatermark);
     EXPECT_EQ(1543u, status.uiHighWatermark);
+    // The queue may grow to exactly its maximum, not beyond.
+    EXPECT_EQ(0, queue.Grow(3088));
+    EXPECT_EQ(1, queue.Grow(3087));
     ExpectFramesInOrder(queue, 0, 661);
 }
 
