@@ -260,8 +260,9 @@ std::vector<double> AwkwardSamples()
     std::mt19937 random(7);
     std::uniform_real_distribution<double> uniform(-1.0, 1.0);
     std::uniform_int_distribution<int> kind(0, 9);
-    // Exact ties first (on the 2-bit grid one step is 1.0): half a step stays truncated.
-    std::vector<double> samples{0.25, 0.25, 0.5, 0.5, -0.25, -0.25, -0.5, -0.5, 0.75, -0.75, 0.25, 0.5};
+    // Exact ties first, the first pair with no error carried (half scale is a tie on every grid,
+    // and on the 2-bit grid one step is 1.0): half a step stays truncated.
+    std::vector<double> samples{-0.5, 0.5, 0.25, 0.25, 0.5, 0.5, -0.25, -0.25, -0.5, -0.5, 0.75, -0.75, 0.25, 0.5};
     for (int i = 0; i < 40000; ++i)
     {
         const double x = uniform(random);
