@@ -8,25 +8,21 @@
 #include <string>
 
 // Runs `body` once for each vector form this machine executes, narrowest first, with the vector
-// code held to that form, and reports the forms it ran.
+// code held to that form, and prints the forms it ran.
 template <typename Body>
 void ForEachVectorForm(Body body)
 {
-    const char* const names[] = {"plain", "sse2", "avx2"};
     std::string ran;
     for (VectorForm form : {VectorForm::Plain, VectorForm::Sse2, VectorForm::Avx2})
     {
         if (form > WidestVectorForm())
             break;
-        const char* name = names[static_cast<int>(form)];
+        const char* name = form == VectorForm::Plain ? "plain" : form == VectorForm::Sse2 ? "sse2" : "avx2";
+        SCOPED_TRACE(name);
         const VectorForm previous = SetVectorFormLimit(form);
-        {
-            SCOPED_TRACE(name);
-            body();
-        }
+        body();
         SetVectorFormLimit(previous);
-        ran += (ran.empty() ? "" : " ") + std::string(name);
+        ran += std::string(ran.empty() ? "" : " ") + name;
     }
-    ::testing::Test::RecordProperty("vector_forms", ran);
     std::cout << "vector forms run: " << ran << std::endl;
 }
