@@ -30,6 +30,25 @@ uint32_t CDialogPanel::GetDeviceEntry()
     return GetSelection(IDC_DEVICE_LIST, 0);
 }
 
+void CDialogPanel::ClearDeviceList()
+{
+    SendDlgItemMessageW(m_hDialog, IDC_DEVICE_LIST, CB_RESETCONTENT, 0, 0);
+}
+
+void CDialogPanel::AddDeviceEntry(const wchar_t* text)
+{
+    SendDlgItemMessageW(m_hDialog, IDC_DEVICE_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void CDialogPanel::SelectDeviceEntry(uint32_t entry)
+{
+    const HWND list = GetDlgItem(m_hDialog, IDC_DEVICE_LIST);
+    SendMessageW(list, CB_SETCURSEL, entry, 0);
+    // Setting the selection does not notify: tell the dialog as the user's choice does, so
+    // that the name display follows.
+    SendMessageW(m_hDialog, WM_COMMAND, MAKEWPARAM(IDC_DEVICE_LIST, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
 void CDialogPanel::ShowRateEntry(uint32_t entry)
 {
     SendDlgItemMessageW(m_hDialog, IDC_RATE_LIST, CB_SETCURSEL, entry, 0);

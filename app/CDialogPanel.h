@@ -1,9 +1,11 @@
 #pragma once
 
 #include "app/SControlPanel.h"
+#include "app/SDeviceListPanel.h"
 
-// The control panel as playback sees it, over the dialog's own controls.
-class CDialogPanel final : public SControlPanel
+// The control panel as playback and the device list's refill see it, over the dialog's own
+// controls.
+class CDialogPanel final : public SControlPanel, public SDeviceListPanel
 {
 public:
     explicit CDialogPanel(HWND dialog);
@@ -11,6 +13,9 @@ public:
     HWND GetOwnerWindow() override;
     uint32_t GetRateEntry() override;
     uint32_t GetDeviceEntry() override;
+    void ClearDeviceList() override;
+    void AddDeviceEntry(const wchar_t* text) override;
+    void SelectDeviceEntry(uint32_t entry) override;
     void ShowRateEntry(uint32_t entry) override;
     void GetBitsText(wchar_t* text, size_t capacity) override;
     void SetBitsText(uint32_t bits) override;

@@ -3,11 +3,13 @@
 #include "app/CDialogPanel.h"
 #include "app/ControlValues.h"
 #include "app/DeviceList.h"
+#include "app/DeviceListRefresh.h"
 #include "app/PlaybackControl.h"
 #include "app/ProcessState.h"
 #include "app/RateTable.h"
 #include "app/ResourceIds.h"
 #include "app/Version.h"
+#include "device/CEndpointWatch.h"
 #include "runtime/BoundedString.h"
 #include "runtime/MessageBoxSeam.h"
 #include "synth/CParameterRamp.h"
@@ -28,8 +30,8 @@ constexpr uint32_t kLevelSliderBottom = 1400;
 // While playing, how often the dialog looks whether the device thread has ended by itself.
 constexpr UINT_PTR kDeviceCheckTimer = 1;
 constexpr UINT kDeviceCheckMs = 50;
-
-const wchar_t kDefaultDeviceText[] = L"既定のオーディオ再生デバイス";
+// Posted by the endpoint watch's callback, from the system's thread, when the endpoints changed.
+constexpr UINT kEndpointsChangedMessage = WM_APP + 1;
 
 struct SliderBinding
 {
@@ -135,17 +137,25 @@ void SetUpSliders(HWND dialog)
     ShowAttenuation(dialog, kLevelSliderBottom);
 }
 
-void AddDeviceName(const wchar_t* name, void* context)
+// The watch of the dialog that runs; it ends with the dialog, before the engine is torn down.
+CEndpointWatch& EndpointWatch()
 {
-    SendMessageW(static_cast<HWND>(context), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    static CEndpointWatch watch;
+    return watch;
+}
+
+void PostEndpointsChanged(void* context)
+{
+    PostMessageW(static_cast<HWND>(context), kEndpointsChangedMessage, 0, 0);
 }
 
 void FillLists(HWND dialog)
 {
-    const HWND devices = GetDlgItem(dialog, IDC_DEVICE_LIST);
-    SendMessageW(devices, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kDefaultDeviceText));
-    DeviceList::EnumerateEndpointNames(AddDeviceName, devices);
-    SendMessageW(devices, CB_SETCURSEL, 0, 0);
+    // Watching before the enumeration, so that no change falls between the two. Without the
+    // watch (registration refused), the list is simply not refreshed.
+    EndpointWatch().Start(PostEndpointsChanged, dialog);
+    CDialogPanel panel(dialog);
+    DeviceListRefresh::Refill(panel);
 
     for (uint32_t entry = 0; entry < RateTable::kRowCount; ++entry)
         SendItem(dialog, IDC_RATE_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(RateTable::ListText(entry)));
@@ -241,6 +251,7 @@ void OnPlay(HWND dialog)
     const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     CDialogPanel panel(dialog);
     PlaybackControl::Start(panel);
+    DeviceListRefresh::RefillIfDue(panel);
     SetCursor(previous);
 }
 
@@ -248,6 +259,7 @@ void OnStop(HWND dialog)
 {
     CDialogPanel panel(dialog);
     PlaybackControl::StopAndShowIdle(panel);
+    DeviceListRefresh::RefillIfDue(panel);
 }
 
 void OnTimer(HWND dialog, UINT_PTR timer)
@@ -256,6 +268,18 @@ void OnTimer(HWND dialog, UINT_PTR timer)
         return;
     CDialogPanel panel(dialog);
     PlaybackControl::StopIfDeviceEnded(panel);
+    DeviceListRefresh::RefillIfDue(panel);
+}
+
+void OnEndpointsChanged(HWND dialog)
+{
+    // Plugging a device in brings a burst of notifications: one refill answers all queued.
+    MSG queued;
+    while (PeekMessageW(&queued, dialog, kEndpointsChangedMessage, kEndpointsChangedMessage, PM_REMOVE))
+    {
+    }
+    CDialogPanel panel(dialog);
+    DeviceListRefresh::OnEndpointsChanged(panel);
 }
 
 void OnCommand(HWND dialog, int id, UINT notification)
@@ -263,6 +287,7 @@ void OnCommand(HWND dialog, int id, UINT notification)
     switch (id)
     {
     case IDCANCEL:
+        EndpointWatch().Stop();
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_STOP, 0), 0);
         KillTimer(dialog, kDeviceCheckTimer);
         SetDefaultMessageBoxOwner(nullptr);
@@ -305,6 +330,9 @@ INT_PTR CALLBACK ControlPanelDialogProc(HWND dialog, UINT message, WPARAM wParam
     case WM_HSCROLL: OnHorizontalScroll(dialog, reinterpret_cast<HWND>(lParam)); break;
     case WM_VSCROLL: OnVerticalScroll(dialog, reinterpret_cast<HWND>(lParam)); break;
     case WM_TIMER: OnTimer(dialog, wParam); break;
+    case kEndpointsChangedMessage: OnEndpointsChanged(dialog); break;
+    // Also when the dialog ends other than through its close box.
+    case WM_DESTROY: EndpointWatch().Stop(); break;
     default: break;
     }
     return FALSE;

@@ -48,6 +48,19 @@ bool EnumerateEndpointNames(NameSink sink, void* context)
     return listed;
 }
 
+int32_t FindEndpoint(const wchar_t* endpointId)
+{
+    if (endpointId == nullptr || endpointId[0] == L'\0')
+        return -1;
+    const std::vector<std::wstring>& ids = ListedIds();
+    for (size_t index = 0; index < ids.size(); ++index)
+    {
+        if (ids[index] == endpointId)
+            return static_cast<int32_t>(index);
+    }
+    return -1;
+}
+
 const wchar_t* EndpointId(int32_t deviceIndex)
 {
     if (deviceIndex == -1)

@@ -17,6 +17,10 @@ using NameSink = void (*)(const wchar_t* name, void* context);
 // passed as "Unknown". False when the enumeration cannot be made (nothing is kept then).
 bool EnumerateEndpointNames(NameSink sink, void* context);
 
+// The device index of the listed endpoint with this ID, or -1 (the default endpoint) when none
+// is listed with it or the ID is null or empty.
+int32_t FindEndpoint(const wchar_t* endpointId);
+
 // The ID of the endpoint listed at deviceIndex: null for -1 (the default endpoint), empty for
 // an index that was not listed, so that opening it fails.
 const wchar_t* EndpointId(int32_t deviceIndex);

@@ -210,6 +210,11 @@ uint64_t DrainMilliseconds()
 
 namespace PlaybackControl
 {
+bool IsBusy()
+{
+    return g_bInProgress || IsPlaying();
+}
+
 void Start(SControlPanel& panel)
 {
     if (g_bInProgress || IsPlaying())

@@ -10,6 +10,9 @@ namespace PlaybackControl
 // Start and stop act only when the other state is in place (idle for start, playing for stop)
 // and neither is already running; otherwise they change nothing.
 
+// True while playing, and while a start or a stop runs.
+bool IsBusy();
+
 // Builds a fresh stream buffer and synthesizer, finds a rate and share mode the chosen device
 // accepts, and starts the synthesizer and the device. Failures are shown in message boxes and
 // leave everything stopped.

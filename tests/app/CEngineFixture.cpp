@@ -54,6 +54,7 @@ void CEngineFixture::TearDown()
     whileBoxShown = nullptr;
     EXPECT_EQ(system.Misuses(), 0);
     EXPECT_EQ(system.OutstandingReferences(), 0) << "a COM reference was not released";
+    EXPECT_EQ(system.Registrations(), 0u) << "a notification client was left registered";
 }
 
 std::vector<std::pair<uint32_t, bool>> CEngineFixture::FormatQueries(const FakeEndpoint& endpoint)

@@ -1,9 +1,17 @@
 #include "app/DeviceList.h"
+#include "app/DeviceListRefresh.h"
+#include "app/PlaybackControl.h"
+#include "device/CEndpointWatch.h"
+#include "tests/app/CEngineFixture.h"
+#include "tests/device/DeviceTestSupport.h"
 #include "tests/device/FakeAudioSystem.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -13,13 +21,53 @@ void Collect(const wchar_t* name, void* context)
     static_cast<std::vector<std::wstring>*>(context)->push_back(name);
 }
 
-FakeEndpointConfig Named(const std::wstring& name, DWORD state = DEVICE_STATE_ACTIVE)
+FakeEndpointConfig Named(const std::wstring& name, DWORD state = DEVICE_STATE_ACTIVE, const wchar_t* id = nullptr)
 {
     FakeEndpointConfig config;
     config.friendlyName = name;
     config.state = state;
+    if (id != nullptr)
+        config.id = id;
     return config;
 }
+
+using Names = std::vector<std::wstring>;
+const std::wstring kDefaultEntry = L"既定のオーディオ再生デバイス";
+
+// Without the dialog's window: the watch's callback, on the audio service's thread, only notes
+// the change (the dialog posts a message), which the test then handles as the dialog does.
+class DeviceListRefreshTest : public CEngineFixture
+{
+protected:
+    void SetUp() override
+    {
+        CEngineFixture::SetUp();
+        m_pDock = &system.AddEndpoint(Named(L"Dock", DEVICE_STATE_UNPLUGGED, L"dock"));
+        ASSERT_EQ(watch.Start([](void* noted) { ++*static_cast<std::atomic<int>*>(noted); }, &changes), 1);
+    }
+    void TearDown() override
+    {
+        watch.Stop();
+        CEngineFixture::TearDown();
+    }
+
+    // The service tells of a change from its own thread; the test handles it as the dialog does.
+    void Tell(std::function<void(IMMNotificationClient&)> change)
+    {
+        std::thread([&] { system.Notify(change); }).join();
+        ASSERT_EQ(changes.exchange(0), 1);
+        DeviceListRefresh::OnEndpointsChanged(panel);
+    }
+    void PlugDock(DWORD state)
+    {
+        m_pDock->SetState(state);
+        Tell([state](IMMNotificationClient& client) { client.OnDeviceStateChanged(L"dock", state); });
+    }
+
+    std::atomic<int> changes{0};
+    CEndpointWatch watch;
+    FakeEndpoint* m_pDock = nullptr;
+};
 
 TEST(DeviceList, ListsActiveRenderEndpointsInOrderWithUnreadableNamesAsUnknown)
 {
@@ -85,4 +133,55 @@ TEST(DeviceList, SettingsForAMissingEndpointStartNothing)
     EXPECT_LT(DeviceList::OpenSoundSettings(5), 0);
     EXPECT_EQ(system.OutstandingReferences(), 0);
 }
+}
+
+TEST_F(DeviceListRefreshTest, IdleListFollowsTheEndpointsAndKeepsTheChosenOneByItsId)
+{
+    FakeEndpoint& dac = system.AddEndpoint(Named(L"USB DAC", DEVICE_STATE_ACTIVE, L"dac"));
+    DeviceListRefresh::Refill(panel);
+    panel.uiDeviceEntry = 1;
+    PlugDock(DEVICE_STATE_ACTIVE);
+    EXPECT_EQ(panel.deviceEntries, (Names{kDefaultEntry, L"Dock", L"USB DAC"}));
+    EXPECT_EQ(panel.uiDeviceEntry, 2u) << "the DAC stays chosen where it moved";
+    EXPECT_EQ(panel.shownDeviceNames.back(), L"USB DAC");
+    EXPECT_STREQ(DeviceList::EndpointId(1), L"dac") << "play opens the entry shown";
+
+    dac.SetState(DEVICE_STATE_NOTPRESENT);
+    PlugDock(DEVICE_STATE_ACTIVE);
+    EXPECT_EQ(panel.deviceEntries, (Names{kDefaultEntry, L"Dock"}));
+    EXPECT_EQ(panel.uiDeviceEntry, 0u) << "the chosen device is gone: the default instead";
+    EXPECT_EQ(panel.shownDeviceNames.back(), kDefaultEntry);
+}
+
+TEST_F(DeviceListRefreshTest, WhileAStartOrPlaybackRunsTheRefillWaitsUntilIdle)
+{
+    FakeEndpointConfig config = RenderingEndpoint(ExclusiveEndpoint({48000}, {24}));
+    config.failures[FakeMethod::Start] = FakeFailure{E_FAIL, 0, 1};
+    system.AddEndpoint(config);
+    DeviceListRefresh::Refill(panel);
+    panel.uiDeviceEntry = 1;
+    // The failing start's message box dispatches the news.
+    WhileMessageBoxShown([&] { PlugDock(DEVICE_STATE_ACTIVE); });
+    PlaybackControl::Start(panel);
+    ASSERT_EQ(MessageBoxes().size(), 1u);
+    EXPECT_EQ(panel.shownDeviceNames.size(), 1u) << "no refill under the running start";
+    DeviceListRefresh::RefillIfDue(panel);
+    EXPECT_EQ(panel.deviceEntries, (Names{kDefaultEntry, L"Dock", L"Fake Speakers"}));
+    EXPECT_EQ(panel.uiDeviceEntry, 2u);
+
+    WhileMessageBoxShown(nullptr);
+    panel.uiDeviceEntry = 0;
+    PlaybackControl::Start(panel);
+    ASSERT_EQ(SoundStream.bStarted, 1u);
+    system.SetDefaultEndpoint(0);
+    Tell([](IMMNotificationClient& client) { client.OnDefaultDeviceChanged(eRender, eConsole, L"dock"); });
+    EXPECT_TRUE(m_pDock->CallsOf(FakeMethod::Activate).empty()) << "the sound stays where it started";
+    PlugDock(DEVICE_STATE_UNPLUGGED);
+    DeviceListRefresh::RefillIfDue(panel);
+    EXPECT_EQ(panel.shownDeviceNames.size(), 2u) << "no refill while playing";
+    ASSERT_TRUE(PlaybackControl::StopAndShowIdle(panel));
+    DeviceListRefresh::RefillIfDue(panel);
+    DeviceListRefresh::RefillIfDue(panel);
+    EXPECT_EQ(panel.shownDeviceNames.size(), 3u) << "one refill after the stop";
+    EXPECT_EQ(panel.deviceEntries, (Names{kDefaultEntry, L"Fake Speakers"}));
 }

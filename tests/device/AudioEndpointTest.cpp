@@ -1,12 +1,16 @@
 #include "device/AudioEndpoint.h"
 
+#include "device/CEndpointWatch.h"
 #include "device/ComHolder.h"
 #include "device/RenderEndpointList.h"
 #include "tests/device/FakeAudioSystem.h"
 
+#include <functiondiscoverykeys_devpkey.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -41,11 +45,18 @@ protected:
     void TearDown() override
     {
         EXPECT_EQ(system.OutstandingReferences(), 0);
+        // The watch unregistered through its enumerator while it still held it.
         EXPECT_EQ(system.Misuses(), 0);
+        EXPECT_EQ(system.Registrations(), 0u);
     }
 
     FakeAudioSystem system;
 };
+
+void CountChange(void* context)
+{
+    ++*static_cast<std::atomic<int>*>(context);
+}
 }
 
 TEST_F(AudioEndpointTest, NullIdIsTheDefaultConsoleRenderEndpoint)
@@ -107,4 +118,43 @@ TEST(AudioEnumeratorFactory, TheFakeSystemIsInstalledOnlyWhileItLives)
         SetAudioEnumeratorFactory(installed);
     }
     EXPECT_EQ(SetAudioEnumeratorFactory(nullptr), nullptr);
+}
+
+TEST_F(AudioEndpointTest, WatchPassesOnChangesFromTheServiceThreadUntilItEnds)
+{
+    // Its end (before TearDown's checks) unregisters.
+    std::atomic<int> changes{0};
+    CEndpointWatch watch;
+    ASSERT_EQ(watch.Start(CountChange, &changes), 1);
+    std::thread([this] {
+        system.Notify([](IMMNotificationClient& client) {
+            client.OnDeviceAdded(L"usb");
+            client.OnDeviceRemoved(L"usb");
+            client.OnDeviceStateChanged(L"unplugged", DEVICE_STATE_ACTIVE);
+            client.OnDefaultDeviceChanged(eRender, eConsole, L"headphones");
+            client.OnPropertyValueChanged(L"speakers", PKEY_Device_FriendlyName);
+            // Ignored: the same default change for another role, capture, a format property.
+            client.OnDefaultDeviceChanged(eRender, eMultimedia, L"headphones");
+            client.OnDefaultDeviceChanged(eCapture, eConsole, L"mic");
+            client.OnPropertyValueChanged(L"speakers", PKEY_AudioEngine_DeviceFormat);
+        });
+    }).join();
+    EXPECT_EQ(changes.load(), 5);
+    EXPECT_EQ(system.Registrations(), 1u);
+}
+
+TEST_F(AudioEndpointTest, WatchThatCannotRegisterHoldsNothingAndMayStartAgain)
+{
+    std::atomic<int> changes{0};
+    CEndpointWatch watch;
+    DeviceFailure failure;
+    system.registerFailure = E_OUTOFMEMORY;
+    EXPECT_EQ(watch.Start(CountChange, &changes, &failure), -1);
+    EXPECT_STREQ(failure.pszSite, L"IMMDeviceEnumerator::RegisterEndpointNotificationCallback");
+    EXPECT_FALSE(watch.IsWatching());
+    EXPECT_EQ(system.OutstandingReferences(), 0);
+    system.registerFailure = S_OK;
+    ASSERT_EQ(watch.Start(CountChange, &changes), 1);
+    ASSERT_EQ(watch.Start(CountChange, &changes), 1);
+    EXPECT_EQ(system.Registrations(), 1u) << "a second start replaces the first registration";
 }

@@ -4,6 +4,7 @@
 #include <propidl.h>
 #include <propsys.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -210,8 +211,16 @@ public:
         }
         return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
     }
-    HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient* client) override
+    {
+        NoteCall();
+        return m_System.Register(client, this);
+    }
+    HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient* client) override
+    {
+        NoteCall();
+        return m_System.Unregister(client, this);
+    }
 
 private:
     static bool Matches(const FakeEndpoint& endpoint, EDataFlow flow, DWORD mask)
@@ -238,6 +247,9 @@ FakeAudioSystem::~FakeAudioSystem()
 {
     SetAudioEnumeratorFactory(m_pfnPreviousFactory);
     g_activeSystem = nullptr;
+    // Registrations left behind (a failing test) no longer keep their clients alive.
+    for (const auto& registration : m_Registrations)
+        registration.first->Release();
 }
 
 FakeEndpoint& FakeAudioSystem::AddEndpoint(FakeEndpointConfig config)
@@ -264,4 +276,54 @@ HRESULT FakeAudioSystem::CreateEnumerator(IMMDeviceEnumerator** out)
         return createFailure;
     *out = CreateFakeComObject<FakeDeviceEnumerator>(m_Registry, *this);
     return S_OK;
+}
+
+size_t FakeAudioSystem::Registrations() const
+{
+    std::lock_guard<std::mutex> lock(m_RegistrationLock);
+    return m_Registrations.size();
+}
+
+HRESULT FakeAudioSystem::Register(IMMNotificationClient* client, const void* enumerator)
+{
+    if (client == nullptr)
+        return E_POINTER;
+    if (FAILED(registerFailure))
+        return registerFailure;
+    std::lock_guard<std::mutex> lock(m_RegistrationLock);
+    client->AddRef();
+    m_Registrations.emplace_back(client, enumerator);
+    return S_OK;
+}
+
+HRESULT FakeAudioSystem::Unregister(IMMNotificationClient* client, const void* enumerator)
+{
+    if (client == nullptr)
+        return E_POINTER;
+    std::unique_lock<std::mutex> lock(m_RegistrationLock);
+    const auto found = std::find(m_Registrations.begin(), m_Registrations.end(), std::make_pair(client, enumerator));
+    if (found == m_Registrations.end())
+        return E_NOTFOUND;
+    m_Registrations.erase(found);
+    lock.unlock();
+    client->Release();
+    return S_OK;
+}
+
+void FakeAudioSystem::Notify(const std::function<void(IMMNotificationClient&)>& notify)
+{
+    std::vector<IMMNotificationClient*> clients;
+    {
+        std::lock_guard<std::mutex> lock(m_RegistrationLock);
+        for (const auto& registration : m_Registrations)
+        {
+            registration.first->AddRef();
+            clients.push_back(registration.first);
+        }
+    }
+    for (IMMNotificationClient* client : clients)
+    {
+        notify(*client);
+        client->Release();
+    }
 }

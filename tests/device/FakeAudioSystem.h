@@ -5,7 +5,9 @@
 
 #include "device/AudioEndpoint.h"
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +30,7 @@ public:
 
     HRESULT createFailure = S_OK;
     HRESULT enumerateFailure = S_OK;
+    HRESULT registerFailure = S_OK;
 
     FakeComRegistry& Registry() { return m_Registry; }
     // References still held by the code under test (and not by this system), and misuses
@@ -41,7 +44,17 @@ public:
     // The ID of every GetDevice call.
     std::vector<std::wstring> idLookups;
 
+    // Notification clients registered and not unregistered. As Windows does, the system holds a
+    // reference to each; a client is unregistered only through the enumerator it registered with
+    // (E_NOTFOUND otherwise).
+    size_t Registrations() const;
+    // Calls notify on every registered client, each held by a reference during its call, as the
+    // audio service does on a thread of its own: call it from another thread.
+    void Notify(const std::function<void(IMMNotificationClient&)>& notify);
+
     HRESULT CreateEnumerator(IMMDeviceEnumerator** out);
+    HRESULT Register(IMMNotificationClient* client, const void* enumerator);
+    HRESULT Unregister(IMMNotificationClient* client, const void* enumerator);
     const std::vector<std::unique_ptr<FakeEndpoint>>& Endpoints() const { return m_Endpoints; }
     std::optional<size_t> DefaultEndpoint() const { return m_Default; }
 
@@ -51,6 +64,8 @@ private:
     std::optional<size_t> m_Default;
     bool m_bDefaultChosen = false;
     AudioEnumeratorFactory m_pfnPreviousFactory = nullptr;
+    mutable std::mutex m_RegistrationLock;
+    std::vector<std::pair<IMMNotificationClient*, const void*>> m_Registrations;
 };
 
 IMMDevice* CreateFakeDevice(FakeEndpoint& endpoint);
