@@ -5,6 +5,7 @@
 #include <ksmedia.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -15,11 +16,14 @@ constexpr int64_t kExclusive = AUDCLNT_SHAREMODE_EXCLUSIVE;
 constexpr int64_t kSharedFlags = AUDCLNT_STREAMFLAGS_NOPERSIST | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM |
                                  AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
 
-std::vector<uint32_t> BitsTried(const FakeEndpoint& endpoint)
+using Layouts = std::vector<std::pair<uint32_t, uint32_t>>;
+
+// (container, valid) bits of every format queried.
+Layouts BitsTried(const FakeEndpoint& endpoint)
 {
-    std::vector<uint32_t> bits;
+    Layouts bits;
     for (const FakeCall& call : endpoint.CallsOf(FakeMethod::IsFormatSupported))
-        bits.push_back(call.format.Format.wBitsPerSample);
+        bits.emplace_back(call.format.Format.wBitsPerSample, call.format.Samples.wValidBitsPerSample);
     return bits;
 }
 
@@ -61,21 +65,33 @@ protected:
 };
 }
 
-TEST_F(OpenRenderDeviceTest, TriesThirtyTwoThenTwentyFourThenSixteenBits)
+// Many exclusive-mode drivers take 24 valid bits in a 32-bit container and neither 32 nor
+// packed 24 bits; the search must not fall to 16 bits for them.
+TEST_F(OpenRenderDeviceTest, TriesThirtyTwoThenTwentyFourInThirtyTwoThenTwentyFourThenSixteenBits)
 {
-    FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({48000}, {16}));
-    ASSERT_EQ(Open(48000), 1);
-    EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32, 24, 16}));
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 0), (std::vector<int64_t>(3, kExclusive)));
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 1), (std::vector<int64_t>(3, 0)))
-        << "exclusive mode asks for no closest match";
-    const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
-    ASSERT_EQ(initialize.size(), 1u);
-    EXPECT_EQ(initialize[0].format.Format.wBitsPerSample, 16);
-    EXPECT_EQ(stream.uiBitCount, 16u);
-    EXPECT_EQ(stream.uiState, 1u);
-    EXPECT_EQ(stream.dfRate, 48000.0);
-    EXPECT_EQ(stream.uiRenderChannelCount, 2u);
+    const Layouts all{{32, 32}, {32, 24}, {24, 24}, {16, 16}};
+    struct Case { std::vector<FakePcmBits> accepted; Layouts tried; uint32_t container; uint32_t valid; };
+    const Case cases[] = {{{16}, all, 16, 16}, {{{32, 24}, 16}, {{32, 32}, {32, 24}}, 32, 24}};
+    for (const Case& c : cases)
+    {
+        FakeEndpointConfig config = ExclusiveEndpoint({48000}, c.accepted);
+        config.id = std::to_wstring(c.valid);
+        FakeEndpoint& endpoint = system.AddEndpoint(config);
+        ASSERT_EQ(Open(48000, 0.0, config.id.c_str()), 1);
+        EXPECT_EQ(BitsTried(endpoint), c.tried);
+        EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 0), (std::vector<int64_t>(c.tried.size(), kExclusive)));
+        EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 1), (std::vector<int64_t>(c.tried.size(), 0)))
+            << "exclusive mode asks for no closest match";
+        const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
+        ASSERT_EQ(initialize.size(), 1u);
+        EXPECT_EQ(initialize[0].format.Format.wBitsPerSample, c.container);
+        EXPECT_EQ(initialize[0].format.Samples.wValidBitsPerSample, c.valid);
+        EXPECT_EQ(stream.uiBitCount, c.container);
+        EXPECT_EQ(stream.uiResolvedBitCount, c.valid);
+        EXPECT_EQ(stream.uiState, 1u);
+        EXPECT_EQ(stream.dfRate, 48000.0);
+        EXPECT_EQ(stream.uiRenderChannelCount, 2u);
+    }
 }
 
 TEST_F(OpenRenderDeviceTest, TwentyFourBitFormatUsesAThreeByteContainer)
@@ -93,7 +109,7 @@ TEST_F(OpenRenderDeviceTest, TwentyFourBitFormatUsesAThreeByteContainer)
     EXPECT_EQ(format.Format.nAvgBytesPerSec, 6u * 44100u);
     EXPECT_EQ(format.Format.cbSize, 22);
     EXPECT_EQ(format.Samples.wValidBitsPerSample, 24);
-    EXPECT_EQ(format.dwChannelMask, 0u);
+    EXPECT_EQ(format.dwChannelMask, DWORD{KSAUDIO_SPEAKER_STEREO});
     EXPECT_TRUE(format.SubFormat == KSDATAFORMAT_SUBTYPE_PCM);
     EXPECT_EQ(stream.uiBitCount, 24u);
 }
@@ -103,7 +119,7 @@ TEST_F(OpenRenderDeviceTest, ExclusiveRefusalAtEveryDepthClosesAndTheNextAttempt
     FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({44100}, {16}));
     stream.uiPacketFrames = 441;
     EXPECT_EQ(Open(48000), -1);
-    EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32, 24, 16}));
+    EXPECT_EQ(BitsTried(endpoint), (Layouts{{32, 32}, {32, 24}, {24, 24}, {16, 16}}));
     EXPECT_TRUE(endpoint.CallsOf(FakeMethod::Initialize).empty());
     ExpectClosed();
 
@@ -144,7 +160,7 @@ TEST_F(OpenRenderDeviceTest, SharedModeAsksForConversionOnlyAtTheMixRate)
         EXPECT_STREQ(stream.LastFailure.pszSite, L"IAudioClient::Initialize");
         ASSERT_EQ(Open(48000, 0.0, config.id.c_str()), 1);
 
-        EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32, 32})) << "S_FALSE accepts the first depth";
+        EXPECT_EQ(BitsTried(endpoint), (Layouts{{32, 32}, {32, 32}})) << "S_FALSE accepts the first depth";
         const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
         ASSERT_EQ(initialize.size(), 2u);
         EXPECT_EQ(initialize[0].args[1], int64_t{AUDCLNT_STREAMFLAGS_NOPERSIST}) << "96 kHz: no conversion";
@@ -203,7 +219,7 @@ TEST_F(OpenRenderDeviceTest, SharedInitializeRefusalFailsWithoutTryingTheNextDep
     FakeEndpoint& endpoint = system.AddEndpoint(config);
     stream.bSharedMode = 1;
     EXPECT_EQ(Open(44100), -1);
-    EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32}));
+    EXPECT_EQ(BitsTried(endpoint), (Layouts{{32, 32}}));
     EXPECT_EQ(endpoint.CallsOf(FakeMethod::Initialize).size(), 1u);
     ExpectClosed();
 }
@@ -330,6 +346,69 @@ TEST_F(OpenRenderDeviceTest, QuantizerTakesTheResolutionEnhancerSetting)
     stream.bResolutionEnhancer = 1;
     ASSERT_EQ(Open(48000), 1);
     EXPECT_GT(countNonZero(Convert(stream.Quantizer, belowOneStep, 2)), 0);
+}
+
+// Shared streams ask for raw processing and are quantized at the resolution of the engine's
+// integer device format, so that Windows' last conversion leaves them exact; exclusive streams
+// reach the device directly and are quantized at their own valid bits.
+TEST_F(OpenRenderDeviceTest, ResolvedBitsFollowTheValidBitsAndTheSharedEngineDeviceFormat)
+{
+    TaskMemorySpy spy;
+    ASSERT_TRUE(spy.IsRegistered());
+    FakeEndpointConfig windows7 = WindowsSharedEndpoint(48000);
+    windows7.audioClient2 = false;
+    windows7.engineDeviceFormat = IntegerDeviceFormat(16, 16);
+    FakeEndpointConfig truncated = WindowsSharedEndpoint(48000);
+    truncated.engineDeviceFormat = IntegerDeviceFormat(24, 24);
+    truncated.engineDeviceFormat.pop_back();
+    struct Case { FakeEndpointConfig config; uint32_t shared; uint32_t rate; uint32_t resolved; bool raw; HRESULT trace; };
+    const Case cases[] = {
+        {UsbDac(), 0, 96000, 24, false, S_OK},
+        {UsbDac(), 1, 48000, 24, true, S_OK},
+        {HdAudioCodec(), 0, 48000, 32, false, S_OK},
+        {BluetoothHeadset(), 1, 44100, 16, false, AUDCLNT_E_RAW_MODE_UNSUPPORTED},
+        {HdmiOutput(), 1, 48000, 32, true, S_OK},
+        {windows7, 1, 48000, 16, false, E_NOINTERFACE},
+        {truncated, 1, 48000, 32, true, S_OK},
+    };
+    for (const Case& c : cases)
+    {
+        const size_t number = &c - cases;
+        FakeEndpointConfig config = c.config;
+        config.id = std::to_wstring(number);
+        FakeEndpoint& endpoint = system.AddEndpoint(config);
+        stream.bSharedMode = c.shared;
+        stream.bResolutionEnhancer = 1;
+        ASSERT_EQ(Open(c.rate, 0.0, config.id.c_str()), 1) << "case " << number;
+        EXPECT_EQ(stream.uiResolvedBitCount, c.resolved) << "case " << number;
+        EXPECT_EQ(stream.LastFailure.hr, c.trace) << "case " << number << ": traced, not failed";
+        EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 5), (std::vector<int64_t>{c.raw})) << "case " << number;
+        const std::vector<int64_t> rawRequest{sizeof(AudioClientProperties), FALSE, AudioCategory_Other,
+                                              AUDCLNT_STREAMOPTIONS_RAW};
+        for (const FakeCall& call : endpoint.CallsOf(FakeMethod::SetClientProperties))
+            EXPECT_EQ(call.args, rawRequest);
+        EXPECT_EQ(endpoint.CallsOf(FakeMethod::SetClientProperties).size(), c.shared != 0 && config.audioClient2 ? 1u : 0u);
+
+        // A tone of 0.3 steps of the resolved grid: with the enhancer, a pattern of single
+        // steps of exactly that grid, nothing finer.
+        ASSERT_EQ(stream.uiBitCount, 32u);
+        const int64_t step = int64_t{1} << (32 - c.resolved);
+        const std::vector<uint8_t> bytes =
+            Convert(stream.Quantizer, std::vector<double>(400, 0.3 / (step == 1 ? 2147483647.0 : 2147483648.0 / step - 1)), 4);
+        size_t steps = 0;
+        for (size_t i = 0; i < bytes.size(); i += 4)
+        {
+            int32_t sample = 0;
+            std::memcpy(&sample, &bytes[i], 4);
+            EXPECT_TRUE(sample == 0 || sample == step) << "case " << number << ": " << sample;
+            steps += sample == step;
+        }
+        EXPECT_GT(steps, 60u) << "case " << number;
+        EXPECT_LT(steps, 180u) << "case " << number;
+    }
+    for (const auto& endpoint : system.Endpoints())
+        for (void* block : endpoint->TaskMemoryBlocks())
+            EXPECT_TRUE(spy.WasFreed(block)) << "device formats and mix formats go back to the task allocator";
 }
 
 TEST_F(OpenRenderDeviceTest, EventDrivenInitialisationIsTriedFirstWhenNotTimerDriven)
