@@ -1,5 +1,6 @@
 #include "app/PlaybackControl.h"
 
+#include "app/CarrierRange.h"
 #include "app/ControlValues.h"
 #include "app/DeviceList.h"
 #include "app/EngineObjects.h"
@@ -151,12 +152,14 @@ void ShowDeviceFormat(SControlPanel& panel)
 }
 
 // After a stop, or a start that fails after the rate search, the displays go back from the
-// device in use to the user's choices: the chosen maximum rate, no device bits, the effective
-// bits. Runs once the synthesizer has been joined (it reads dfSamplingRate).
+// device in use to the user's choices: the chosen maximum rate and the carrier range it allows,
+// no device bits, the effective bits. Runs once the synthesizer has been joined (it reads
+// dfSamplingRate).
 void ShowChoicesAgain(SControlPanel& panel)
 {
     dfSamplingRate = RateTable::Hertz(uiRateIndex);
     panel.ShowRateEntry(RateTable::EntryOfRow(uiRateIndex));
+    CarrierRange::ApplyRate(panel, dfSamplingRate);
     panel.ShowDeviceBits(0);
     panel.SetBitsText(uiMaxEffectiveBits);
 }
@@ -333,6 +336,9 @@ int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, u
         {
             dfSamplingRate = RateTable::Hertz(visited);
             panel.ShowRateEntry(RateTable::EntryOfRow(visited));
+            // Below the chosen maximum, a carrier above the accepted rate's Nyquist frequency
+            // would play folded down.
+            CarrierRange::ApplyRate(panel, dfSamplingRate);
             if (row != nullptr)
                 *row = visited;
             return 1;

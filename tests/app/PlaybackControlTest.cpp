@@ -47,12 +47,22 @@ protected:
         }
         return 0;
     }
+
+    // Where a ramp comes to rest, as the synthesizer would read it.
+    static double SettledValue(CParameterRamp& ramp)
+    {
+        double value = 0.0;
+        for (int step = 0; step < 100000; ++step)
+            ramp.GetNext(&value);
+        return value;
+    }
 };
 
 TEST_F(PlaybackControlTest, ExclusiveSearchFromNinetySixKilohertzDownFindsFortyEight)
 {
     FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({48000}, {32, 24, 16}));
     FreshStreamBuffer();
+    panel.uiCarrierPosition = 10500;
     uint32_t row = 99;
     ASSERT_EQ(PlaybackControl::SearchRate(panel, -1, 0, 0, &row), 1);
     EXPECT_EQ(row, 10u);
@@ -62,6 +72,12 @@ TEST_F(PlaybackControlTest, ExclusiveSearchFromNinetySixKilohertzDownFindsFortyE
     EXPECT_EQ(SoundStream.uiState, 1u);
     EXPECT_EQ(SoundStream.bSharedMode, 0u);
     EXPECT_TRUE(MessageBoxes().empty());
+    // The carrier at the top of the 96 kHz range would play folded down at 48 kHz: it follows
+    // the accepted rate, and the synthesizer is asked for what the readout shows.
+    EXPECT_EQ(panel.uiCarrierMaximum, 9500u);
+    ASSERT_EQ(panel.carrierFrequencies.size(), 1u);
+    EXPECT_LT(panel.carrierFrequencies[0], 24000.0);
+    EXPECT_EQ(SettledValue(engine.FrequencyRamp), panel.carrierFrequencies[0]);
 }
 
 TEST_F(PlaybackControlTest, PlayAtAnOnlyFortyEightKilohertzDeviceShowsTheRateInUseAndStops)
@@ -76,11 +92,14 @@ TEST_F(PlaybackControlTest, PlayAtAnOnlyFortyEightKilohertzDeviceShowsTheRateInU
     EXPECT_EQ(panel.idleStates, (std::vector<bool>{false}));
     EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Running);
     EXPECT_EQ(SoundStream.bStarted, 1u);
+    EXPECT_EQ(panel.uiCarrierMaximum, 9500u);
 
-    PlaybackControl::Stop();
+    EXPECT_TRUE(PlaybackControl::StopAndShowIdle(panel));
     EXPECT_EQ(SoundStream.uiState, 0u);
     EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Empty);
     EXPECT_TRUE(MessageBoxes().empty());
+    EXPECT_EQ(panel.shownRateEntries, (std::vector<uint32_t>{9, 11}));
+    EXPECT_EQ(panel.uiCarrierMaximum, 10500u) << "the chosen maximum's carrier range again";
 }
 
 TEST_F(PlaybackControlTest, UpwardSearchFromEightKilohertzFindsFortyFourPointOne)
