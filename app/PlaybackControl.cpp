@@ -98,7 +98,16 @@ int32_t ReplacePacketBuffer(uint64_t frames)
     return pNamedValueList->SetPacketBuffer(reinterpret_cast<uint64_t>(pdfMultiChannelPacketBuffer));
 }
 
-bool FindAnyRate(SControlPanel& panel, int32_t deviceIndex)
+enum class RateSearchResult
+{
+    Found,
+    Refused,
+    // Another program holds the endpoint exclusively: Windows answered AUDCLNT_E_DEVICE_IN_USE
+    // to exclusive and to shared streams alike.
+    HeldByAnotherProgram,
+};
+
+RateSearchResult FindAnyRate(SControlPanel& panel, int32_t deviceIndex)
 {
     struct Pass
     {
@@ -107,13 +116,16 @@ bool FindAnyRate(SControlPanel& panel, int32_t deviceIndex)
     };
     // Exclusive before shared, the chosen maximum and below before anything higher.
     const Pass passes[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    bool inUse[2] = {false, false};
     uint32_t row = 0;
     for (const Pass& pass : passes)
     {
-        if (PlaybackControl::SearchRate(panel, deviceIndex, pass.uiShared, pass.uiUpward, &row) > 0)
-            return true;
+        bool passInUse = false;
+        if (PlaybackControl::SearchRate(panel, deviceIndex, pass.uiShared, pass.uiUpward, &row, &passInUse) > 0)
+            return RateSearchResult::Found;
+        inUse[pass.uiShared] = inUse[pass.uiShared] || passInUse;
     }
-    return false;
+    return inUse[0] && inUse[1] ? RateSearchResult::HeldByAnotherProgram : RateSearchResult::Refused;
 }
 
 int32_t StartSynthesizer()
@@ -144,11 +156,13 @@ int32_t StartSynthesizer()
     return status;
 }
 
+// The bits the device resolves, which the quantizer's effective bits never exceed.
 void ShowDeviceFormat(SControlPanel& panel)
 {
-    panel.ShowDeviceBits(pSoundStream->uiBitCount);
-    if (uiMaxEffectiveBits > pSoundStream->uiBitCount)
-        panel.SetBitsText(pSoundStream->uiBitCount);
+    const uint32_t resolved = pSoundStream->uiResolvedBitCount;
+    panel.ShowDeviceBits(resolved);
+    if (uiMaxEffectiveBits > resolved)
+        panel.SetBitsText(resolved);
 }
 
 // After a stop, or a start that fails after the rate search, the displays go back from the
@@ -230,9 +244,13 @@ void Start(SControlPanel& panel)
         CleanUpFailedStart();
         return;
     }
-    if (!FindAnyRate(panel, ReadChoices(panel)))
+    const RateSearchResult search = FindAnyRate(panel, ReadChoices(panel));
+    if (search != RateSearchResult::Found)
     {
-        ShowError(panel, L"出力先のオーディオデバイスを初期化できませんでした。", L"エラー");
+        if (search == RateSearchResult::HeldByAnotherProgram)
+            ShowError(panel, L"The audio output device is in use by another program.");
+        else
+            ShowError(panel, L"出力先のオーディオデバイスを初期化できませんでした。", L"エラー");
         CleanUpFailedStart();
         return;
     }
@@ -323,7 +341,8 @@ int32_t AttemptFormat(SControlPanel& panel, uint32_t rate, int32_t deviceIndex)
     return pSoundStream->OpenRenderDevice(rate, &devicePeriod, DeviceList::EndpointId(deviceIndex));
 }
 
-int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, uint32_t upward, uint32_t* row)
+int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, uint32_t upward, uint32_t* row,
+                   bool* inUse)
 {
     if (pSoundStream->uiState == 0)
         pSoundStream->bSharedMode = shared;
@@ -343,6 +362,8 @@ int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, u
                 *row = visited;
             return 1;
         }
+        if (inUse != nullptr && pSoundStream->LastFailure.hr == AUDCLNT_E_DEVICE_IN_USE)
+            *inUse = true;
     }
     return 0;
 }
