@@ -2,9 +2,6 @@
 
 #include "device/PcmFormat.h"
 
-#include <ks.h>
-#include <ksmedia.h>
-
 FakeEndpointConfig ExclusiveEndpoint(std::vector<uint32_t> rates, std::vector<FakePcmBits> bits)
 {
     FakeEndpointConfig config;
@@ -22,22 +19,10 @@ FakeEndpointConfig WindowsSharedEndpoint(uint32_t mixRate, std::vector<FakePcmBi
     return config;
 }
 
-std::vector<uint8_t> IntegerDeviceFormat(uint32_t containerBits, uint32_t validBits, bool extensible)
+std::vector<uint8_t> IntegerDeviceFormat(uint32_t containerBits, uint32_t validBits, const GUID& subFormat)
 {
     WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(48000, {containerBits, validBits});
-    if (!extensible)
-    {
-        format.Format.wFormatTag = WAVE_FORMAT_PCM;
-        format.Format.cbSize = 0;
-    }
-    const auto* bytes = reinterpret_cast<const uint8_t*>(&format);
-    return std::vector<uint8_t>(bytes, bytes + (extensible ? sizeof format : sizeof format.Format));
-}
-
-std::vector<uint8_t> FloatDeviceFormat()
-{
-    WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(48000, {32, 32});
-    format.SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+    format.SubFormat = subFormat;
     const auto* bytes = reinterpret_cast<const uint8_t*>(&format);
     return std::vector<uint8_t>(bytes, bytes + sizeof format);
 }
@@ -64,7 +49,7 @@ FakeEndpointConfig HdAudioCodec()
 FakeEndpointConfig BluetoothHeadset()
 {
     FakeEndpointConfig config = WindowsSharedEndpoint(44100);
-    config.engineDeviceFormat = IntegerDeviceFormat(16, 16, false);
+    config.engineDeviceFormat = IntegerDeviceFormat(16, 16);
     config.rawModeAnswer = AUDCLNT_E_RAW_MODE_UNSUPPORTED;
     return config;
 }
@@ -75,7 +60,7 @@ FakeEndpointConfig HdmiOutput()
     config.mixChannels = 6;
     config.exclusiveRates = {32000, 44100, 48000, 88200, 96000, 176400, 192000};
     config.exclusiveBits = {24, 16};
-    config.engineDeviceFormat = FloatDeviceFormat();
+    config.engineDeviceFormat = IntegerDeviceFormat(32, 32, KSDATAFORMAT_SUBTYPE_IEEE_FLOAT);
     return config;
 }
 

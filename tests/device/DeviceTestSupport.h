@@ -3,6 +3,9 @@
 #include "device/CSoundStreamWASAPI.h"
 #include "tests/device/FakeAudioSystem.h"
 
+#include <ks.h>
+#include <ksmedia.h>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -13,10 +16,10 @@ FakeEndpointConfig ExclusiveEndpoint(std::vector<uint32_t> rates, std::vector<Fa
 // rate-conversion flags.
 FakeEndpointConfig WindowsSharedEndpoint(uint32_t mixRate, std::vector<FakePcmBits> bits = {16, 24, 32});
 
-// Engine device formats as the property store's blob: integer PCM as a WAVEFORMATEXTENSIBLE
-// (or, with `extensible` false, a plain WAVEFORMATEX), and 32-bit float.
-std::vector<uint8_t> IntegerDeviceFormat(uint32_t containerBits, uint32_t validBits, bool extensible = true);
-std::vector<uint8_t> FloatDeviceFormat();
+// An engine device format as the property store's blob: stereo integer PCM (or, given another
+// subformat, floating point) as a WAVEFORMATEXTENSIBLE.
+std::vector<uint8_t> IntegerDeviceFormat(uint32_t containerBits, uint32_t validBits,
+                                         const GUID& subFormat = KSDATAFORMAT_SUBTYPE_PCM);
 
 // Endpoints modelled on documented device classes, with their shared engine at 48 kHz unless
 // said otherwise. A USB DAC: exclusive 32-bit containers with 24 valid bits or 16 bits from

@@ -65,12 +65,7 @@ struct FakePcmBits
 // Streams of other programs on the endpoint. Initialize answers AUDCLNT_E_DEVICE_IN_USE to an
 // exclusive stream while any other stream plays, and to every stream while another program
 // holds the endpoint exclusively.
-enum class FakeOtherUse
-{
-    None,
-    SharedStreams,
-    ExclusiveStream,
-};
+enum class FakeOtherUse { None, SharedStreams, ExclusiveStream };
 
 // What an endpoint accepts and how it answers. Defaults: a 48 kHz endpoint with a 10 ms
 // default and 3 ms minimum period that accepts nothing until a test says so.
