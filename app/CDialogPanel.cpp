@@ -1,8 +1,11 @@
 #include "app/CDialogPanel.h"
 
+#include "app/ControlValues.h"
 #include "app/ProcessState.h"
 #include "app/RateTable.h"
 #include "app/ResourceIds.h"
+
+#include <commctrl.h>
 
 CDialogPanel::CDialogPanel(HWND dialog) : m_hDialog(dialog)
 {
@@ -91,4 +94,17 @@ void CDialogPanel::ShowIdle(bool idle)
         const HWND next = idle ? GetDlgItem(m_hDialog, IDC_PLAY) : stop;
         SendMessageW(m_hDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
     }
+}
+
+uint32_t CDialogPanel::LimitCarrierSlider(uint32_t maximum)
+{
+    SendDlgItemMessageW(m_hDialog, IDC_FREQUENCY_SLIDER, TBM_SETRANGEMAX, TRUE, static_cast<LPARAM>(maximum));
+    return static_cast<uint32_t>(SendDlgItemMessageW(m_hDialog, IDC_FREQUENCY_SLIDER, TBM_GETPOS, 0, 0));
+}
+
+void CDialogPanel::ShowCarrierFrequency(double frequency)
+{
+    wchar_t text[ControlValues::kDisplayCapacity];
+    ControlValues::FormatFixed(frequency, ControlValues::kCarrierDecimals, text, ControlValues::kDisplayCapacity);
+    SetDlgItemTextW(m_hDialog, IDC_FREQUENCY_TEXT, text);
 }

@@ -21,6 +21,8 @@ public:
     void SetBitsText(uint32_t bits) override;
     void ShowDeviceBits(uint32_t bits) override;
     void ShowIdle(bool idle) override;
+    uint32_t LimitCarrierSlider(uint32_t maximum) override;
+    void ShowCarrierFrequency(double frequency) override;
 
 private:
     uint32_t GetSelection(int controlId, uint32_t fallback) const;

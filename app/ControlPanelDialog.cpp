@@ -1,6 +1,7 @@
 #include "app/ControlPanelDialog.h"
 
 #include "app/CDialogPanel.h"
+#include "app/CarrierRange.h"
 #include "app/ControlValues.h"
 #include "app/DeviceList.h"
 #include "app/DeviceListRefresh.h"
@@ -20,7 +21,7 @@
 
 namespace
 {
-constexpr size_t kDisplayCapacity = 64;
+using ControlValues::kDisplayCapacity;
 constexpr size_t kDeviceNameCapacity = 128;
 constexpr size_t kBitsTextCapacity = 32;
 constexpr double kInitialLevel = 1e-7;
@@ -43,7 +44,8 @@ struct SliderBinding
 };
 
 const SliderBinding kHorizontalSliders[] = {
-    {IDC_FREQUENCY_SLIDER, ControlValues::CarrierFrequency, &pFrequencyRamp, IDC_FREQUENCY_TEXT, 8},
+    {IDC_FREQUENCY_SLIDER, ControlValues::CarrierFrequency, &pFrequencyRamp, IDC_FREQUENCY_TEXT,
+     ControlValues::kCarrierDecimals},
     {IDC_PHASE_SLIDER, ControlValues::Phase, &pPhaseRamp, IDC_PHASE_TEXT, 3},
     {IDC_AM_SLIDER, ControlValues::AMFrequency, &pAMFrequencyRamp, IDC_AM_TEXT, 2},
     {IDC_FM_SLIDER, ControlValues::FMFrequency, &pFMFrequencyRamp, IDC_FM_TEXT, 2},
@@ -220,11 +222,8 @@ void OnMaximumRateChange(HWND dialog)
     if (entry == CB_ERR || static_cast<uint32_t>(entry) >= RateTable::kRowCount)
         return;
     dfSamplingRate = RateTable::Hertz(RateTable::RowOfEntry(static_cast<uint32_t>(entry)));
-    const HWND carrier = GetDlgItem(dialog, IDC_FREQUENCY_SLIDER);
-    SendMessageW(carrier, TBM_SETRANGEMAX, TRUE, static_cast<LPARAM>(ControlValues::CarrierSliderMaximum(dfSamplingRate)));
-    // A narrowed range moves the slider down to its new top: the tone and the readout follow,
-    // else the next start would play a frequency above the rate's Nyquist limit.
-    OnHorizontalScroll(dialog, carrier);
+    CDialogPanel panel(dialog);
+    CarrierRange::ApplyRate(panel, dfSamplingRate);
 }
 
 void OnDeviceChange(HWND dialog)

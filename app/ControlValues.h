@@ -6,6 +6,10 @@
 // The numbers behind the control panel's sliders and displays, free of any window code.
 namespace ControlValues
 {
+// Wide characters of a readout's text, and the decimals the carrier frequency is shown with.
+constexpr size_t kDisplayCapacity = 64;
+constexpr uint32_t kCarrierDecimals = 8;
+
 // Rounds half away from zero; NaN and values at or below 0 give 0, values beyond the range saturate.
 uint64_t RoundHalfAwayNonNegative(double value);
 

@@ -1,5 +1,6 @@
 #include "app/PlaybackControl.h"
 
+#include "app/CarrierRange.h"
 #include "app/ControlValues.h"
 #include "app/DeviceList.h"
 #include "app/EngineObjects.h"
@@ -97,7 +98,16 @@ int32_t ReplacePacketBuffer(uint64_t frames)
     return pNamedValueList->SetPacketBuffer(reinterpret_cast<uint64_t>(pdfMultiChannelPacketBuffer));
 }
 
-bool FindAnyRate(SControlPanel& panel, int32_t deviceIndex)
+enum class RateSearchResult
+{
+    Found,
+    Refused,
+    // Another program holds the endpoint exclusively: Windows answered AUDCLNT_E_DEVICE_IN_USE
+    // to exclusive and to shared streams alike.
+    HeldByAnotherProgram,
+};
+
+RateSearchResult FindAnyRate(SControlPanel& panel, int32_t deviceIndex)
 {
     struct Pass
     {
@@ -106,13 +116,16 @@ bool FindAnyRate(SControlPanel& panel, int32_t deviceIndex)
     };
     // Exclusive before shared, the chosen maximum and below before anything higher.
     const Pass passes[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    bool inUse[2] = {false, false};
     uint32_t row = 0;
     for (const Pass& pass : passes)
     {
-        if (PlaybackControl::SearchRate(panel, deviceIndex, pass.uiShared, pass.uiUpward, &row) > 0)
-            return true;
+        bool passInUse = false;
+        if (PlaybackControl::SearchRate(panel, deviceIndex, pass.uiShared, pass.uiUpward, &row, &passInUse) > 0)
+            return RateSearchResult::Found;
+        inUse[pass.uiShared] = inUse[pass.uiShared] || passInUse;
     }
-    return false;
+    return inUse[0] && inUse[1] ? RateSearchResult::HeldByAnotherProgram : RateSearchResult::Refused;
 }
 
 int32_t StartSynthesizer()
@@ -143,20 +156,24 @@ int32_t StartSynthesizer()
     return status;
 }
 
+// The bits the device resolves, which the quantizer's effective bits never exceed.
 void ShowDeviceFormat(SControlPanel& panel)
 {
-    panel.ShowDeviceBits(pSoundStream->uiBitCount);
-    if (uiMaxEffectiveBits > pSoundStream->uiBitCount)
-        panel.SetBitsText(pSoundStream->uiBitCount);
+    const uint32_t resolved = pSoundStream->uiResolvedBitCount;
+    panel.ShowDeviceBits(resolved);
+    if (uiMaxEffectiveBits > resolved)
+        panel.SetBitsText(resolved);
 }
 
 // After a stop, or a start that fails after the rate search, the displays go back from the
-// device in use to the user's choices: the chosen maximum rate, no device bits, the effective
-// bits. Runs once the synthesizer has been joined (it reads dfSamplingRate).
+// device in use to the user's choices: the chosen maximum rate and the carrier range it allows,
+// no device bits, the effective bits. Runs once the synthesizer has been joined (it reads
+// dfSamplingRate).
 void ShowChoicesAgain(SControlPanel& panel)
 {
     dfSamplingRate = RateTable::Hertz(uiRateIndex);
     panel.ShowRateEntry(RateTable::EntryOfRow(uiRateIndex));
+    CarrierRange::ApplyRate(panel, dfSamplingRate);
     panel.ShowDeviceBits(0);
     panel.SetBitsText(uiMaxEffectiveBits);
 }
@@ -232,9 +249,13 @@ void Start(SControlPanel& panel)
         CleanUpFailedStart();
         return;
     }
-    if (!FindAnyRate(panel, ReadChoices(panel)))
+    const RateSearchResult search = FindAnyRate(panel, ReadChoices(panel));
+    if (search != RateSearchResult::Found)
     {
-        ShowError(panel, L"出力先のオーディオデバイスを初期化できませんでした。", L"エラー");
+        if (search == RateSearchResult::HeldByAnotherProgram)
+            ShowError(panel, L"The audio output device is in use by another program.");
+        else
+            ShowError(panel, L"出力先のオーディオデバイスを初期化できませんでした。", L"エラー");
         CleanUpFailedStart();
         return;
     }
@@ -325,7 +346,8 @@ int32_t AttemptFormat(SControlPanel& panel, uint32_t rate, int32_t deviceIndex)
     return pSoundStream->OpenRenderDevice(rate, &devicePeriod, DeviceList::EndpointId(deviceIndex));
 }
 
-int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, uint32_t upward, uint32_t* row)
+int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, uint32_t upward, uint32_t* row,
+                   bool* inUse)
 {
     if (pSoundStream->uiState == 0)
         pSoundStream->bSharedMode = shared;
@@ -338,10 +360,15 @@ int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, u
         {
             dfSamplingRate = RateTable::Hertz(visited);
             panel.ShowRateEntry(RateTable::EntryOfRow(visited));
+            // Below the chosen maximum, a carrier above the accepted rate's Nyquist frequency
+            // would play folded down.
+            CarrierRange::ApplyRate(panel, dfSamplingRate);
             if (row != nullptr)
                 *row = visited;
             return 1;
         }
+        if (inUse != nullptr && pSoundStream->LastFailure.hr == AUDCLNT_E_DEVICE_IN_USE)
+            *inUse = true;
     }
     return 0;
 }

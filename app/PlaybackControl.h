@@ -34,6 +34,9 @@ bool StopIfDeviceEnded(SControlPanel& panel);
 int32_t AttemptFormat(SControlPanel& panel, uint32_t rate, int32_t deviceIndex);
 
 // Tries the rate table from the chosen maximum downward (or upward) in one share mode
-// (0 exclusive, 1 shared). 1 with the accepted row in *row, or 0 when no rate was accepted.
-int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, uint32_t upward, uint32_t* row);
+// (0 exclusive, 1 shared). 1 with the accepted row in *row, the rate shown and applied to the
+// carrier; or 0 when no rate was accepted. *inUse, when given, is set once an attempt was
+// refused because the endpoint is in use (AUDCLNT_E_DEVICE_IN_USE).
+int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, uint32_t upward, uint32_t* row,
+                   bool* inUse = nullptr);
 }

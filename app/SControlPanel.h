@@ -24,6 +24,11 @@ public:
     virtual void ShowDeviceBits(uint32_t bits) = 0;
     // Idle: play and the settings are usable; playing: only stop and the live controls.
     virtual void ShowIdle(bool idle) = 0;
+    // Sets the carrier slider's range to 0..maximum; a thumb above it is pulled to the top, as
+    // a trackbar does. Returns the thumb's position.
+    virtual uint32_t LimitCarrierSlider(uint32_t maximum) = 0;
+    // Shows the carrier frequency (Hz) in its readout.
+    virtual void ShowCarrierFrequency(double frequency) = 0;
 
 protected:
     ~SControlPanel() = default;

@@ -1,6 +1,7 @@
 #include "device/AudioEndpoint.h"
 
 #include "device/ComHolder.h"
+#include "device/PcmFormat.h"
 
 #include <atomic>
 
@@ -57,4 +58,14 @@ int32_t GetAudioEndpoint(const wchar_t* deviceId, IMMDevice** device, DeviceFail
         return Fail(failure, hr, byId ? L"IMMDeviceEnumerator::GetDevice" : L"IMMDeviceEnumerator::GetDefaultAudioEndpoint");
     *device = endpoint.Detach();
     return 1;
+}
+
+uint32_t ReadEngineDeviceBits(IMMDevice* device)
+{
+    CComHolder<IPropertyStore> store;
+    CPropVariantHolder value;
+    if (device == nullptr || FAILED(device->OpenPropertyStore(STGM_READ, store.Put())) || !store ||
+        FAILED(store->GetValue(PKEY_AudioEngine_DeviceFormat, value.Put())) || value.Get().vt != VT_BLOB)
+        return 0;
+    return IntegerPcmValidBits(value.Get().blob.pBlobData, value.Get().blob.cbSize);
 }

@@ -21,3 +21,8 @@ HRESULT CreateAudioEnumerator(IMMDeviceEnumerator** out);
 // reference the caller releases, or -1 with *device null; an empty or unknown ID fails. The
 // failing call is recorded in *failure when one is given.
 int32_t GetAudioEndpoint(const wchar_t* deviceId, IMMDevice** device, DeviceFailure* failure = nullptr);
+
+// The valid bits of the format the shared engine converts every shared stream to on its way to
+// this endpoint (its device format, PKEY_AudioEngine_DeviceFormat), when that is integer PCM;
+// 0 when the property is missing, unreadable or not integer PCM.
+uint32_t ReadEngineDeviceBits(IMMDevice* device);

@@ -127,6 +127,7 @@ int32_t CSoundStreamWASAPI::Close()
 {
     EndDeviceThread();
     uiBitCount = 0;
+    uiResolvedBitCount = 0;
     uiCaptureChannelCount = 0;
     uiRenderChannelCount = 0;
     dfRate = 0.0;

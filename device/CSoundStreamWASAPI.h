@@ -44,8 +44,8 @@ public:
     int32_t Close() override;
 
     // Closes, then opens the endpoint with ID deviceId (null: the default endpoint) for
-    // rendering two channels of integer PCM at rate, 32, 24 or 16 bits, whichever the endpoint
-    // takes first. *duration holds the wanted buffer duration in seconds (0: the default device
+    // rendering two channels of integer PCM at rate: 32 bits, 24 valid bits in a 32-bit
+    // container, 24 or 16 bits, whichever the endpoint takes first. *duration holds the wanted buffer duration in seconds (0: the default device
     // period) and receives the endpoint buffer's. 1; -1 endpoint, client, format or service
     // failure (recorded in LastFailure); -2 out of memory; -4 bad argument or a packet of 0
     // frames; -5 packet size overflow; or the failing status of the byte ring or quantizer
@@ -61,7 +61,11 @@ public:
     uint64_t uiCaptureChannelCount = 0;
     uint64_t uiRenderChannelCount = 0;
     double dfRate = 0.0;
+    // The container's bits per sample (32, 24 or 16): the quantizer writes samples this wide.
     uint32_t uiBitCount = 0;
+    // The bits the device resolves: the valid bits of the format opened, in shared mode capped
+    // at the engine's integer device format. The quantizer's effective bits stay within them.
+    uint32_t uiResolvedBitCount = 0;
     uint32_t uiMaxBitCount = 0;
     uint64_t uiDeviceBufferFrames = 0;
     uint64_t uiPacketFrames = 0;
@@ -83,7 +87,7 @@ public:
     uint64_t LocalBufferSize = 0;
     CMultimediaTimer MultimediaTimer;
     uint32_t bMonauralDevice = 0;
-    // The last failing call met while opening (kept also when a retry recovered from it).
+    // The last failing call met during the last open (kept also when it went on without it).
     DeviceFailure LastFailure;
     // Why the device thread ended by itself; written by that thread, read only after a Join.
     DeviceFailure RenderFailure;
@@ -93,6 +97,7 @@ private:
 
     int32_t NegotiateAndInitialize(uint32_t rate, double* duration, const wchar_t* deviceId, OpenedEndpoint& opened);
     int32_t ActivateClient(OpenedEndpoint& opened);
+    void RequestRawProcessing(IAudioClient* client);
     int32_t InitializeAligned(const WAVEFORMATEX* format, REFERENCE_TIME hns, DWORD flags, OpenedEndpoint& opened);
     HRESULT InitializeClient(IAudioClient* client, const WAVEFORMATEX* format, REFERENCE_TIME hns, DWORD flags,
                              OpenedEndpoint& opened);

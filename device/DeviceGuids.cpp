@@ -1,5 +1,6 @@
 // The one translation unit that defines the endpoint API's GUIDs and property keys
-// (the enumerator's class ID, PKEY_Device_FriendlyName) for the whole program.
+// (the enumerator's class ID, PKEY_Device_FriendlyName, PKEY_AudioEngine_DeviceFormat) for
+// the whole program.
 #include <initguid.h>
 
 #include <mmdeviceapi.h>

@@ -16,14 +16,17 @@ struct CSoundStreamWASAPI::OpenedEndpoint
     CComHolder<IMMDevice> Device;
     CComHolder<IAudioClient> AudioClient;
     CComHolder<IAudioRenderClient> AudioRenderClient;
-    uint32_t uiBitCount = 0;
+    PcmDepth Depth{};
+    uint32_t uiResolvedBits = 0;
     UINT32 bufferFrames = 0;
     bool bEventDriven = false;
 };
 
 namespace
 {
-constexpr uint32_t kBitCounts[] = {32, 24, 16};
+// Deepest first. A 32-bit container with 24 valid bits comes before packed 24 bits: many
+// exclusive-mode drivers (USB DACs, HD-audio codecs) take only that of the two.
+constexpr PcmDepth kDepths[] = {{32, 32}, {32, 24}, {24, 24}, {16, 16}};
 constexpr DWORD kRateConversionFlags = AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
 
 // The buffer duration to ask for, in 100 ns units. A requested duration of 0 takes the default
@@ -53,18 +56,29 @@ HRESULT QueryFormat(IAudioClient* client, const WAVEFORMATEX* format, bool share
     return client->IsFormatSupported(AUDCLNT_SHAREMODE_SHARED, format, closest.Put());
 }
 
-// The deepest container the endpoint takes at rate: 32, 24 or 16, or 0 with the last refusal
-// in *refusal when it takes none.
-uint32_t FindBitCount(IAudioClient* client, uint32_t rate, bool shared, HRESULT* refusal)
+// The deepest layout the endpoint takes at rate: true with it in *depth, or false with the
+// last refusal in *refusal when it takes none.
+bool FindDepth(IAudioClient* client, uint32_t rate, bool shared, PcmDepth* depth, HRESULT* refusal)
 {
-    for (const uint32_t bits : kBitCounts)
+    for (const PcmDepth candidate : kDepths)
     {
-        const WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(rate, bits);
+        const WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(rate, candidate);
         *refusal = QueryFormat(client, &format.Format, shared);
         if (SUCCEEDED(*refusal))
-            return bits;
+        {
+            *depth = candidate;
+            return true;
+        }
     }
-    return 0;
+    return false;
+}
+
+// The bits the device resolves. In shared mode Windows mixes in floating point and converts
+// the mix to the engine's device format: when that is integer PCM, it holds no more bits than
+// its valid ones, and a signal already on that grid passes the final conversion unchanged.
+uint32_t ResolvedBits(uint32_t validBits, uint32_t engineDeviceBits)
+{
+    return engineDeviceBits != 0 ? std::min(validBits, engineDeviceBits) : validBits;
 }
 
 // The period of an exclusive-mode buffer of `frames` frames, rounded to the nearest 100 ns.
@@ -92,6 +106,7 @@ HRESULT SharedStreamFlags(IAudioClient* client, uint32_t rate, DWORD* flags)
 int32_t CSoundStreamWASAPI::OpenRenderDevice(uint32_t rate, double* duration, const wchar_t* deviceId)
 {
     Close();
+    LastFailure.Clear();
     if (duration == nullptr || !IsStereoPcmRateRepresentable(rate))
         return -4;
     OpenedEndpoint opened;
@@ -108,7 +123,8 @@ int32_t CSoundStreamWASAPI::OpenRenderDevice(uint32_t rate, double* duration, co
     bEventDriven = opened.bEventDriven ? 1 : 0;
     uiRenderChannelCount = kChannels;
     dfRate = rate;
-    uiBitCount = opened.uiBitCount;
+    uiBitCount = opened.Depth.uiContainerBits;
+    uiResolvedBitCount = opened.uiResolvedBits;
     uiState = 1;
     return 1;
 }
@@ -125,14 +141,13 @@ int32_t CSoundStreamWASAPI::NegotiateAndInitialize(uint32_t rate, double* durati
         return LastFailure.Record(hr, L"IAudioClient::GetDevicePeriod");
     const REFERENCE_TIME hns = BufferDuration(rate, duration, defaultPeriod, minimumPeriod);
 
-    opened.uiBitCount = FindBitCount(opened.AudioClient.Get(), rate, bSharedMode != 0, &hr);
-    if (opened.uiBitCount == 0)
+    if (!FindDepth(opened.AudioClient.Get(), rate, bSharedMode != 0, &opened.Depth, &hr))
         return LastFailure.Record(hr, L"IAudioClient::IsFormatSupported");
     DWORD flags = AUDCLNT_STREAMFLAGS_NOPERSIST;
     hr = bSharedMode != 0 ? SharedStreamFlags(opened.AudioClient.Get(), rate, &flags) : S_OK;
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IAudioClient::GetMixFormat");
-    const WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(rate, opened.uiBitCount);
+    const WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(rate, opened.Depth);
     if (InitializeAligned(&format.Format, hns, flags, opened) != 1)
         return -1;
     hr = opened.AudioClient->GetBufferSize(&opened.bufferFrames);
@@ -147,15 +162,48 @@ int32_t CSoundStreamWASAPI::NegotiateAndInitialize(uint32_t rate, double* durati
     hr = ResultWithObject(hr, opened.AudioRenderClient.Get());
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IAudioClient::GetService");
-    const uint32_t effectiveBits = uiMaxBitCount == 0 ? opened.uiBitCount : std::min(uiMaxBitCount, opened.uiBitCount);
-    return Quantizer.Initialize(effectiveBits, opened.uiBitCount, static_cast<int32_t>(bResolutionEnhancer));
+    opened.uiResolvedBits = ResolvedBits(opened.Depth.uiValidBits,
+                                         bSharedMode != 0 ? ReadEngineDeviceBits(opened.Device.Get()) : 0);
+    const uint32_t resolved = opened.uiResolvedBits;
+    const uint32_t effectiveBits = uiMaxBitCount == 0 ? resolved : std::min(uiMaxBitCount, resolved);
+    return Quantizer.Initialize(effectiveBits, opened.Depth.uiContainerBits, static_cast<int32_t>(bResolutionEnhancer));
 }
 
+// Every client is activated here, the alignment retry's fresh one included, so a shared
+// client asks for raw processing before its format is queried and before it is initialised.
 int32_t CSoundStreamWASAPI::ActivateClient(OpenedEndpoint& opened)
 {
     HRESULT hr = opened.Device->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr, opened.AudioClient.PutVoid());
     hr = ResultWithObject(hr, opened.AudioClient.Get());
-    return FAILED(hr) ? LastFailure.Record(hr, L"IMMDevice::Activate") : 1;
+    if (FAILED(hr))
+        return LastFailure.Record(hr, L"IMMDevice::Activate");
+    if (bSharedMode != 0)
+        RequestRawProcessing(opened.AudioClient.Get());
+    return 1;
+}
+
+// A shared stream passes the endpoint's effects (equalisers, loudness, spatial sound) unless it
+// asks for raw processing. Exclusive streams bypass the engine and its effects, so they do not
+// ask. Where Windows has no IAudioClient2 (before Windows 8) or the endpoint no raw mode
+// (AUDCLNT_E_RAW_MODE_UNSUPPORTED), the stream plays without it; the refusal is only traced.
+void CSoundStreamWASAPI::RequestRawProcessing(IAudioClient* client)
+{
+    CComHolder<IAudioClient2> client2;
+    HRESULT hr = client->QueryInterface(__uuidof(IAudioClient2), client2.PutVoid());
+    hr = ResultWithObject(hr, client2.Get());
+    if (FAILED(hr))
+    {
+        LastFailure.Record(hr, L"IAudioClient::QueryInterface(IAudioClient2)");
+        return;
+    }
+    AudioClientProperties properties{};
+    properties.cbSize = sizeof properties;
+    properties.bIsOffload = FALSE;
+    properties.eCategory = AudioCategory_Other;
+    properties.Options = AUDCLNT_STREAMOPTIONS_RAW;
+    hr = client2->SetClientProperties(&properties);
+    if (FAILED(hr))
+        LastFailure.Record(hr, L"IAudioClient2::SetClientProperties");
 }
 
 // Exclusive mode may refuse a buffer whose size does not suit the endpoint's alignment. The

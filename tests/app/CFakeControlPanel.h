@@ -3,6 +3,7 @@
 #include "app/SControlPanel.h"
 #include "app/SDeviceListPanel.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,14 @@ public:
     void SetBitsText(uint32_t bits) override { bitsText = std::to_wstring(bits); }
     void ShowDeviceBits(uint32_t bits) override { deviceBits.push_back(bits); }
     void ShowIdle(bool idle) override { idleStates.push_back(idle); }
+    // A trackbar: the thumb stays inside the range.
+    uint32_t LimitCarrierSlider(uint32_t maximum) override
+    {
+        uiCarrierMaximum = maximum;
+        uiCarrierPosition = std::min(uiCarrierPosition, maximum);
+        return uiCarrierPosition;
+    }
+    void ShowCarrierFrequency(double frequency) override { carrierFrequencies.push_back(frequency); }
 
     uint32_t uiRateEntry = 11;
     uint32_t uiDeviceEntry = 0;
@@ -36,4 +45,7 @@ public:
     std::vector<uint32_t> shownRateEntries;
     std::vector<uint32_t> deviceBits;
     std::vector<bool> idleStates;
+    uint32_t uiCarrierMaximum = 10500;
+    uint32_t uiCarrierPosition = 5000;
+    std::vector<double> carrierFrequencies;
 };

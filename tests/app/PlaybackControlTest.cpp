@@ -1,3 +1,4 @@
+#include "app/ControlValues.h"
 #include "app/DeviceList.h"
 #include "app/PlaybackControl.h"
 #include "app/ProcessState.h"
@@ -10,6 +11,10 @@
 #include "tests/device/DeviceTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
 
 namespace
 {
@@ -47,12 +52,22 @@ protected:
         }
         return 0;
     }
+
+    // Where a ramp comes to rest, as the synthesizer would read it.
+    static double SettledValue(CParameterRamp& ramp)
+    {
+        double value = 0.0;
+        for (int step = 0; step < 100000; ++step)
+            ramp.GetNext(&value);
+        return value;
+    }
 };
 
 TEST_F(PlaybackControlTest, ExclusiveSearchFromNinetySixKilohertzDownFindsFortyEight)
 {
     FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({48000}, {32, 24, 16}));
     FreshStreamBuffer();
+    panel.uiCarrierPosition = 10500;
     uint32_t row = 99;
     ASSERT_EQ(PlaybackControl::SearchRate(panel, -1, 0, 0, &row), 1);
     EXPECT_EQ(row, 10u);
@@ -62,6 +77,12 @@ TEST_F(PlaybackControlTest, ExclusiveSearchFromNinetySixKilohertzDownFindsFortyE
     EXPECT_EQ(SoundStream.uiState, 1u);
     EXPECT_EQ(SoundStream.bSharedMode, 0u);
     EXPECT_TRUE(MessageBoxes().empty());
+    // The carrier at the top of the 96 kHz range would play folded down at 48 kHz: it follows
+    // the accepted rate, and the synthesizer is asked for what the readout shows.
+    EXPECT_EQ(panel.uiCarrierMaximum, 9500u);
+    ASSERT_EQ(panel.carrierFrequencies.size(), 1u);
+    EXPECT_LT(panel.carrierFrequencies[0], 24000.0);
+    EXPECT_EQ(SettledValue(engine.FrequencyRamp), panel.carrierFrequencies[0]);
 }
 
 TEST_F(PlaybackControlTest, PlayAtAnOnlyFortyEightKilohertzDeviceShowsTheRateInUseAndStops)
@@ -76,11 +97,14 @@ TEST_F(PlaybackControlTest, PlayAtAnOnlyFortyEightKilohertzDeviceShowsTheRateInU
     EXPECT_EQ(panel.idleStates, (std::vector<bool>{false}));
     EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Running);
     EXPECT_EQ(SoundStream.bStarted, 1u);
+    EXPECT_EQ(panel.uiCarrierMaximum, 9500u);
 
-    PlaybackControl::Stop();
+    EXPECT_TRUE(PlaybackControl::StopAndShowIdle(panel));
     EXPECT_EQ(SoundStream.uiState, 0u);
     EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Empty);
     EXPECT_TRUE(MessageBoxes().empty());
+    EXPECT_EQ(panel.shownRateEntries, (std::vector<uint32_t>{9, 11}));
+    EXPECT_EQ(panel.uiCarrierMaximum, 10500u) << "the chosen maximum's carrier range again";
 }
 
 TEST_F(PlaybackControlTest, UpwardSearchFromEightKilohertzFindsFortyFourPointOne)
@@ -125,7 +149,11 @@ TEST_F(PlaybackControlTest, UpwardSearchFromEightKilohertzFindsFortyFourPointOne
 
 TEST_F(PlaybackControlTest, DeviceRefusingEverythingShowsTheJapaneseMessageAndLeavesAllStopped)
 {
-    FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({}, {}));
+    // Exclusive mode refused because other programs play (AUDCLNT_E_DEVICE_IN_USE), shared mode
+    // for want of a format: no program holds the device, so the format message.
+    FakeEndpointConfig config = ExclusiveEndpoint({384000}, {32});
+    config.otherUse = FakeOtherUse::SharedStreams;
+    FakeEndpoint& endpoint = system.AddEndpoint(config);
     panel.uiRateEntry = 19;
     PlaybackControl::Start(panel);
     ASSERT_EQ(MessageBoxes().size(), 1u);
@@ -338,6 +366,88 @@ TEST_F(PlaybackControlTest, DeviceLostWhilePlayingStopsTellsTheUserAndPlayWorksA
     EXPECT_GT(endpoint.RenderedFrames(), rendered) << "the second play renders";
     EXPECT_FALSE(PlaybackControl::StopIfDeviceEnded(panel));
     EXPECT_TRUE(PlaybackControl::StopAndShowIdle(panel));
+}
+
+// Play on endpoints modelled on documented device classes, from the default 96 kHz and from
+// 384 kHz: what opens, what the dialog shows, and a carrier that stays below the accepted rate's
+// Nyquist frequency. Each row is printed as it runs.
+TEST_F(PlaybackControlTest, DeviceClassesPlayWhatTheyResolveBelowTheAcceptedNyquistFrequency)
+{
+    const auto usedBy = [](FakeEndpointConfig config, FakeOtherUse use) {
+        config.otherUse = use;
+        return config;
+    };
+    // Per maximum (96, 384 kHz): mode (0 exclusive, 1 shared, -1 in use), rate, container, valid
+    // and resolved bits; then raw processing (0 not asked, 1 granted, -1 refused).
+    const struct
+    {
+        const char* pszName;
+        FakeEndpointConfig Config;
+        uint32_t uiWant[2][4];
+        int iMode, iRaw;
+    } classes[] = {
+        {"USB DAC", UsbDac(), {{96000, 32, 24, 24}, {384000, 32, 24, 24}}, 0, 0},
+        {"HD-audio codec", HdAudioCodec(), {{96000, 32, 32, 32}, {192000, 32, 32, 32}}, 0, 0},
+        {"Bluetooth headset", BluetoothHeadset(), {{44100, 32, 32, 16}, {44100, 32, 32, 16}}, 1, -1},
+        {"HDMI output", HdmiOutput(), {{96000, 24, 24, 24}, {192000, 24, 24, 24}}, 0, 0},
+        {"codec held by another program", usedBy(HdAudioCodec(), FakeOtherUse::ExclusiveStream), {}, -1, 1},
+        {"codec shared with other programs", usedBy(HdAudioCodec(), FakeOtherUse::SharedStreams),
+         {{48000, 32, 32, 24}, {48000, 32, 32, 24}}, 1, 1},
+    };
+    for (const auto& device : classes)
+        for (const uint32_t maxEntry : {11u, 19u})
+        {
+            const uint32_t* want = device.uiWant[maxEntry == 19];
+            FakeEndpoint& endpoint = system.AddEndpoint(RenderingEndpoint(device.Config));
+            system.SetDefaultEndpoint(system.Endpoints().size() - 1);
+            const size_t boxes = MessageBoxes().size();
+            panel = CFakeControlPanel{};
+            panel.uiRateEntry = maxEntry;
+            panel.LimitCarrierSlider(ControlValues::CarrierSliderMaximum(RateTable::Hertz(RateTable::RowOfEntry(maxEntry))));
+            panel.uiCarrierPosition = panel.uiCarrierMaximum;
+            PlaybackControl::Start(panel);
+
+            const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
+            ASSERT_FALSE(initialize.empty());
+            const bool playing = SoundStream.bStarted != 0;
+            const WAVEFORMATEXTENSIBLE opened = initialize.back().format;
+            const bool rawAsked = !endpoint.CallsOf(FakeMethod::SetClientProperties).empty();
+            const int raw = !rawAsked ? 0 : playing && initialize.back().args[5] == 0 ? -1 : 1;
+            const double top = ControlValues::CarrierFrequency(panel.uiCarrierMaximum);
+            std::printf("%-33s max %3u kHz -> ", device.pszName, maxEntry == 19 ? 384u : 96u);
+            if (playing)
+                std::printf("%-9s %5.1f kHz %2u/%2u bits, 1017 \"%ls\", 1028 %2u, ",
+                            SoundStream.bSharedMode != 0 ? "shared" : "exclusive", SoundStream.dfRate / 1000.0,
+                            opened.Format.wBitsPerSample, opened.Samples.wValidBitsPerSample,
+                            RateTable::ListText(panel.shownRateEntries.back()), panel.deviceBits.back());
+            else
+                std::printf("\"%ls\", idle, 1017 \"%ls\", 1028 N/A, ", MessageBoxes().back().Text.c_str(),
+                            RateTable::ListText(maxEntry));
+            std::printf("carrier top %5u (%.1f Hz), raw %s\n", panel.uiCarrierMaximum, top,
+                        raw == 0 ? "not asked" : raw > 0 ? "asked, granted" : "asked, refused");
+
+            const std::string row = std::string(device.pszName) + (maxEntry == 19 ? " at 384 kHz" : " at 96 kHz");
+            EXPECT_EQ(playing ? static_cast<int>(SoundStream.bSharedMode) : -1, device.iMode) << row;
+            EXPECT_EQ(raw, device.iRaw) << row;
+            if (!playing)
+            {
+                ASSERT_EQ(MessageBoxes().size(), boxes + 1) << row;
+                EXPECT_EQ(MessageBoxes().back().Text, L"The audio output device is in use by another program.");
+                EXPECT_EQ(MessageBoxes().back().Caption, L"Error");
+                EXPECT_EQ(MessageBoxes().back().uiType & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+                EXPECT_TRUE(panel.idleStates.empty() && SoundStream.uiState == 0) << row;
+                continue;
+            }
+            EXPECT_EQ(MessageBoxes().size(), boxes) << row;
+            const uint32_t shown[] = {static_cast<uint32_t>(RateTable::Hertz(RateTable::RowOfEntry(panel.shownRateEntries.back()))),
+                                      opened.Format.wBitsPerSample, opened.Samples.wValidBitsPerSample, panel.deviceBits.back()};
+            EXPECT_EQ(SoundStream.dfRate, want[0]) << row;
+            EXPECT_TRUE(std::equal(shown, shown + 4, want)) << row << ": 1017, container, valid and 1028 as in the table";
+            EXPECT_EQ(panel.uiCarrierMaximum, ControlValues::CarrierSliderMaximum(want[0])) << row;
+            EXPECT_LT(top, want[0] / 2.0) << row;
+            EXPECT_EQ(panel.carrierFrequencies.back(), top) << row << ": the thumb was at the top";
+            EXPECT_TRUE(PlaybackControl::StopAndShowIdle(panel)) << row;
+        }
 }
 
 TEST_F(PlaybackControlTest, StopBeforeAnyStartTouchesNothing)

@@ -1,6 +1,8 @@
 #include "tests/device/DeviceTestSupport.h"
 
-FakeEndpointConfig ExclusiveEndpoint(std::vector<uint32_t> rates, std::vector<uint32_t> bits)
+#include "device/PcmFormat.h"
+
+FakeEndpointConfig ExclusiveEndpoint(std::vector<uint32_t> rates, std::vector<FakePcmBits> bits)
 {
     FakeEndpointConfig config;
     config.exclusiveRates = std::move(rates);
@@ -8,12 +10,57 @@ FakeEndpointConfig ExclusiveEndpoint(std::vector<uint32_t> rates, std::vector<ui
     return config;
 }
 
-FakeEndpointConfig WindowsSharedEndpoint(uint32_t mixRate, std::vector<uint32_t> bits)
+FakeEndpointConfig WindowsSharedEndpoint(uint32_t mixRate, std::vector<FakePcmBits> bits)
 {
     FakeEndpointConfig config;
     config.windowsSharedMode = true;
     config.mixRate = mixRate;
     config.sharedBits = std::move(bits);
+    return config;
+}
+
+std::vector<uint8_t> IntegerDeviceFormat(uint32_t containerBits, uint32_t validBits, const GUID& subFormat)
+{
+    WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(48000, {containerBits, validBits});
+    format.SubFormat = subFormat;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&format);
+    return std::vector<uint8_t>(bytes, bytes + sizeof format);
+}
+
+FakeEndpointConfig UsbDac()
+{
+    FakeEndpointConfig config = WindowsSharedEndpoint(48000);
+    config.exclusiveRates = {44100, 48000, 88200, 96000, 176400, 192000, 352800, 384000};
+    config.exclusiveBits = {{32, 24}, 16};
+    config.exclusiveAlignment = 32;
+    config.engineDeviceFormat = IntegerDeviceFormat(32, 24);
+    return config;
+}
+
+FakeEndpointConfig HdAudioCodec()
+{
+    FakeEndpointConfig config = WindowsSharedEndpoint(48000);
+    config.exclusiveRates = {44100, 48000, 88200, 96000, 176400, 192000};
+    config.exclusiveBits = {32, {32, 24}, 24, 16};
+    config.engineDeviceFormat = IntegerDeviceFormat(24, 24);
+    return config;
+}
+
+FakeEndpointConfig BluetoothHeadset()
+{
+    FakeEndpointConfig config = WindowsSharedEndpoint(44100);
+    config.engineDeviceFormat = IntegerDeviceFormat(16, 16);
+    config.rawModeAnswer = AUDCLNT_E_RAW_MODE_UNSUPPORTED;
+    return config;
+}
+
+FakeEndpointConfig HdmiOutput()
+{
+    FakeEndpointConfig config = WindowsSharedEndpoint(48000);
+    config.mixChannels = 6;
+    config.exclusiveRates = {32000, 44100, 48000, 88200, 96000, 176400, 192000};
+    config.exclusiveBits = {24, 16};
+    config.engineDeviceFormat = IntegerDeviceFormat(32, 32, KSDATAFORMAT_SUBTYPE_IEEE_FLOAT);
     return config;
 }
 

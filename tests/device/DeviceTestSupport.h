@@ -3,15 +3,35 @@
 #include "device/CSoundStreamWASAPI.h"
 #include "tests/device/FakeAudioSystem.h"
 
+#include <ks.h>
+#include <ksmedia.h>
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 // Endpoint configurations the device tests share.
-FakeEndpointConfig ExclusiveEndpoint(std::vector<uint32_t> rates, std::vector<uint32_t> bits);
+FakeEndpointConfig ExclusiveEndpoint(std::vector<uint32_t> rates, std::vector<FakePcmBits> bits);
 // Shared mode as Windows behaves: S_FALSE away from the mix rate, Initialize only with the
 // rate-conversion flags.
-FakeEndpointConfig WindowsSharedEndpoint(uint32_t mixRate, std::vector<uint32_t> bits = {16, 24, 32});
+FakeEndpointConfig WindowsSharedEndpoint(uint32_t mixRate, std::vector<FakePcmBits> bits = {16, 24, 32});
+
+// An engine device format as the property store's blob: stereo integer PCM (or, given another
+// subformat, floating point) as a WAVEFORMATEXTENSIBLE.
+std::vector<uint8_t> IntegerDeviceFormat(uint32_t containerBits, uint32_t validBits,
+                                         const GUID& subFormat = KSDATAFORMAT_SUBTYPE_PCM);
+
+// Endpoints modelled on documented device classes, with their shared engine at 48 kHz unless
+// said otherwise. A USB DAC: exclusive 32-bit containers with 24 valid bits or 16 bits from
+// 44.1 to 384 kHz, buffers aligned to 32 frames; device format 24 bits in 32.
+FakeEndpointConfig UsbDac();
+// An HD-audio codec: exclusive 16, 24, 32 bits and 24 in 32 from 44.1 to 192 kHz.
+FakeEndpointConfig HdAudioCodec();
+// A Bluetooth headset: no exclusive mode, the engine at 44.1 kHz with a 16-bit device format
+// and no raw mode.
+FakeEndpointConfig BluetoothHeadset();
+// An HDMI output: the engine mixes 5.1, exclusive mode takes stereo 16 and 24 bits.
+FakeEndpointConfig HdmiOutput();
 
 // A stream object over a fake audio system. On tear-down the stream is closed and every
 // reference it took must have been released exactly once.

@@ -54,12 +54,28 @@ private:
     FakeEndpoint& m_Endpoint;
 };
 
-class FakeAudioClient final : public FakeComObject<IAudioClient>
+// IAudioClient, and IAudioClient2 where the endpoint's configuration says so.
+class FakeAudioClient final : public FakeComObject<IAudioClient2>
 {
 public:
     FakeAudioClient(FakeComRegistry& registry, FakeEndpoint& endpoint)
         : FakeComObject(registry), m_Endpoint(endpoint)
     {
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        NoteCall();
+        if (out == nullptr)
+            return E_POINTER;
+        *out = nullptr;
+        const bool offered = iid == __uuidof(IUnknown) || iid == __uuidof(IAudioClient) ||
+                             (iid == __uuidof(IAudioClient2) && m_Endpoint.Config().audioClient2);
+        if (!offered)
+            return E_NOINTERFACE;
+        *out = static_cast<IAudioClient2*>(this);
+        AddRef();
+        return S_OK;
     }
 
     HRESULT STDMETHODCALLTYPE Initialize(AUDCLNT_SHAREMODE mode, DWORD flags, REFERENCE_TIME duration,
@@ -68,11 +84,15 @@ public:
     {
         NoteCall();
         const HRESULT scripted = m_Endpoint.Record(FormatCall(
-            FakeMethod::Initialize, {mode, flags, duration, periodicity, session != nullptr}, format));
+            FakeMethod::Initialize, {mode, flags, duration, periodicity, session != nullptr, m_bRaw}, format));
         if (FAILED(scripted))
             return scripted;
         if (m_bInitialized || m_bAlignmentRefused)
             return AUDCLNT_E_ALREADY_INITIALIZED;
+        const FakeOtherUse otherUse = m_Endpoint.Config().otherUse;
+        if (otherUse == FakeOtherUse::ExclusiveStream ||
+            (otherUse == FakeOtherUse::SharedStreams && mode == AUDCLNT_SHAREMODE_EXCLUSIVE))
+            return AUDCLNT_E_DEVICE_IN_USE;
         const HRESULT timing = CheckTiming(mode, flags, duration, periodicity);
         if (FAILED(timing))
             return timing;
@@ -196,6 +216,35 @@ public:
         return S_OK;
     }
 
+    HRESULT STDMETHODCALLTYPE IsOffloadCapable(AUDIO_STREAM_CATEGORY, BOOL*) override { return E_NOTIMPL; }
+
+    // Properties are taken only before Initialize; raw processing only where the endpoint has it.
+    HRESULT STDMETHODCALLTYPE SetClientProperties(const AudioClientProperties* properties) override
+    {
+        NoteCall();
+        if (properties == nullptr)
+            return E_POINTER;
+        const HRESULT hr = m_Endpoint.Record(FakeMethod::SetClientProperties,
+                                             {properties->cbSize, properties->bIsOffload, properties->eCategory,
+                                              properties->Options});
+        if (FAILED(hr))
+            return hr;
+        if (m_bInitialized || m_bAlignmentRefused)
+            return AUDCLNT_E_ALREADY_INITIALIZED;
+        if (properties->cbSize != sizeof(AudioClientProperties) || properties->bIsOffload != FALSE)
+            return E_INVALIDARG;
+        const bool raw = (properties->Options & AUDCLNT_STREAMOPTIONS_RAW) != 0;
+        if (raw && FAILED(m_Endpoint.Config().rawModeAnswer))
+            return m_Endpoint.Config().rawModeAnswer;
+        m_bRaw = raw;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetBufferSizeLimits(const WAVEFORMATEX*, BOOL, REFERENCE_TIME*, REFERENCE_TIME*) override
+    {
+        return E_NOTIMPL;
+    }
+
 private:
     // Notes and records a call that answers through `out`; a null `out` is refused before the
     // call is recorded.
@@ -226,6 +275,7 @@ private:
     bool m_bInitialized = false;
     bool m_bAlignmentRefused = false;
     bool m_bEventDriven = false;
+    bool m_bRaw = false;
     UINT32 m_uiBufferFrames = 0;
 };
 }

@@ -28,8 +28,8 @@ wchar_t* CopyToTaskMemory(const std::wstring& text)
 class FakePropertyStore final : public FakeComObject<IPropertyStore>
 {
 public:
-    FakePropertyStore(FakeComRegistry& registry, const FakeEndpointConfig& config)
-        : FakeComObject(registry), m_Config(config)
+    FakePropertyStore(FakeComRegistry& registry, FakeEndpoint& endpoint)
+        : FakeComObject(registry), m_Endpoint(endpoint), m_Config(endpoint.Config())
     {
     }
 
@@ -49,6 +49,8 @@ public:
         if (value == nullptr)
             return E_POINTER;
         PropVariantInit(value);
+        if (IsEqualPropertyKey(key, PKEY_AudioEngine_DeviceFormat))
+            return GetDeviceFormat(value);
         if (!IsEqualPropertyKey(key, PKEY_Device_FriendlyName))
             return S_OK;
         if (!m_Config.friendlyNameIsText)
@@ -67,6 +69,24 @@ public:
     HRESULT STDMETHODCALLTYPE Commit() override { return STG_E_ACCESSDENIED; }
 
 private:
+    // A blob from the task allocator, as PropVariantClear frees it; VT_EMPTY when not configured.
+    HRESULT GetDeviceFormat(PROPVARIANT* value)
+    {
+        const std::vector<uint8_t>& format = m_Config.engineDeviceFormat;
+        if (format.empty())
+            return S_OK;
+        void* blob = CoTaskMemAlloc(format.size());
+        if (blob == nullptr)
+            return E_OUTOFMEMORY;
+        std::memcpy(blob, format.data(), format.size());
+        m_Endpoint.NoteTaskMemoryBlock(blob);
+        value->vt = VT_BLOB;
+        value->blob.cbSize = static_cast<ULONG>(format.size());
+        value->blob.pBlobData = static_cast<BYTE*>(blob);
+        return S_OK;
+    }
+
+    FakeEndpoint& m_Endpoint;
     const FakeEndpointConfig& m_Config;
 };
 
@@ -98,7 +118,7 @@ public:
         NoteCall();
         if (store == nullptr)
             return E_POINTER;
-        *store = CreateFakeComObject<FakePropertyStore>(m_Registry, m_Endpoint.Config());
+        *store = CreateFakeComObject<FakePropertyStore>(m_Registry, m_Endpoint);
         return S_OK;
     }
 

@@ -10,21 +10,24 @@ namespace
 {
 constexpr DWORD kRateConversionFlags = AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
 
-bool Contains(const std::vector<uint32_t>& values, uint32_t value)
+template <class T>
+bool Contains(const std::vector<T>& values, const T& value)
 {
     return std::find(values.begin(), values.end(), value) != values.end();
 }
 
-// The stereo integer PCM layout that a real endpoint checks field by field.
+// The stereo integer PCM layout that a real endpoint checks field by field, the channel mask
+// included.
 bool IsConsistentStereoPcm(const WAVEFORMATEX* format)
 {
     if (format->wFormatTag != WAVE_FORMAT_EXTENSIBLE || format->cbSize < 22 || format->nChannels != 2)
         return false;
     const auto* extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(format);
     const uint32_t bits = format->wBitsPerSample;
-    return extensible->SubFormat == KSDATAFORMAT_SUBTYPE_PCM && bits % 8 == 0 && bits != 0 &&
-           extensible->Samples.wValidBitsPerSample == bits && format->nBlockAlign == 2 * bits / 8 &&
-           format->nAvgBytesPerSec == format->nBlockAlign * format->nSamplesPerSec;
+    const uint32_t valid = extensible->Samples.wValidBitsPerSample;
+    return extensible->SubFormat == KSDATAFORMAT_SUBTYPE_PCM && bits % 8 == 0 && bits != 0 && valid != 0 &&
+           valid <= bits && extensible->dwChannelMask == KSAUDIO_SPEAKER_STEREO &&
+           format->nBlockAlign == 2 * bits / 8 && format->nAvgBytesPerSec == format->nBlockAlign * format->nSamplesPerSec;
 }
 }
 
@@ -62,7 +65,8 @@ HRESULT FakeEndpoint::CheckFormat(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* fo
     if (!IsConsistentStereoPcm(format))
         return AUDCLNT_E_UNSUPPORTED_FORMAT;
     const uint32_t rate = format->nSamplesPerSec;
-    const uint32_t bits = format->wBitsPerSample;
+    const FakePcmBits bits(format->wBitsPerSample,
+                           reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(format)->Samples.wValidBitsPerSample);
     if (mode == AUDCLNT_SHAREMODE_EXCLUSIVE)
         return Contains(m_Config.exclusiveRates, rate) && Contains(m_Config.exclusiveBits, bits)
                    ? S_OK
@@ -92,8 +96,7 @@ WAVEFORMATEX* FakeEndpoint::MakeMixFormat()
     mix->Samples.wValidBitsPerSample = 32;
     mix->dwChannelMask = m_Config.mixChannels == 6 ? DWORD{KSAUDIO_SPEAKER_5POINT1} : DWORD{KSAUDIO_SPEAKER_STEREO};
     mix->SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    m_TaskMemoryBlocks.push_back(mix);
+    NoteTaskMemoryBlock(mix);
     return &mix->Format;
 }
 
@@ -183,6 +186,12 @@ std::vector<void*> FakeEndpoint::TaskMemoryBlocks() const
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
     return m_TaskMemoryBlocks;
+}
+
+void FakeEndpoint::NoteTaskMemoryBlock(void* block)
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_TaskMemoryBlocks.push_back(block);
 }
 
 DWORD FakeEndpoint::State() const

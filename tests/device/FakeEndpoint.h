@@ -30,6 +30,7 @@ enum class FakeMethod
     GetBuffer,
     ReleaseBuffer,
     GetMixFormat,
+    SetClientProperties,
 };
 
 struct FakeCall
@@ -49,6 +50,23 @@ struct FakeFailure
     size_t count = 0;
 };
 
+// A sample layout an endpoint accepts: container bits and the valid bits in it (one number:
+// both the same).
+struct FakePcmBits
+{
+    FakePcmBits(uint32_t bits) : container(bits), valid(bits) {}
+    FakePcmBits(uint32_t containerBits, uint32_t validBits) : container(containerBits), valid(validBits) {}
+    bool operator==(const FakePcmBits& other) const { return container == other.container && valid == other.valid; }
+
+    uint32_t container;
+    uint32_t valid;
+};
+
+// Streams of other programs on the endpoint. Initialize answers AUDCLNT_E_DEVICE_IN_USE to an
+// exclusive stream while any other stream plays, and to every stream while another program
+// holds the endpoint exclusively.
+enum class FakeOtherUse { None, SharedStreams, ExclusiveStream };
+
 // What an endpoint accepts and how it answers. Defaults: a 48 kHz endpoint with a 10 ms
 // default and 3 ms minimum period that accepts nothing until a test says so.
 struct FakeEndpointConfig
@@ -59,15 +77,16 @@ struct FakeEndpointConfig
     EDataFlow flow = eRender;
     DWORD state = DEVICE_STATE_ACTIVE;
 
-    // Exclusive mode accepts every listed (rate, bits) combination...
+    // Exclusive mode accepts every listed (rate, bits) combination of stereo integer PCM with
+    // the stereo channel mask...
     std::vector<uint32_t> exclusiveRates;
-    std::vector<uint32_t> exclusiveBits;
+    std::vector<FakePcmBits> exclusiveBits;
     // ...with a buffer of a multiple of this many frames (0: any). Initialize refuses another
     // size with AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED; that client's GetBufferSize then reports the
     // next aligned size, and it takes no second Initialize: a fresh client must be activated.
     UINT32 exclusiveAlignment = 0;
     // Shared mode accepts these bit depths at any rate...
-    std::vector<uint32_t> sharedBits;
+    std::vector<FakePcmBits> sharedBits;
     // ...unless it behaves as Windows does: for a format other than the mix format's rate and
     // channels, IsFormatSupported answers S_FALSE with the mix format as closest match, and
     // Initialize refuses it unless AUTOCONVERTPCM | SRC_DEFAULT_QUALITY are among the stream
@@ -75,6 +94,14 @@ struct FakeEndpointConfig
     bool windowsSharedMode = false;
     uint32_t mixRate = 48000;
     WORD mixChannels = 2;
+    // The engine's device format (PKEY_AudioEngine_DeviceFormat) as the property store's blob;
+    // empty: the property is missing.
+    std::vector<uint8_t> engineDeviceFormat;
+    // The client implements IAudioClient2 (Windows 8 and later); SetClientProperties answers a
+    // request for raw processing with this.
+    bool audioClient2 = true;
+    HRESULT rawModeAnswer = S_OK;
+    FakeOtherUse otherUse = FakeOtherUse::None;
 
     REFERENCE_TIME defaultPeriod = 100000;
     REFERENCE_TIME minimumPeriod = 30000;
@@ -119,8 +146,9 @@ public:
     std::vector<FakeCall> CallsOf(FakeMethod method) const;
     std::vector<uint8_t> Rendered() const;
     size_t RenderedFrames() const;
-    // Every block handed out by MakeMixFormat.
+    // Every block handed out by MakeMixFormat and the property store.
     std::vector<void*> TaskMemoryBlocks() const;
+    void NoteTaskMemoryBlock(void* block);
 
     // DEVICE_STATE_*: starts as configured; a test unplugs or plugs the endpoint in with it.
     DWORD State() const;

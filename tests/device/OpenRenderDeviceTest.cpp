@@ -5,6 +5,7 @@
 #include <ksmedia.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -15,11 +16,14 @@ constexpr int64_t kExclusive = AUDCLNT_SHAREMODE_EXCLUSIVE;
 constexpr int64_t kSharedFlags = AUDCLNT_STREAMFLAGS_NOPERSIST | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM |
                                  AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
 
-std::vector<uint32_t> BitsTried(const FakeEndpoint& endpoint)
+using Layouts = std::vector<std::pair<uint32_t, uint32_t>>;
+
+// (container, valid) bits of every format queried.
+Layouts BitsTried(const FakeEndpoint& endpoint)
 {
-    std::vector<uint32_t> bits;
+    Layouts bits;
     for (const FakeCall& call : endpoint.CallsOf(FakeMethod::IsFormatSupported))
-        bits.push_back(call.format.Format.wBitsPerSample);
+        bits.emplace_back(call.format.Format.wBitsPerSample, call.format.Samples.wValidBitsPerSample);
     return bits;
 }
 
@@ -61,18 +65,21 @@ protected:
 };
 }
 
-TEST_F(OpenRenderDeviceTest, TriesThirtyTwoThenTwentyFourThenSixteenBits)
+// Many exclusive-mode drivers take 24 valid bits in a 32-bit container and neither 32 nor
+// packed 24 bits: the search must not fall to 16 bits for them.
+TEST_F(OpenRenderDeviceTest, TriesThirtyTwoThenTwentyFourInThirtyTwoBits)
 {
-    FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({48000}, {16}));
+    FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({48000}, {{32, 24}, 16}));
     ASSERT_EQ(Open(48000), 1);
-    EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32, 24, 16}));
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 0), (std::vector<int64_t>(3, kExclusive)));
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 1), (std::vector<int64_t>(3, 0)))
+    EXPECT_EQ(BitsTried(endpoint), (Layouts{{32, 32}, {32, 24}}));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 0), (std::vector<int64_t>(2, kExclusive)));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 1), (std::vector<int64_t>(2, 0)))
         << "exclusive mode asks for no closest match";
     const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
     ASSERT_EQ(initialize.size(), 1u);
-    EXPECT_EQ(initialize[0].format.Format.wBitsPerSample, 16);
-    EXPECT_EQ(stream.uiBitCount, 16u);
+    EXPECT_EQ(initialize[0].format.Samples.wValidBitsPerSample, 24);
+    EXPECT_EQ(stream.uiBitCount, 32u);
+    EXPECT_EQ(stream.uiResolvedBitCount, 24u);
     EXPECT_EQ(stream.uiState, 1u);
     EXPECT_EQ(stream.dfRate, 48000.0);
     EXPECT_EQ(stream.uiRenderChannelCount, 2u);
@@ -93,7 +100,7 @@ TEST_F(OpenRenderDeviceTest, TwentyFourBitFormatUsesAThreeByteContainer)
     EXPECT_EQ(format.Format.nAvgBytesPerSec, 6u * 44100u);
     EXPECT_EQ(format.Format.cbSize, 22);
     EXPECT_EQ(format.Samples.wValidBitsPerSample, 24);
-    EXPECT_EQ(format.dwChannelMask, 0u);
+    EXPECT_EQ(format.dwChannelMask, DWORD{KSAUDIO_SPEAKER_STEREO});
     EXPECT_TRUE(format.SubFormat == KSDATAFORMAT_SUBTYPE_PCM);
     EXPECT_EQ(stream.uiBitCount, 24u);
 }
@@ -103,7 +110,7 @@ TEST_F(OpenRenderDeviceTest, ExclusiveRefusalAtEveryDepthClosesAndTheNextAttempt
     FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({44100}, {16}));
     stream.uiPacketFrames = 441;
     EXPECT_EQ(Open(48000), -1);
-    EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32, 24, 16}));
+    EXPECT_EQ(BitsTried(endpoint), (Layouts{{32, 32}, {32, 24}, {24, 24}, {16, 16}}));
     EXPECT_TRUE(endpoint.CallsOf(FakeMethod::Initialize).empty());
     ExpectClosed();
 
@@ -144,7 +151,7 @@ TEST_F(OpenRenderDeviceTest, SharedModeAsksForConversionOnlyAtTheMixRate)
         EXPECT_STREQ(stream.LastFailure.pszSite, L"IAudioClient::Initialize");
         ASSERT_EQ(Open(48000, 0.0, config.id.c_str()), 1);
 
-        EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32, 32})) << "S_FALSE accepts the first depth";
+        EXPECT_EQ(BitsTried(endpoint), (Layouts{{32, 32}, {32, 32}})) << "S_FALSE accepts the first depth";
         const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
         ASSERT_EQ(initialize.size(), 2u);
         EXPECT_EQ(initialize[0].args[1], int64_t{AUDCLNT_STREAMFLAGS_NOPERSIST}) << "96 kHz: no conversion";
@@ -203,7 +210,7 @@ TEST_F(OpenRenderDeviceTest, SharedInitializeRefusalFailsWithoutTryingTheNextDep
     FakeEndpoint& endpoint = system.AddEndpoint(config);
     stream.bSharedMode = 1;
     EXPECT_EQ(Open(44100), -1);
-    EXPECT_EQ(BitsTried(endpoint), (std::vector<uint32_t>{32}));
+    EXPECT_EQ(BitsTried(endpoint), (Layouts{{32, 32}}));
     EXPECT_EQ(endpoint.CallsOf(FakeMethod::Initialize).size(), 1u);
     ExpectClosed();
 }
@@ -317,19 +324,75 @@ TEST_F(OpenRenderDeviceTest, QuantizerEffectiveBitsAreCappedAtTheContainer)
     }
 }
 
-TEST_F(OpenRenderDeviceTest, QuantizerTakesTheResolutionEnhancerSetting)
+// A shared endpoint whose engine converts to 16-bit PCM: 32-bit samples on the 16-bit grid, and
+// a tone below one step of it only with the enhancer.
+TEST_F(OpenRenderDeviceTest, QuantizerTakesTheResolutionEnhancerSettingOnTheDevicesGrid)
 {
-    system.AddEndpoint(ExclusiveEndpoint({48000}, {16}));
+    FakeEndpointConfig config = WindowsSharedEndpoint(48000);
+    config.engineDeviceFormat = IntegerDeviceFormat(16, 16);
+    system.AddEndpoint(config);
+    stream.bSharedMode = 1;
     const std::vector<double> belowOneStep(200, 0.3 / 32767.0);
-    const auto countNonZero = [](const std::vector<uint8_t>& bytes) {
-        return std::count_if(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
+    const auto samples = [&] {
+        const std::vector<uint8_t> bytes = Convert(stream.Quantizer, belowOneStep, 4);
+        std::vector<int32_t> values(belowOneStep.size());
+        std::memcpy(values.data(), bytes.data(), bytes.size());
+        return values;
     };
     stream.bResolutionEnhancer = 0;
     ASSERT_EQ(Open(48000), 1);
-    EXPECT_EQ(countNonZero(Convert(stream.Quantizer, belowOneStep, 2)), 0);
+    EXPECT_EQ(samples(), std::vector<int32_t>(200, 0));
     stream.bResolutionEnhancer = 1;
     ASSERT_EQ(Open(48000), 1);
-    EXPECT_GT(countNonZero(Convert(stream.Quantizer, belowOneStep, 2)), 0);
+    const std::vector<int32_t> shaped = samples();
+    const auto steps = std::count(shaped.begin(), shaped.end(), 65536);
+    EXPECT_EQ(steps + std::count(shaped.begin(), shaped.end(), 0), 200) << "single steps of the 16-bit grid only";
+    EXPECT_NEAR(steps, 60, 20) << "averaging 0.3 steps";
+}
+
+// Shared streams ask for raw processing and are quantized at the resolution of the engine's
+// integer device format, so that Windows' last conversion leaves them exact; exclusive streams
+// reach the device directly and are quantized at their own valid bits. Refusals of raw mode are
+// traced, not failed; a bad or missing device format changes nothing.
+TEST_F(OpenRenderDeviceTest, ResolvedBitsFollowTheValidBitsAndTheSharedEngineDeviceFormat)
+{
+    TaskMemorySpy spy;
+    ASSERT_TRUE(spy.IsRegistered());
+    FakeEndpointConfig windows7 = WindowsSharedEndpoint(48000);
+    windows7.audioClient2 = false;
+    windows7.engineDeviceFormat = IntegerDeviceFormat(16, 16);
+    FakeEndpointConfig truncated = UsbDac();
+    truncated.engineDeviceFormat.pop_back();
+    struct Case { FakeEndpointConfig config; uint32_t shared; uint32_t rate; uint32_t resolved; bool raw; HRESULT trace; };
+    const Case cases[] = {
+        {UsbDac(), 0, 96000, 24, false, S_OK},           {UsbDac(), 1, 48000, 24, true, S_OK},
+        {BluetoothHeadset(), 1, 44100, 16, false, AUDCLNT_E_RAW_MODE_UNSUPPORTED},
+        {HdmiOutput(), 1, 48000, 32, true, S_OK},        {windows7, 1, 48000, 16, false, E_NOINTERFACE},
+        {truncated, 1, 48000, 32, true, S_OK},
+    };
+    const std::vector<int64_t> rawRequest{sizeof(AudioClientProperties), FALSE, AudioCategory_Other, AUDCLNT_STREAMOPTIONS_RAW};
+    for (const Case& c : cases)
+    {
+        const std::string number = "case " + std::to_string(&c - cases);
+        FakeEndpointConfig config = c.config;
+        config.id = std::wstring(number.begin(), number.end());
+        FakeEndpoint& endpoint = system.AddEndpoint(config);
+        stream.bSharedMode = c.shared;
+        ASSERT_EQ(Open(c.rate, 0.0, config.id.c_str()), 1) << number;
+        EXPECT_EQ(stream.uiResolvedBitCount, c.resolved) << number;
+        EXPECT_EQ(stream.LastFailure.hr, c.trace) << number << ": traced, not failed";
+        EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 5), (std::vector<int64_t>{c.raw})) << number;
+        const auto requests = endpoint.CallsOf(FakeMethod::SetClientProperties);
+        ASSERT_EQ(requests.size(), c.shared != 0 && config.audioClient2 ? 1u : 0u) << number;
+        EXPECT_TRUE(requests.empty() || requests[0].args == rawRequest) << number;
+
+        int32_t top = 0;
+        std::memcpy(&top, Convert(stream.Quantizer, {1.0, 1.0}, 4).data(), sizeof top);
+        EXPECT_EQ(top, (int64_t{1} << 31) - (int64_t{1} << (32 - c.resolved))) << number << ": full scale on that grid";
+    }
+    for (const auto& endpoint : system.Endpoints())
+        for (void* block : endpoint->TaskMemoryBlocks())
+            EXPECT_TRUE(spy.WasFreed(block)) << "device formats and mix formats go back to the task allocator";
 }
 
 TEST_F(OpenRenderDeviceTest, EventDrivenInitialisationIsTriedFirstWhenNotTimerDriven)

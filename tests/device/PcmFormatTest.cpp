@@ -7,21 +7,40 @@
 
 TEST(PcmFormat, FieldsFollowTheContainerDepth)
 {
-    struct Case { uint32_t bits; WORD blockAlign; };
-    for (const Case c : {Case{32, 8}, Case{24, 6}, Case{16, 4}})
+    struct Case { PcmDepth depth; WORD blockAlign; };
+    for (const Case c : {Case{{32, 32}, 8}, Case{{32, 24}, 8}, Case{{24, 24}, 6}, Case{{16, 16}, 4}})
     {
-        const WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(96000, c.bits);
+        const WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(96000, c.depth);
         EXPECT_EQ(format.Format.wFormatTag, WAVE_FORMAT_EXTENSIBLE);
         EXPECT_EQ(format.Format.nChannels, 2);
         EXPECT_EQ(format.Format.nSamplesPerSec, 96000u);
-        EXPECT_EQ(format.Format.wBitsPerSample, c.bits);
+        EXPECT_EQ(format.Format.wBitsPerSample, c.depth.uiContainerBits);
         EXPECT_EQ(format.Format.nBlockAlign, c.blockAlign);
         EXPECT_EQ(format.Format.nAvgBytesPerSec, c.blockAlign * 96000u);
         EXPECT_EQ(format.Format.cbSize, 22);
-        EXPECT_EQ(format.Samples.wValidBitsPerSample, c.bits);
-        EXPECT_EQ(format.dwChannelMask, 0u);
+        EXPECT_EQ(format.Samples.wValidBitsPerSample, c.depth.uiValidBits);
+        EXPECT_EQ(format.dwChannelMask, DWORD{SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT});
         EXPECT_TRUE(format.SubFormat == KSDATAFORMAT_SUBTYPE_PCM);
     }
+}
+
+// A device format read from a property blob: only whole, consistent integer PCM counts.
+TEST(PcmFormat, ValidBitsOfABlobAreReadOnlyFromWholeIntegerPcm)
+{
+    const WAVEFORMATEXTENSIBLE padded = MakeStereoPcmFormat(48000, {32, 24});
+    WAVEFORMATEXTENSIBLE plain = MakeStereoPcmFormat(48000, {16, 16});
+    plain.Format.wFormatTag = WAVE_FORMAT_PCM;
+    WAVEFORMATEXTENSIBLE floating = padded;
+    floating.SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+    WAVEFORMATEXTENSIBLE overlong = padded;
+    overlong.Samples.wValidBitsPerSample = 33;
+    struct Case { const WAVEFORMATEXTENSIBLE* format; size_t bytes; uint32_t valid; };
+    const Case cases[] = {
+        {&padded, sizeof padded, 24}, {&plain, sizeof plain.Format, 16}, {&floating, sizeof floating, 0},
+        {&overlong, sizeof overlong, 0}, {&padded, sizeof padded - 1, 0}, {&plain, 17, 0}, {nullptr, 40, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IntegerPcmValidBits(c.format, c.bytes), c.valid) << &c - cases;
 }
 
 TEST(PcmFormat, RatesWhoseByteRateOverflowsAreNotRepresentable)
