@@ -1,5 +1,6 @@
 #include "runtime/CWorkerThread.h"
 
+#include "runtime/CMmcssRegistration.h"
 #include "runtime/ThreadCreationSeam.h"
 
 #include "tests/runtime/MessageBoxRecorder.h"
@@ -33,6 +34,26 @@ int64_t ReportContext(CWorkerContext* context)
 int64_t ReportPriority(CWorkerContext*)
 {
     return GetThreadPriority(GetCurrentThread());
+}
+
+int64_t ReportRegistration(CWorkerContext*)
+{
+    return CMmcssRegistration::IsThreadRegistered() ? 1 : 0;
+}
+
+int64_t RunOnce(WorkerThreadFunction function, bool timeCritical)
+{
+    CWorkerThread worker;
+    EXPECT_EQ(1, worker.Prepare(1));
+    if (timeCritical)
+    {
+        EXPECT_EQ(1, worker.SetTimeCritical());
+    }
+    EXPECT_EQ(1, worker.Start(function));
+    EXPECT_EQ(1, worker.Join());
+    const int64_t result = worker.GetResult(0);
+    EXPECT_EQ(1, worker.Release());
+    return result;
 }
 
 // Held until the test opens the gate, whatever the termination event does.
@@ -221,6 +242,20 @@ TEST(CWorkerThread, TimeCriticalReachesTheThreads)
     ASSERT_EQ(1, worker.Release());
     EXPECT_EQ(3, worker.GetPriorityClass());
     EXPECT_EQ(0u, worker.GetThreadCount());
+}
+
+// Wine has avrt.dll too; the registration must come from the system folder's copy.
+TEST(CWorkerThread, TimeCriticalThreadsRunRegisteredAsProAudioUntilTheirFunctionReturns)
+{
+    EXPECT_EQ(1, RunOnce(&ReportRegistration, true));
+    EXPECT_EQ(0, RunOnce(&ReportRegistration, false));
+    EXPECT_EQ(THREAD_PRIORITY_TIME_CRITICAL, RunOnce(&ReportPriority, true)) << "the registration keeps the priority";
+    {
+        const CMmcssRegistration registration;
+        EXPECT_TRUE(registration.IsRegistered());
+        EXPECT_TRUE(CMmcssRegistration::IsThreadRegistered());
+    }
+    EXPECT_FALSE(CMmcssRegistration::IsThreadRegistered()) << "reverted by its owner";
 }
 
 TEST(CWorkerThread, MultichannelBufferIsReplacedAndForgottenOnRelease)
