@@ -66,6 +66,40 @@ bool CProgramUnderTest::WaitForExit(DWORD timeoutMs, DWORD* exitCode)
     return GetExitCodeProcess(m_hProcess, exitCode) != FALSE;
 }
 
+bool CProgramUnderTest::TrackStartedProcesses()
+{
+    m_Job.Reset(CreateJobObjectW(nullptr, nullptr));
+    m_JobPort.Reset(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1));
+    if (!m_Job || !m_JobPort || m_hProcess == nullptr)
+        return false;
+    JOBOBJECT_ASSOCIATE_COMPLETION_PORT port{};
+    port.CompletionPort = m_JobPort.Get();
+    return SetInformationJobObject(m_Job.Get(), JobObjectAssociateCompletionPortInformation, &port, sizeof port) &&
+           AssignProcessToJobObject(m_Job.Get(), m_hProcess);
+}
+
+std::wstring CProgramUnderTest::NextStartedProcess(DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64())
+    {
+        DWORD message = 0;
+        ULONG_PTR key = 0;
+        LPOVERLAPPED data = nullptr;
+        if (!GetQueuedCompletionStatus(m_JobPort.Get(), &message, &key, &data, static_cast<DWORD>(deadline - now)))
+            break;
+        // The job reports the program itself too, when it is put in.
+        const DWORD processId = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data));
+        if (message != JOB_OBJECT_MSG_NEW_PROCESS || processId == m_uiProcessId)
+            continue;
+        const CHandleHolder process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+        wchar_t image[MAX_PATH];
+        DWORD size = MAX_PATH;
+        return process && QueryFullProcessImageNameW(process.Get(), 0, image, &size) ? std::wstring(image, size) : L"?";
+    }
+    return L"";
+}
+
 long CProgramUnderTest::HandleCount() const
 {
     std::vector<unsigned char> buffer(1 << 20);
