@@ -1,5 +1,6 @@
 #include "app/ControlPanelDialog.h"
 
+#include "app/CDialogIcons.h"
 #include "app/CDialogPanel.h"
 #include "app/ControlValues.h"
 #include "app/DeviceList.h"
@@ -154,9 +155,17 @@ void FillLists(HWND dialog)
     PostSelectionChange(dialog, IDC_RATE_LIST);
 }
 
+// Kept for the dialog's lifetime: the dialog only shows them.
+CDialogIcons& Icons()
+{
+    static CDialogIcons icons;
+    return icons;
+}
+
 void Initialize(HWND dialog)
 {
     SetDefaultMessageBoxOwner(dialog);
+    Icons().Show(dialog);
     bAM = 0;
     bFM = 0;
     bTrigger = 0;
@@ -305,6 +314,10 @@ INT_PTR CALLBACK ControlPanelDialogProc(HWND dialog, UINT message, WPARAM wParam
     case WM_HSCROLL: OnHorizontalScroll(dialog, reinterpret_cast<HWND>(lParam)); break;
     case WM_VSCROLL: OnVerticalScroll(dialog, reinterpret_cast<HWND>(lParam)); break;
     case WM_TIMER: OnTimer(dialog, wParam); break;
+    // Moved to a monitor of other scaling: the dialog manager rescales the layout, the icons are
+    // loaded anew at the sizes for the new DPI.
+    case WM_DPICHANGED: Icons().Show(dialog, LOWORD(wParam)); break;
+    case WM_DESTROY: Icons().Remove(); break;
     default: break;
     }
     return FALSE;
