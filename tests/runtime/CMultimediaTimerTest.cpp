@@ -1,9 +1,6 @@
 #include "runtime/CMultimediaTimer.h"
 
-#include "runtime/CSystemLibrary.h"
-
 #include <gtest/gtest.h>
-#include <mmsystem.h>
 
 #include <chrono>
 
@@ -103,16 +100,4 @@ TEST(CMultimediaTimer, MultimediaFallbackAlsoWaitsItsMilliseconds)
     EXPECT_FALSE(timer.HasWaitableTimer());
     EXPECT_GE(MeanWait(timer, 50, 0), 0.9);
     EXPECT_GE(MeanWait(timer, 20, 5), 4.5);
-}
-
-// The timer's service comes from the system folder's winmm.dll, found by name alone.
-TEST(CSystemLibrary, FindsExportsOfASystemLibraryAndNothingWithoutOne)
-{
-    const CSystemLibrary winmm(L"winmm.dll");
-    ASSERT_TRUE(winmm.IsLoaded());
-    EXPECT_NE(nullptr, winmm.Find<decltype(&timeSetEvent)>("timeSetEvent"));
-    EXPECT_EQ(nullptr, winmm.Find<decltype(&timeSetEvent)>("timeSetEventEx"));
-    const CSystemLibrary missing(L"corvane-no-such-library.dll");
-    EXPECT_FALSE(missing.IsLoaded());
-    EXPECT_EQ(nullptr, missing.Find<decltype(&timeSetEvent)>("timeSetEvent"));
 }

@@ -78,24 +78,26 @@ bool CProgramUnderTest::TrackStartedProcesses()
            AssignProcessToJobObject(m_Job.Get(), m_hProcess);
 }
 
-std::wstring CProgramUnderTest::NextStartedProcess(DWORD timeoutMs)
+std::wstring CProgramUnderTest::WaitForStartedProcess(const std::wstring& fileName, DWORD timeoutMs)
 {
+    DWORD message = 0;
+    ULONG_PTR key = 0;
+    LPOVERLAPPED data = nullptr;
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64())
     {
-        DWORD message = 0;
-        ULONG_PTR key = 0;
-        LPOVERLAPPED data = nullptr;
         if (!GetQueuedCompletionStatus(m_JobPort.Get(), &message, &key, &data, static_cast<DWORD>(deadline - now)))
             break;
-        // The job reports the program itself too, when it is put in.
-        const DWORD processId = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data));
-        if (message != JOB_OBJECT_MSG_NEW_PROCESS || processId == m_uiProcessId)
+        if (message != JOB_OBJECT_MSG_NEW_PROCESS)
             continue;
-        const CHandleHolder process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+        const CHandleHolder process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data))));
         wchar_t image[MAX_PATH];
         DWORD size = MAX_PATH;
-        return process && QueryFullProcessImageNameW(process.Get(), 0, image, &size) ? std::wstring(image, size) : L"?";
+        if (!process || !QueryFullProcessImageNameW(process.Get(), 0, image, &size))
+            return L"?";
+        const std::wstring path(image, size);
+        if (path.size() >= fileName.size() && lstrcmpiW(path.c_str() + path.size() - fileName.size(), fileName.c_str()) == 0)
+            return path;
     }
     return L"";
 }

@@ -25,9 +25,9 @@ public:
 
     // From now on, hears of every process the program starts (it is put in a job object).
     bool TrackStartedProcesses();
-    // The image path of the next process the program started; empty when none started within
-    // timeoutMs, "?" for one that ended before its image could be read.
-    std::wstring NextStartedProcess(DWORD timeoutMs);
+    // The image path of the first process started since whose path ends in fileName; empty when
+    // none started within timeoutMs, "?" for one that ended before its path could be read.
+    std::wstring WaitForStartedProcess(const std::wstring& fileName, DWORD timeoutMs);
 
 private:
     HANDLE m_hProcess = nullptr;
