@@ -14,7 +14,6 @@ public:
     CMmcssRegistration(const CMmcssRegistration&) = delete;
     CMmcssRegistration& operator=(const CMmcssRegistration&) = delete;
 
-    bool IsRegistered() const { return m_hTask != nullptr; }
     // True on a thread whose registration has not been reverted yet.
     static bool IsThreadRegistered();
 
