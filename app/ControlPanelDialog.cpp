@@ -1,5 +1,6 @@
 #include "app/ControlPanelDialog.h"
 
+#include "app/CDialogIcons.h"
 #include "app/CDialogPanel.h"
 #include "app/CarrierRange.h"
 #include "app/ControlValues.h"
@@ -166,9 +167,17 @@ void FillLists(HWND dialog)
     PostSelectionChange(dialog, IDC_RATE_LIST);
 }
 
+// Kept for the dialog's lifetime: the dialog only shows them.
+CDialogIcons& Icons()
+{
+    static CDialogIcons icons;
+    return icons;
+}
+
 void Initialize(HWND dialog)
 {
     SetDefaultMessageBoxOwner(dialog);
+    Icons().Show(dialog);
     bAM = 0;
     bFM = 0;
     bTrigger = 0;
@@ -281,6 +290,13 @@ void OnEndpointsChanged(HWND dialog)
     DeviceListRefresh::OnEndpointsChanged(panel);
 }
 
+// The watch and the icons go with the window, before the engine is torn down.
+void OnDestroy()
+{
+    EndpointWatch().Stop();
+    Icons().Remove();
+}
+
 void OnCommand(HWND dialog, int id, UINT notification)
 {
     switch (id)
@@ -330,8 +346,11 @@ INT_PTR CALLBACK ControlPanelDialogProc(HWND dialog, UINT message, WPARAM wParam
     case WM_VSCROLL: OnVerticalScroll(dialog, reinterpret_cast<HWND>(lParam)); break;
     case WM_TIMER: OnTimer(dialog, wParam); break;
     case kEndpointsChangedMessage: OnEndpointsChanged(dialog); break;
+    // Moved to a monitor of other scaling: the dialog manager rescales the layout, the icons are
+    // loaded anew at the sizes for the new DPI.
+    case WM_DPICHANGED: Icons().Show(dialog, LOWORD(wParam)); break;
     // Also when the dialog ends other than through its close box.
-    case WM_DESTROY: EndpointWatch().Stop(); break;
+    case WM_DESTROY: OnDestroy(); break;
     default: break;
     }
     return FALSE;

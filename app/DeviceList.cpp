@@ -6,6 +6,7 @@
 #include "runtime/BoundedString.h"
 #include "runtime/CHandleHolder.h"
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,16 @@ std::vector<std::wstring>& ListedIds()
     return ids;
 }
 
-void StartDetached(wchar_t* commandLine)
+constexpr size_t kProgramPathCapacity = MAX_PATH;
+
+// program is a full path: with none, CreateProcessW would look for the command line's first
+// word in the program's own folder and the current directory before the system folder.
+void StartDetached(const wchar_t* program, wchar_t* commandLine)
 {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (CreateProcessW(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     {
         // Never waited for: both handles go at once.
         const CHandleHolder thread(process.hThread);
@@ -76,10 +81,24 @@ void BuildSettingsCommandLine(const wchar_t* endpointId, wchar_t* commandLine, s
     if (commandLine == nullptr || capacity == 0)
         return;
     commandLine[0] = L'\0';
-    AppendWideString(commandLine, capacity, L"control.exe mmsys.cpl,,");
+    AppendWideString(commandLine, capacity, L"\"control.exe\" mmsys.cpl,,");
     if (endpointId != nullptr)
         AppendWideString(commandLine, capacity, endpointId);
     AppendWideString(commandLine, capacity, L",advanced");
+}
+
+bool SystemControlPanelPath(wchar_t* path, size_t capacity)
+{
+    if (path == nullptr || capacity == 0)
+        return false;
+    const UINT room = capacity < UINT_MAX ? static_cast<UINT>(capacity) : UINT_MAX;
+    const UINT length = GetSystemDirectoryW(path, room);
+    if (length == 0 || length >= capacity)
+    {
+        path[0] = L'\0';
+        return false;
+    }
+    return AppendWideString(path, capacity, L"\\control.exe") == 1;
 }
 
 int32_t OpenSoundSettings(int32_t deviceIndex)
@@ -92,7 +111,9 @@ int32_t OpenSoundSettings(int32_t deviceIndex)
     device->GetId(id.Put());
     wchar_t commandLine[kCommandLineCapacity];
     BuildSettingsCommandLine(id.Get(), commandLine, kCommandLineCapacity);
-    StartDetached(commandLine);
+    wchar_t program[kProgramPathCapacity];
+    if (SystemControlPanelPath(program, kProgramPathCapacity))
+        StartDetached(program, commandLine);
     return status;
 }
 }

@@ -25,10 +25,15 @@ int32_t FindEndpoint(const wchar_t* endpointId);
 // an index that was not listed, so that opening it fails.
 const wchar_t* EndpointId(int32_t deviceIndex);
 
-// "control.exe mmsys.cpl,," + endpointId + ",advanced", cut to capacity - 1 characters.
+// "\"control.exe\" mmsys.cpl,," + endpointId + ",advanced", cut to capacity - 1 characters.
 void BuildSettingsCommandLine(const wchar_t* endpointId, wchar_t* commandLine, size_t capacity);
 
-// Opens the system's sound settings on device deviceIndex (-1 the default). Returns the
-// endpoint lookup's status.
+// The system folder's control.exe by its full path: false (nothing to start) when the system
+// folder is not known or the path does not fit in capacity characters with its terminator.
+bool SystemControlPanelPath(wchar_t* path, size_t capacity);
+
+// Opens the system's sound settings on device deviceIndex (-1 the default): the system
+// folder's control.exe, never one found by name beside the program. Returns the endpoint
+// lookup's status.
 int32_t OpenSoundSettings(int32_t deviceIndex);
 }

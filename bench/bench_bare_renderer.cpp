@@ -131,7 +131,7 @@ int Run(DWORD rate, double seconds)
     CComHolder<IMMDevice> device;
     CComHolder<IAudioClient> client;
     CComHolder<IAudioRenderClient> render;
-    HRESULT hr = CoCreateInstance(CLSID_MMDeviceEnumerator, nullptr, CLSCTX_INPROC_SERVER,
+    HRESULT hr = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
                                   __uuidof(IMMDeviceEnumerator), enumerator.PutVoid());
     if (FAILED(hr) || FAILED(hr = enumerator->GetDefaultAudioEndpoint(eRender, eConsole, device.Put())))
         return Fail("default endpoint", hr);

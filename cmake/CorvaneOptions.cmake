@@ -27,7 +27,8 @@ endif()
 
 # Marks sources of the current directory as AVX2 code. Such code runs only where a run-time check
 # found the processor has AVX2, and must give the bits of the plain form: no multiply-add
-# contraction.
+# contraction. MSVC has no option that forbids it short of /fp:strict; each AVX2 source says
+# "#pragma fp_contract(off)" itself.
 function(corvane_avx2_sources)
   if(MSVC)
     set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS "/arch:AVX2")

@@ -2,7 +2,10 @@
 set(CORVANE_GTEST_SOURCE_DIR "/usr/src/googletest" CACHE PATH "GoogleTest source tree")
 set(CORVANE_HAVE_GTEST OFF)
 if(EXISTS "${CORVANE_GTEST_SOURCE_DIR}/CMakeLists.txt")
-  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  # The same static runtime as the code under test (MSVC): GoogleTest's own minimum CMake
+  # version leaves the policy that honours CMAKE_MSVC_RUNTIME_LIBRARY unset.
+  set(CMAKE_POLICY_DEFAULT_CMP0091 NEW)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(${CORVANE_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)

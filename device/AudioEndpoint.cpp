@@ -9,7 +9,7 @@ namespace
 {
 HRESULT CreateSystemEnumerator(IMMDeviceEnumerator** out)
 {
-    return CoCreateInstance(CLSID_MMDeviceEnumerator, nullptr, CLSCTX_INPROC_SERVER,
+    return CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
                             __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(out));
 }
 

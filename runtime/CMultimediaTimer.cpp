@@ -1,5 +1,7 @@
 #include "runtime/CMultimediaTimer.h"
 
+#include "runtime/CSystemLibrary.h"
+
 #include <mmsystem.h>
 
 // Windows 10 version 1803 and later; older systems refuse it and the one-shot multimedia
@@ -18,6 +20,36 @@ HANDLE CreateHighResolutionTimer()
     return CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
 }
 
+// The multimedia timer service of winmm.dll, which is not among the DLLs Windows always takes
+// from the system folder: imported, it would be looked for beside the program first. Without
+// it, the multimedia timers fail and the waitable timer or Sleep(0) serves.
+struct MultimediaTimerService
+{
+    CSystemLibrary Library{L"winmm.dll"};
+    decltype(&timeSetEvent) pfnSetEvent = Library.Find<decltype(&timeSetEvent)>("timeSetEvent");
+    decltype(&timeKillEvent) pfnKillEvent = Library.Find<decltype(&timeKillEvent)>("timeKillEvent");
+};
+
+const MultimediaTimerService& Winmm()
+{
+    static const MultimediaTimerService service;
+    return service;
+}
+
+// 0 when the service is missing, as when it refuses the timer.
+UINT SetTimerEvent(UINT delay, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags)
+{
+    const MultimediaTimerService& winmm = Winmm();
+    return winmm.pfnSetEvent != nullptr ? winmm.pfnSetEvent(delay, 0, callback, user, flags) : 0;
+}
+
+void KillTimerEvent(UINT id)
+{
+    const MultimediaTimerService& winmm = Winmm();
+    if (winmm.pfnKillEvent != nullptr)
+        winmm.pfnKillEvent(id);
+}
+
 void CloseIfOpen(HANDLE& handle)
 {
     if (handle != nullptr && CloseHandle(handle))
@@ -29,12 +61,15 @@ CMultimediaTimer::CMultimediaTimer(WaitMethod method)
     : m_uiTimerId(0), m_uiTickCount(0), m_hEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
       m_hWaitableTimer(method == WaitMethod::Default ? CreateHighResolutionTimer() : nullptr)
 {
+    // Loaded here, by the thread that builds the timer, so that no real-time thread waits for
+    // the loader at its first pause.
+    Winmm();
 }
 
 CMultimediaTimer::~CMultimediaTimer()
 {
     if (m_uiTimerId != 0)
-        timeKillEvent(m_uiTimerId);
+        KillTimerEvent(m_uiTimerId);
     m_uiTimerId = 0;
     m_uiTickCount = 0;
     CloseIfOpen(m_hEvent);
@@ -67,17 +102,17 @@ int32_t CMultimediaTimer::Start()
     // A periodic timer still running from an earlier Start would keep counting into this run.
     if (m_uiTimerId != 0)
     {
-        timeKillEvent(m_uiTimerId);
+        KillTimerEvent(m_uiTimerId);
         m_uiTimerId = 0;
     }
     m_uiTickCount = 0;
-    const UINT id = timeSetEvent(1, 0, &CMultimediaTimer::Tick, reinterpret_cast<DWORD_PTR>(this), TIME_PERIODIC);
+    const UINT id = SetTimerEvent(1, &CMultimediaTimer::Tick, reinterpret_cast<DWORD_PTR>(this), TIME_PERIODIC);
     if (id == 0)
         return -1;
     uint64_t count = 0;
     if (GetCounter(&count) < 1)
     {
-        timeKillEvent(id);
+        KillTimerEvent(id);
         return -1;
     }
     m_uiStartCount = count;
@@ -91,7 +126,7 @@ int32_t CMultimediaTimer::Stop()
 {
     if (m_uiTimerId != 0)
     {
-        timeKillEvent(m_uiTimerId);
+        KillTimerEvent(m_uiTimerId);
         m_uiTimerId = 0;
     }
     return STimer::Stop();
@@ -149,8 +184,8 @@ bool CMultimediaTimer::WaitOnMultimediaTimer(uint32_t milliseconds)
 {
     if (m_hEvent == nullptr)
         return false;
-    const UINT id = timeSetEvent(milliseconds, 0, reinterpret_cast<LPTIMECALLBACK>(m_hEvent), 0,
-                                 TIME_ONESHOT | TIME_CALLBACK_EVENT_SET);
+    const UINT id = SetTimerEvent(milliseconds, reinterpret_cast<LPTIMECALLBACK>(m_hEvent), 0,
+                                  TIME_ONESHOT | TIME_CALLBACK_EVENT_SET);
     if (id == 0)
         return false;
     if (WaitForSingleObject(m_hEvent, INFINITE) == WAIT_FAILED)

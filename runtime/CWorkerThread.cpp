@@ -1,6 +1,7 @@
 #include "runtime/CWorkerThread.h"
 
 #include "runtime/BoundedString.h"
+#include "runtime/CMmcssRegistration.h"
 #include "runtime/MessageBoxSeam.h"
 #include "runtime/ThreadCreationSeam.h"
 
@@ -32,6 +33,16 @@ int PriorityValue(int32_t priorityClass)
     if (priorityClass < 0 || priorityClass > 6)
         return THREAD_PRIORITY_NORMAL;
     return kValues[priorityClass];
+}
+
+// A time-critical thread also runs its function registered with the scheduler service as
+// audio, and the registration is reverted before the thread ends.
+int64_t RunAtThreadPriority(WorkerThreadFunction function, CWorkerContext* context)
+{
+    if (GetThreadPriority(GetCurrentThread()) != THREAD_PRIORITY_TIME_CRITICAL)
+        return function(context);
+    const CMmcssRegistration registration;
+    return function(context);
 }
 
 uint64_t LogicalProcessorCount()
@@ -193,7 +204,7 @@ DWORD WINAPI CWorkerThread::ThreadEntry(LPVOID parameter)
     CWorkerThread* owner = context->pOwner;
     if (owner->m_Abandoned.load())
         return 0;
-    const int64_t result = owner->m_pfnFunction(context);
+    const int64_t result = RunAtThreadPriority(owner->m_pfnFunction, context);
     if (owner->m_State.load() != Empty && context->uiIndex < owner->m_uiThreadCount)
         owner->m_Results[context->uiIndex] = result;
     return 0;

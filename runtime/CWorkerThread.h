@@ -55,6 +55,8 @@ public:
     // Sets out to 0, then to the value under "*::" + name: 1, -10 not found, -100 not a number.
     int32_t GetParameter(const wchar_t* name, uint64_t* out);
     // Time-critical priority, applied at once to running threads: 1, or -1 if that failed.
+    // A thread that starts at it also runs its function registered with the Multimedia Class
+    // Scheduler Service as "Pro Audio" (CMmcssRegistration).
     int32_t SetTimeCritical();
     // Starts the prepared threads on function: 1; -1 unless prepared; -4 for a null function;
     // -2 when a thread cannot be created, after which no thread has run the function and the

@@ -1,6 +1,11 @@
 // Built with AVX2 code generation (and no contraction into fused multiply-adds): nothing here
 // may run unless AVX2 is the chosen vector form, and no inline function shared with other files
 // may be instantiated here, or the linker could pick this file's copy for them.
+#if defined(_MSC_VER) && !defined(__clang__)
+// GCC and Clang are told by the build (-ffp-contract=off); Visual Studio 2019 contracts under
+// /arch:AVX2 unless told here, and 2022 may be told to by /fp:contract.
+#pragma fp_contract(off)
+#endif
 #include "stream/QuantizerAvx2.h"
 
 #ifdef __AVX2__

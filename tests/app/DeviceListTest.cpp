@@ -116,14 +116,28 @@ TEST(DeviceList, SettingsCommandLineNamesTheEndpointAndStaysWithinItsBuffer)
 {
     wchar_t commandLine[DeviceList::kCommandLineCapacity];
     DeviceList::BuildSettingsCommandLine(L"{0.0.0.00000000}.{abc}", commandLine, DeviceList::kCommandLineCapacity);
-    EXPECT_STREQ(commandLine, L"control.exe mmsys.cpl,,{0.0.0.00000000}.{abc},advanced");
+    EXPECT_STREQ(commandLine, L"\"control.exe\" mmsys.cpl,,{0.0.0.00000000}.{abc},advanced");
     DeviceList::BuildSettingsCommandLine(nullptr, commandLine, DeviceList::kCommandLineCapacity);
-    EXPECT_STREQ(commandLine, L"control.exe mmsys.cpl,,,advanced");
+    EXPECT_STREQ(commandLine, L"\"control.exe\" mmsys.cpl,,,advanced");
     const std::wstring longId(2000, L'i');
     DeviceList::BuildSettingsCommandLine(longId.c_str(), commandLine, DeviceList::kCommandLineCapacity);
     const std::wstring built(commandLine);
     EXPECT_EQ(built.size(), 1023u);
-    EXPECT_EQ(built.rfind(L"control.exe mmsys.cpl,,iii", 0), 0u);
+    EXPECT_EQ(built.rfind(L"\"control.exe\" mmsys.cpl,,iii", 0), 0u);
+}
+
+// Started by its full path, so that a control.exe beside the program never runs instead.
+TEST(DeviceList, SettingsProgramIsTheSystemFoldersControlPanelOrNone)
+{
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    wchar_t path[MAX_PATH];
+    ASSERT_TRUE(DeviceList::SystemControlPanelPath(path, MAX_PATH));
+    EXPECT_EQ(std::wstring(path), std::wstring(system) + L"\\control.exe");
+    EXPECT_NE(GetFileAttributesW(path), INVALID_FILE_ATTRIBUTES);
+    // Room for the folder but not for the name: no path rather than the folder itself.
+    EXPECT_FALSE(DeviceList::SystemControlPanelPath(path, length + 5));
+    EXPECT_FALSE(DeviceList::SystemControlPanelPath(path, 3));
 }
 
 TEST(DeviceList, SettingsForAMissingEndpointStartNothing)

@@ -1,5 +1,6 @@
 #include "runtime/CWorkerThread.h"
 
+#include "runtime/CMmcssRegistration.h"
 #include "runtime/ThreadCreationSeam.h"
 
 #include "tests/runtime/MessageBoxRecorder.h"
@@ -30,9 +31,12 @@ int64_t ReportContext(CWorkerContext* context)
     return static_cast<int64_t>(value * 100 + context->uiThreadCount * 10 + context->uiIndex);
 }
 
+// The thread's priority, 100 more while it is registered with the scheduler service as audio.
+constexpr int64_t kRegistered = 100;
+
 int64_t ReportPriority(CWorkerContext*)
 {
-    return GetThreadPriority(GetCurrentThread());
+    return GetThreadPriority(GetCurrentThread()) + (CMmcssRegistration::IsThreadRegistered() ? kRegistered : 0);
 }
 
 // Held until the test opens the gate, whatever the termination event does.
@@ -208,7 +212,8 @@ TEST(CWorkerThread, TerminationEventIsSetOnceAndResetByTheNextStart)
     g_Gate = nullptr;
 }
 
-TEST(CWorkerThread, TimeCriticalReachesTheThreads)
+// Wine has avrt.dll too: the registration comes from the system folder's copy.
+TEST(CWorkerThread, TimeCriticalReachesTheThreadsRegisteredAsAudio)
 {
     CWorkerThread worker;
     ASSERT_EQ(1, worker.Prepare(2));
@@ -216,11 +221,22 @@ TEST(CWorkerThread, TimeCriticalReachesTheThreads)
     EXPECT_EQ(0, worker.GetPriorityClass());
     ASSERT_EQ(1, worker.Start(&ReportPriority));
     ASSERT_EQ(1, worker.Join());
-    EXPECT_EQ(THREAD_PRIORITY_TIME_CRITICAL, worker.GetResult(0));
-    EXPECT_EQ(THREAD_PRIORITY_TIME_CRITICAL, worker.GetResult(1));
+    EXPECT_EQ(THREAD_PRIORITY_TIME_CRITICAL + kRegistered, worker.GetResult(0));
+    EXPECT_EQ(THREAD_PRIORITY_TIME_CRITICAL + kRegistered, worker.GetResult(1));
     ASSERT_EQ(1, worker.Release());
     EXPECT_EQ(3, worker.GetPriorityClass());
     EXPECT_EQ(0u, worker.GetThreadCount());
+    // Back at normal priority: not registered.
+    ASSERT_EQ(1, worker.Prepare(1));
+    ASSERT_EQ(1, worker.Start(&ReportPriority));
+    ASSERT_EQ(1, worker.Join());
+    EXPECT_EQ(THREAD_PRIORITY_NORMAL, worker.GetResult(0));
+    ASSERT_EQ(1, worker.Release());
+    {
+        const CMmcssRegistration registration;
+        EXPECT_TRUE(CMmcssRegistration::IsThreadRegistered());
+    }
+    EXPECT_FALSE(CMmcssRegistration::IsThreadRegistered()) << "reverted by its owner";
 }
 
 TEST(CWorkerThread, MultichannelBufferIsReplacedAndForgottenOnRelease)

@@ -66,6 +66,42 @@ bool CProgramUnderTest::WaitForExit(DWORD timeoutMs, DWORD* exitCode)
     return GetExitCodeProcess(m_hProcess, exitCode) != FALSE;
 }
 
+bool CProgramUnderTest::TrackStartedProcesses()
+{
+    m_Job.Reset(CreateJobObjectW(nullptr, nullptr));
+    m_JobPort.Reset(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1));
+    if (!m_Job || !m_JobPort || m_hProcess == nullptr)
+        return false;
+    JOBOBJECT_ASSOCIATE_COMPLETION_PORT port{};
+    port.CompletionPort = m_JobPort.Get();
+    return SetInformationJobObject(m_Job.Get(), JobObjectAssociateCompletionPortInformation, &port, sizeof port) &&
+           AssignProcessToJobObject(m_Job.Get(), m_hProcess);
+}
+
+std::wstring CProgramUnderTest::WaitForStartedProcess(const std::wstring& fileName, DWORD timeoutMs)
+{
+    DWORD message = 0;
+    ULONG_PTR key = 0;
+    LPOVERLAPPED data = nullptr;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64())
+    {
+        if (!GetQueuedCompletionStatus(m_JobPort.Get(), &message, &key, &data, static_cast<DWORD>(deadline - now)))
+            break;
+        if (message != JOB_OBJECT_MSG_NEW_PROCESS)
+            continue;
+        const CHandleHolder process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data))));
+        wchar_t image[MAX_PATH];
+        DWORD size = MAX_PATH;
+        if (!process || !QueryFullProcessImageNameW(process.Get(), 0, image, &size))
+            return L"?";
+        const std::wstring path(image, size);
+        if (path.size() >= fileName.size() && lstrcmpiW(path.c_str() + path.size() - fileName.size(), fileName.c_str()) == 0)
+            return path;
+    }
+    return L"";
+}
+
 long CProgramUnderTest::HandleCount() const
 {
     std::vector<unsigned char> buffer(1 << 20);

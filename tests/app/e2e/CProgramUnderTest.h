@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/CHandleHolder.h"
+
 #include <windows.h>
 
 #include <string>
@@ -21,9 +23,17 @@ public:
     DWORD ProcessId() const { return m_uiProcessId; }
     HANDLE Process() const { return m_hProcess; }
 
+    // From now on, hears of every process the program starts (it is put in a job object).
+    bool TrackStartedProcesses();
+    // The image path of the first process started since whose path ends in fileName; empty when
+    // none started within timeoutMs, "?" for one that ended before its path could be read.
+    std::wstring WaitForStartedProcess(const std::wstring& fileName, DWORD timeoutMs);
+
 private:
     HANDLE m_hProcess = nullptr;
     DWORD m_uiProcessId = 0;
+    CHandleHolder m_Job;
+    CHandleHolder m_JobPort;
 };
 
 // The path Wine's Z: drive gives a Unix path.

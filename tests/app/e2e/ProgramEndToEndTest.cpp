@@ -177,6 +177,38 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndListsTheDevices)
     CloseExpectingExitCode0();
 }
 
+// Unpacked into Downloads, the program shares its folder with whatever else was downloaded: a
+// winmm.dll and a control.exe beside it leave a trace if they run.
+TEST_F(ProgramEndToEnd, FilesPlantedBesideTheProgramNeverRun)
+{
+    // Wine reads it from the Unix environment, which run-e2e sets for every process of the run.
+    ASSERT_NE(Environment("WINEDLLOVERRIDES").find("winmm=n,b"), std::string::npos);
+    const std::wstring folder = WindowsPathOf(m_Directory + "/planted") + L"\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring planted[] = {L"winmm.dll", L"control.exe"};
+    for (const std::wstring& name : planted)
+    {
+        ASSERT_TRUE(CopyFileW((WindowsPathOf(CORVANE_PLANTED_DIR) + L"\\" + name).c_str(), (folder + name).c_str(), FALSE));
+        DeleteFileW((folder + name + L".ran").c_str());
+    }
+    ASSERT_TRUE(CopyFileW(m_Program.c_str(), (folder + L"corvane-wasapi.exe").c_str(), FALSE));
+    m_Program = folder + L"corvane-wasapi.exe";
+    ASSERT_NO_FATAL_FAILURE(Launch("planted"));
+
+    ASSERT_TRUE(m_Process.TrackStartedProcesses());
+    ASSERT_TRUE(m_Dialog.Click(IDC_SETTINGS));
+    wchar_t system[MAX_PATH] = L"";
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring started = m_Process.WaitForStartedProcess(L"\\control.exe", 30000);
+    const std::string startedText(started.begin(), started.end());
+    EXPECT_EQ(lstrcmpiW(started.c_str(), (std::wstring(system) + L"\\control.exe").c_str()), 0) << startedText;
+    std::printf("the settings button started %s\n", startedText.c_str());
+    CloseExpectingExitCode0();
+    for (const std::wstring& name : planted)
+        EXPECT_EQ(GetFileAttributesW((folder + name + L".ran").c_str()), INVALID_FILE_ATTRIBUTES)
+            << "the planted " << std::string(name.begin(), name.end()) << " ran";
+}
+
 TEST_F(ProgramEndToEnd, SlidersShowTheirValues)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("sliders"));
