@@ -45,11 +45,12 @@ public:
 
     // Closes, then opens the endpoint with ID deviceId (null: the default endpoint) for
     // rendering two channels of integer PCM at rate: 32 bits, 24 valid bits in a 32-bit
-    // container, 24 or 16 bits, whichever the endpoint takes first. *duration holds the wanted buffer duration in seconds (0: the default device
-    // period) and receives the endpoint buffer's. 1; -1 endpoint, client, format or service
-    // failure (recorded in LastFailure); -2 out of memory; -4 bad argument or a packet of 0
-    // frames; -5 packet size overflow; or the failing status of the byte ring or quantizer
-    // set-up. The object is closed after any failure.
+    // container, 24 or 16 bits, whichever the endpoint takes first. *duration holds the wanted
+    // buffer duration in seconds (0: the default device period) and receives the endpoint
+    // buffer's. 1; -1 endpoint, client, format or service failure (recorded in LastFailure);
+    // -2 out of memory; -4 bad argument or a packet of 0 frames; -5 packet size overflow; or
+    // the failing status of the byte ring or quantizer set-up. The object is closed after any
+    // failure.
     int32_t OpenRenderDevice(uint32_t rate, double* duration, const wchar_t* deviceId);
 
     // Stores the device thread's inputs in worker's parameter table (what StartRender does
