@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwchar>
 #include <limits>
 #include <new>
 
@@ -87,6 +88,19 @@ REFERENCE_TIME AlignedPeriod(uint32_t rate, UINT32 frames)
     return static_cast<REFERENCE_TIME>(10000.0 * 1000 / rate * frames + 0.5);
 }
 
+// What was opened, once per open, in the debugger's output: the mode, rate, layout and buffer
+// decide what reaches the device, and a tester reads them back from there.
+void TraceOpenedStream(bool shared, uint32_t rate, PcmDepth depth, UINT32 bufferFrames)
+{
+    wchar_t line[160];
+    std::swprintf(line, sizeof line / sizeof line[0],
+                  L"Corvane WASAPI: opened %ls mode, %lu Hz, %lu-bit container with %lu valid bits, buffer %lu frames\n",
+                  shared ? L"shared" : L"exclusive", static_cast<unsigned long>(rate),
+                  static_cast<unsigned long>(depth.uiContainerBits), static_cast<unsigned long>(depth.uiValidBits),
+                  static_cast<unsigned long>(bufferFrames));
+    OutputDebugStringW(line);
+}
+
 // Conversion is asked for only at the endpoint's mix rate, where it converts channels and
 // sample format alone. At any other rate the shared engine would resample, and the endpoint
 // would play a rate other than the one the program shows and generates for; refused there,
@@ -126,6 +140,7 @@ int32_t CSoundStreamWASAPI::OpenRenderDevice(uint32_t rate, double* duration, co
     uiBitCount = opened.Depth.uiContainerBits;
     uiResolvedBitCount = opened.uiResolvedBits;
     uiState = 1;
+    TraceOpenedStream(bSharedMode != 0, rate, opened.Depth, opened.bufferFrames);
     return 1;
 }
 
