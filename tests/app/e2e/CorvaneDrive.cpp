@@ -6,12 +6,15 @@
 // Steps (ID: a control's number or its IDC_ name):
 //   slider ID POS   check ID 0|1   select ID ENTRY   text ID TEXT   click ID   sleep MS
 //   print ID        the control's text on one line
+//   opened          the stream the program opened at its last Play, as it traced it ("exclusive
+//                   mode, 96000 Hz, ..."), waiting up to 10 s for the trace
 //   cpu             the program's user + kernel CPU seconds so far, as GetProcessTimes reports
 //                   them (under Wine this fell far short of /proc's figure for the same
 //                   process, so bench/realtime reads /proc instead)
 //   answer          presses OK on the program's message box and prints "caption: text"
 // The program inherits the caller's environment (under Wine, ALSA_CONFIG_PATH too).
 #include "app/ResourceIds.h"
+#include "tests/app/e2e/CDebugOutputMonitor.h"
 #include "tests/app/e2e/CDialogDriver.h"
 #include "tests/app/e2e/CProgramUnderTest.h"
 
@@ -29,6 +32,8 @@ namespace
 constexpr DWORD kStartTimeoutMs = 120000;
 constexpr DWORD kExitTimeoutMs = 60000;
 constexpr DWORD kAnswerTimeoutMs = 30000;
+constexpr DWORD kTraceTimeoutMs = 10000;
+const char kOpenedTrace[] = "Corvane WASAPI: opened ";
 
 struct NamedControl
 {
@@ -119,6 +124,7 @@ private:
     bool ClickControl(int id);
     bool Answer();
     bool Cpu();
+    bool Opened();
     bool Finish();
 
     std::vector<std::wstring> m_Arguments;
@@ -126,6 +132,8 @@ private:
     std::wstring m_Step;
     CProgramUnderTest m_Process;
     CDialogDriver m_Dialog;
+    CDebugOutputMonitor m_Trace;
+    bool m_bTracing = false;
     bool m_bClickPending = false;
 };
 
@@ -167,6 +175,7 @@ bool CDriveRun::NextNumber(const wchar_t* what, long* value)
 bool CDriveRun::Start(const std::wstring& program)
 {
     const std::wstring path = !program.empty() && program[0] == L'/' ? WindowsPathOf(Utf8(program)) : program;
+    m_bTracing = m_Trace.Start();
     if (!m_Process.Start(path))
         return Fail("cannot start " + Utf8(path) + " (error " + std::to_string(GetLastError()) + ")");
     if (!m_Dialog.Attach(m_Process.ProcessId(), kProgramTitle, kStartTimeoutMs))
@@ -224,6 +233,21 @@ bool CDriveRun::Cpu()
     if (!GetProcessTimes(m_Process.Process(), &created, &exited, &kernel, &user))
         return Fail("cannot read the program's CPU time");
     std::printf("%.3f\n", SecondsOf(kernel) + SecondsOf(user));
+    return true;
+}
+
+bool CDriveRun::Opened()
+{
+    if (!m_bTracing)
+        return Fail("cannot hear the program's trace (another debug-output listener runs)");
+    // The last open of the run so far: the rate search traces only the one that succeeded.
+    std::string line;
+    for (std::string next = m_Trace.TakeLine(m_Process.ProcessId(), kOpenedTrace, kTraceTimeoutMs); !next.empty();
+         next = m_Trace.TakeLine(m_Process.ProcessId(), kOpenedTrace, 0))
+        line = next;
+    if (line.empty())
+        return Fail("the program traced no opened stream");
+    std::printf("%s\n", line.c_str() + sizeof kOpenedTrace - 1);
     return true;
 }
 
@@ -287,6 +311,10 @@ bool CDriveRun::Step()
     else if (m_Step == L"cpu")
     {
         return Cpu();
+    }
+    else if (m_Step == L"opened")
+    {
+        return Opened();
     }
     else if (m_Step == L"answer")
     {
