@@ -1,12 +1,14 @@
-// The simplest shared-mode WASAPI renderer, the reference bench/realtime measures the program
-// against: one thread, a 1 ms high-resolution waitable timer, GetCurrentPadding, and the free
-// part of the buffer filled with a 1 kHz sine at -6 dB, 32-bit stereo, on the default endpoint.
+// The simplest WASAPI renderer, the reference bench/realtime measures the program against: one
+// thread, a 1 ms high-resolution waitable timer, GetCurrentPadding, and the free part of the
+// buffer filled with a 1 kHz sine at -6 dB, 32-bit stereo with the stereo channel mask, on the
+// default endpoint, in exclusive or shared mode (a 10 ms buffer asked for, as the program asks).
 //
-// Usage: bench_bare_renderer RATE SECONDS
+// Usage: bench_bare_renderer RATE SECONDS [exclusive|shared]   (default exclusive)
 // Prints "start" once the stream runs and "end" after SECONDS of wall time, each on its own
 // line as it happens, so that a caller can read the process's CPU time at both moments; it
 // stays a second after "end" for that reading.
 #include "device/ComHolder.h"
+#include "runtime/CHandleHolder.h"
 
 #include <windows.h>
 #include <audioclient.h>
@@ -18,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 // Older MinGW headers lack the flag (Windows 10 1803 and later).
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
@@ -30,23 +33,6 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kToneHertz = 1000.0;
 constexpr double kAmplitude = 0.5011872336272722; // -6 dB
 constexpr REFERENCE_TIME kBufferDuration = 100000; // 10 ms, as the program asks
-
-class CHandle
-{
-public:
-    explicit CHandle(HANDLE handle) : m_hHandle(handle) {}
-    ~CHandle()
-    {
-        if (m_hHandle != nullptr)
-            CloseHandle(m_hHandle);
-    }
-    CHandle(const CHandle&) = delete;
-    CHandle& operator=(const CHandle&) = delete;
-    HANDLE Get() const { return m_hHandle; }
-
-private:
-    HANDLE m_hHandle;
-};
 
 WAVEFORMATEXTENSIBLE StereoInt32(DWORD rate)
 {
@@ -87,7 +73,7 @@ void FillSine(BYTE* data, UINT32 frames, double step, double* phase)
 
 int Render(IAudioClient* client, IAudioRenderClient* render, DWORD rate, double seconds)
 {
-    CHandle timer(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS));
+    const CHandleHolder timer(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS));
     if (timer.Get() == nullptr)
         return Fail("CreateWaitableTimerExW", HRESULT_FROM_WIN32(GetLastError()));
     UINT32 bufferFrames = 0;
@@ -125,7 +111,7 @@ int Render(IAudioClient* client, IAudioRenderClient* render, DWORD rate, double 
     return 0;
 }
 
-int Run(DWORD rate, double seconds)
+int Run(DWORD rate, double seconds, AUDCLNT_SHAREMODE mode)
 {
     CComHolder<IMMDeviceEnumerator> enumerator;
     CComHolder<IMMDevice> device;
@@ -138,8 +124,9 @@ int Run(DWORD rate, double seconds)
     if (FAILED(hr = device->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr, client.PutVoid())))
         return Fail("Activate", hr);
     WAVEFORMATEXTENSIBLE format = StereoInt32(rate);
-    const DWORD flags = AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
-    if (FAILED(hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED, flags, kBufferDuration, 0,
+    const bool shared = mode == AUDCLNT_SHAREMODE_SHARED;
+    const DWORD flags = shared ? AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY : 0;
+    if (FAILED(hr = client->Initialize(mode, flags, kBufferDuration, shared ? 0 : kBufferDuration,
                                        reinterpret_cast<WAVEFORMATEX*>(&format), nullptr)))
         return Fail("Initialize", hr);
     if (FAILED(hr = client->GetService(__uuidof(IAudioRenderClient), render.PutVoid())))
@@ -150,16 +137,20 @@ int Run(DWORD rate, double seconds)
 
 int main(int argc, char** argv)
 {
-    const long rate = argc == 3 ? std::strtol(argv[1], nullptr, 10) : 0;
-    const double seconds = argc == 3 ? std::strtod(argv[2], nullptr) : 0.0;
-    if (rate < 8000 || rate > 384000 || !(seconds > 0.0 && seconds < 3600.0))
+    const bool arguments = argc == 3 || argc == 4;
+    const long rate = arguments ? std::strtol(argv[1], nullptr, 10) : 0;
+    const double seconds = arguments ? std::strtod(argv[2], nullptr) : 0.0;
+    const char* modeName = argc == 4 ? argv[3] : "exclusive";
+    const bool known = std::strcmp(modeName, "exclusive") == 0 || std::strcmp(modeName, "shared") == 0;
+    if (rate < 8000 || rate > 384000 || !(seconds > 0.0 && seconds < 3600.0) || !known)
     {
-        std::fprintf(stderr, "usage: bench_bare_renderer RATE SECONDS (8000..384000, 0 < SECONDS < 3600)\n");
+        std::fprintf(stderr, "usage: bench_bare_renderer RATE SECONDS [exclusive|shared] (8000..384000, 0 < SECONDS < 3600)\n");
         return 2;
     }
+    const AUDCLNT_SHAREMODE mode = std::strcmp(modeName, "shared") == 0 ? AUDCLNT_SHAREMODE_SHARED : AUDCLNT_SHAREMODE_EXCLUSIVE;
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
         return Fail("CoInitializeEx", E_FAIL);
-    const int result = Run(static_cast<DWORD>(rate), seconds);
+    const int result = Run(static_cast<DWORD>(rate), seconds, mode);
     CoUninitialize();
     return result;
 }
