@@ -44,7 +44,10 @@ int32_t CSoundStreamWASAPI::StartRender(BufferCallback callback, void* userParam
     if (TerminationEvent.Create(true) != 1)
         return -1;
     RenderFailure.Clear();
-    int32_t status = PublishRenderParameters(WorkerThread, callback, userParameter);
+    int32_t status = LoadSilence();
+    if (status < 0)
+        return status;
+    status = PublishRenderParameters(WorkerThread, callback, userParameter);
     if (status < 0)
         return status;
     status = WorkerThread.Prepare(1);
@@ -54,6 +57,25 @@ int32_t CSoundStreamWASAPI::StartRender(BufferCallback callback, void* userParam
     if (status < 0)
         return status;
     return WorkerThread.Start(RenderThreadProc);
+}
+
+// The client is loaded before it starts, as the platform asks of a render stream so that it does
+// not start with a glitch: with a buffer of silence. The device thread then tops up only what
+// the device has played, at the real rate. Left empty, the buffer would be asked for whole by the
+// thread's first pass (80 ms under Wine's exclusive mode, more on some devices), far more than
+// the stream buffer holds at the start, and the sound would break off a few blocks in.
+int32_t CSoundStreamWASAPI::LoadSilence()
+{
+    UINT32 frames = 0;
+    HRESULT hr = pAudioClient->GetBufferSize(&frames);
+    if (FAILED(hr))
+        return LastFailure.Record(hr, L"IAudioClient::GetBufferSize");
+    BYTE* data = nullptr;
+    hr = pAudioRenderClient->GetBuffer(frames, &data);
+    if (FAILED(hr))
+        return LastFailure.Record(hr, L"IAudioRenderClient::GetBuffer");
+    hr = pAudioRenderClient->ReleaseBuffer(frames, AUDCLNT_BUFFERFLAGS_SILENT);
+    return SUCCEEDED(hr) ? 1 : LastFailure.Record(hr, L"IAudioRenderClient::ReleaseBuffer");
 }
 
 int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, BufferCallback callback,

@@ -30,8 +30,10 @@ public:
 
     // -1: no endpoint is ever opened for capture.
     int32_t StartCapture(BufferCallback callback, void* userParameter) override;
-    // Publishes the device thread's inputs and starts it: 1; -1 unless opened for render and no
-    // device thread is running; -4 for a null callback; or the failing step's status.
+    // Loads the endpoint buffer with silence, publishes the device thread's inputs and starts
+    // it: 1; -1 unless opened for render and no device thread is running, or when the buffer
+    // cannot be loaded (recorded in LastFailure); -4 for a null callback; or the failing step's
+    // status.
     int32_t StartRender(BufferCallback callback, void* userParameter) override;
     // Starts the audio client: 1, or -1 when closed or the client refuses.
     int32_t Start() override;
@@ -88,7 +90,8 @@ public:
     uint64_t LocalBufferSize = 0;
     CMultimediaTimer MultimediaTimer;
     uint32_t bMonauralDevice = 0;
-    // The last failing call met during the last open (kept also when it went on without it).
+    // The last failing call met during the last open or start (kept also when it went on
+    // without it).
     DeviceFailure LastFailure;
     // Why the device thread ended by itself; written by that thread, read only after a Join.
     DeviceFailure RenderFailure;
@@ -103,6 +106,7 @@ private:
     HRESULT InitializeClient(IAudioClient* client, const WAVEFORMATEX* format, REFERENCE_TIME hns, DWORD flags,
                              OpenedEndpoint& opened);
     int32_t SetUpBuffers(UINT32 bufferFrames);
+    int32_t LoadSilence();
     void EndDeviceThread();
     void FreePacket();
 

@@ -1,6 +1,7 @@
 #include "tests/device/DeviceTestSupport.h"
 
 #include <atomic>
+#include <string>
 
 namespace
 {
@@ -193,4 +194,45 @@ TEST(SoundStreamLifetime, DestroyingARunningStreamEndsItsThread)
     }
     EXPECT_EQ(system.OutstandingReferences(), 0);
     EXPECT_EQ(system.Misuses(), 0);
+}
+
+// A device that drains in real time behind an endpoint buffer far larger than the stream
+// buffer's queue (250 ms; Wine gives 80 ms in exclusive mode): the stream starts on a buffer of
+// silence, so the device thread asks the source only for what the device has played, at every
+// table rate and in both modes, never for the whole buffer at once.
+TEST(SoundStreamStart, StartsOnSilenceAndAsksOnlyForWhatTheDevicePlayed)
+{
+    const uint32_t rates[] = {8000,   9600,   11025,  12000,  16000,  22050,  24000,  32000,  44100,  48000,
+                              88200,  96000,  176400, 192000, 220500, 264600, 288000, 308700, 352800, 384000};
+    for (const uint32_t rate : rates)
+        for (const uint32_t shared : {0u, 1u})
+        {
+            FakeAudioSystem system;
+            FakeEndpointConfig config = ExclusiveEndpoint({rate}, {16});
+            config.sharedBits = {16};
+            config.bufferFrames = rate / 4;
+            config.playsInRealTime = true;
+            FakeEndpoint& endpoint = system.AddEndpoint(config);
+            SilentSource source;
+            CSoundStreamWASAPI stream;
+            const uint64_t packet = (rate + 99) / 100;
+            stream.bSharedMode = shared;
+            stream.uiPacketFrames = packet;
+            double duration = 0.0;
+            const std::string row = std::to_string(rate) + (shared != 0 ? " Hz shared" : " Hz exclusive");
+            ASSERT_EQ(stream.OpenRenderDevice(rate, &duration, nullptr), 1) << row;
+            ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), 1) << row;
+            ASSERT_EQ(stream.Start(), 1) << row;
+            Sleep(30);
+            ASSERT_EQ(stream.Stop(), 1) << row;
+
+            const std::vector<int64_t> flags = ArgumentsOf(endpoint, FakeMethod::ReleaseBuffer, 1);
+            const std::vector<int64_t> frames = ArgumentsOf(endpoint, FakeMethod::ReleaseBuffer, 0);
+            ASSERT_FALSE(flags.empty()) << row;
+            EXPECT_EQ(flags[0], AUDCLNT_BUFFERFLAGS_SILENT) << row << ": the buffer loaded before the start";
+            EXPECT_EQ(frames[0], rate / 4) << row;
+            const uint64_t asked = static_cast<uint64_t>(source.calls) * packet;
+            const uint64_t played = endpoint.Played().size() / 4;
+            EXPECT_LE(asked, played + 2 * packet) << row << ": asked for more than the device played";
+        }
 }

@@ -47,7 +47,7 @@ public:
     {
         NoteCall();
         const HRESULT hr = m_Endpoint.Record(FakeMethod::ReleaseBuffer, {frames, flags});
-        return FAILED(hr) ? hr : m_Endpoint.CommitBuffer(frames);
+        return FAILED(hr) ? hr : m_Endpoint.CommitBuffer(frames, flags);
     }
 
 private:
@@ -109,7 +109,7 @@ public:
         }
         m_bInitialized = true;
         m_bEventDriven = (flags & AUDCLNT_STREAMFLAGS_EVENTCALLBACK) != 0;
-        m_Endpoint.NoteInitialized(m_uiBufferFrames, format->nBlockAlign);
+        m_Endpoint.NoteInitialized(m_uiBufferFrames, format->nBlockAlign, format->nSamplesPerSec);
         return S_OK;
     }
 
@@ -181,12 +181,18 @@ public:
     {
         NoteCall();
         const HRESULT hr = m_Endpoint.Record(FakeMethod::Start);
-        return FAILED(hr) ? hr : (m_bInitialized ? S_OK : AUDCLNT_E_NOT_INITIALIZED);
+        if (FAILED(hr))
+            return hr;
+        if (!m_bInitialized)
+            return AUDCLNT_E_NOT_INITIALIZED;
+        m_Endpoint.NoteStarted();
+        return S_OK;
     }
 
     HRESULT STDMETHODCALLTYPE Stop() override
     {
         NoteCall();
+        m_Endpoint.NoteStopped();
         return m_Endpoint.Record(FakeMethod::Stop);
     }
 

@@ -111,7 +111,13 @@ UINT32 FakeEndpoint::BufferFramesFor(REFERENCE_TIME duration, uint32_t rate) con
 HRESULT FakeEndpoint::NextPadding(UINT32* padding)
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
-    if (!m_Padding.empty())
+    if (m_Config.playsInRealTime)
+    {
+        const uint64_t played = PlayedFrames();
+        const uint64_t output = OutputFrames();
+        *padding = output > played ? static_cast<UINT32>(output - played) : 0;
+    }
+    else if (!m_Padding.empty())
     {
         *padding = m_Padding.front();
         m_Padding.pop_front();
@@ -124,12 +130,40 @@ HRESULT FakeEndpoint::NextPadding(UINT32* padding)
     return S_OK;
 }
 
-void FakeEndpoint::NoteInitialized(UINT32 bufferFrames, uint32_t blockAlign)
+void FakeEndpoint::NoteInitialized(UINT32 bufferFrames, uint32_t blockAlign, uint32_t rate)
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
     m_uiBufferFrames = bufferFrames;
     m_uiBlockAlign = blockAlign;
+    m_uiRate = rate;
     m_EndpointBuffer.assign(static_cast<size_t>(bufferFrames) * blockAlign, 0);
+}
+
+void FakeEndpoint::NoteStarted()
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Started = std::chrono::steady_clock::now();
+    m_bRunning = true;
+}
+
+void FakeEndpoint::NoteStopped()
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_uiPlayedAtStop = PlayedFrames();
+    m_bRunning = false;
+}
+
+uint64_t FakeEndpoint::PlayedFrames() const
+{
+    if (!m_bRunning)
+        return m_uiPlayedAtStop;
+    const auto elapsed = std::chrono::steady_clock::now() - m_Started;
+    return static_cast<uint64_t>(std::chrono::duration<double>(elapsed).count() * m_uiRate);
+}
+
+uint64_t FakeEndpoint::OutputFrames() const
+{
+    return m_uiBlockAlign != 0 ? m_Output.size() / m_uiBlockAlign : 0;
 }
 
 BYTE* FakeEndpoint::AcquireBuffer(UINT32 frames)
@@ -143,15 +177,30 @@ BYTE* FakeEndpoint::AcquireBuffer(UINT32 frames)
     return m_EndpointBuffer.data();
 }
 
-HRESULT FakeEndpoint::CommitBuffer(UINT32 frames)
+HRESULT FakeEndpoint::CommitBuffer(UINT32 frames, DWORD flags)
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
     if (frames > m_uiAcquiredFrames)
         return AUDCLNT_E_INVALID_SIZE;
     const size_t bytes = static_cast<size_t>(frames) * m_uiBlockAlign;
+    if ((flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0)
+        std::fill(m_EndpointBuffer.begin(), m_EndpointBuffer.begin() + bytes, uint8_t{0});
     m_Rendered.insert(m_Rendered.end(), m_EndpointBuffer.begin(), m_EndpointBuffer.begin() + bytes);
+    // A device that ran dry played silence until these frames came.
+    const uint64_t played = PlayedFrames();
+    if (played > OutputFrames())
+        m_Output.resize(static_cast<size_t>(played) * m_uiBlockAlign, 0);
+    m_Output.insert(m_Output.end(), m_EndpointBuffer.begin(), m_EndpointBuffer.begin() + bytes);
     m_uiAcquiredFrames = 0;
     return S_OK;
+}
+
+std::vector<uint8_t> FakeEndpoint::Played() const
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    std::vector<uint8_t> played = m_Output;
+    played.resize(static_cast<size_t>(PlayedFrames()) * m_uiBlockAlign, 0);
+    return played;
 }
 
 std::vector<FakeCall> FakeEndpoint::Calls() const

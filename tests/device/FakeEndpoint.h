@@ -5,6 +5,7 @@
 #include <mmdeviceapi.h>
 #include <mmreg.h>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -113,6 +114,10 @@ struct FakeEndpointConfig
     std::deque<UINT32> padding;
     bool keepAnsweringPadding = false;
     UINT32 paddingAfterScript = 0;
+    // Instead, the endpoint plays what is written at the real rate from Start to Stop, as a
+    // device does: the padding is what is written and not played yet, and where the buffer runs
+    // dry the device plays silence (see Played).
+    bool playsInRealTime = false;
 
     std::map<FakeMethod, FakeFailure> failures;
 };
@@ -138,14 +143,20 @@ public:
     UINT32 BufferFramesFor(REFERENCE_TIME duration, uint32_t rate) const;
     HRESULT NextPadding(UINT32* padding);
 
-    void NoteInitialized(UINT32 bufferFrames, uint32_t blockAlign);
+    void NoteInitialized(UINT32 bufferFrames, uint32_t blockAlign, uint32_t rate);
+    void NoteStarted();
+    void NoteStopped();
     BYTE* AcquireBuffer(UINT32 frames);
-    HRESULT CommitBuffer(UINT32 frames);
+    // AUDCLNT_BUFFERFLAGS_SILENT among the flags: the frames count as silence, whatever they hold.
+    HRESULT CommitBuffer(UINT32 frames, DWORD flags);
 
     std::vector<FakeCall> Calls() const;
     std::vector<FakeCall> CallsOf(FakeMethod method) const;
     std::vector<uint8_t> Rendered() const;
     size_t RenderedFrames() const;
+    // An endpoint that plays in real time: what the device has played so far (after Stop, what
+    // it played before it), the silence of a dry buffer included.
+    std::vector<uint8_t> Played() const;
     // Every block handed out by MakeMixFormat and the property store.
     std::vector<void*> TaskMemoryBlocks() const;
     void NoteTaskMemoryBlock(void* block);
@@ -158,6 +169,9 @@ private:
     FakeComRegistry& m_Registry;
     const FakeEndpointConfig m_Config;
     mutable std::mutex m_Mutex;
+    uint64_t PlayedFrames() const;
+    uint64_t OutputFrames() const;
+
     std::vector<FakeCall> m_Calls;
     std::map<FakeMethod, size_t> m_CallCounts;
     std::deque<UINT32> m_Padding;
@@ -167,6 +181,13 @@ private:
     std::vector<uint8_t> m_EndpointBuffer;
     UINT32 m_uiAcquiredFrames = 0;
     std::vector<uint8_t> m_Rendered;
+    // The real-time device: its rate, when it started, frames played when it stopped, and its
+    // output so far (what was written, with silence where it ran dry).
+    uint32_t m_uiRate = 0;
+    std::chrono::steady_clock::time_point m_Started;
+    bool m_bRunning = false;
+    uint64_t m_uiPlayedAtStop = 0;
+    std::vector<uint8_t> m_Output;
     std::vector<void*> m_TaskMemoryBlocks;
     DWORD m_uiState;
 };
