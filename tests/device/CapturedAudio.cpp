@@ -1,5 +1,10 @@
 #include "tests/device/CapturedAudio.h"
 
+#include "synth/CParameterRamp.h"
+#include "synth/CRandomMT.h"
+#include "synth/SignalGenerator.h"
+#include "synth/SynthState.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -89,52 +94,117 @@ size_t FirstNonZero(const std::vector<int32_t>& samples)
     return i;
 }
 
+std::vector<double> GenerateSteadyTone(double rate, double levelBefore, double level, double frequency, double phase,
+                                       uint64_t frames)
+{
+    CParameterRamp ramps[6];
+    const double values[6] = {levelBefore, frequency, phase, 0.0, 0.0, 0.0};
+    CParameterRamp** const published[6] = {&pLevelRamp,       &pFrequencyRamp,   &pPhaseRamp,
+                                            &pAMFrequencyRamp, &pFMFrequencyRamp, &pFMBandwidthRamp};
+    for (size_t i = 0; i < 6; ++i)
+    {
+        ramps[i].Initialize(values[i]);
+        *published[i] = &ramps[i];
+    }
+    ramps[0].SetTarget(level);
+    dfSamplingRate = rate;
+    dfAMPhase = 0.0;
+    dfFMPhase = 0.0;
+    std::vector<double> tone(static_cast<size_t>(frames) * 2);
+    double carrierPhase = 0.0;
+    CRandomMT generator;
+    FillBlock(tone.data(), frames, &carrierPhase, &generator);
+    for (CParameterRamp** ramp : published)
+        *ramp = nullptr;
+    return tone;
+}
+
 namespace
 {
-// True when captured[at, at + count) is silent and captured continues with expected[next...]
-// for another period.
-bool IsSilenceBefore(const std::vector<int32_t>& captured, size_t at, size_t count,
-                     const std::vector<int32_t>& expected, size_t next, size_t periodSamples)
+constexpr double kPi = 3.141592653589793;
+
+// Entry i of the stream buffer's fade ramp over `block` frames, computed as it computes it.
+double FadeWeight(uint64_t i, uint64_t block)
 {
-    if (at + count > captured.size())
+    return 0.5 - std::cos((static_cast<double>(i + 1) / static_cast<double>(block)) * kPi) * 0.5;
+}
+
+// What `quantizer` makes of `count` frames, left-aligned into 32 bits; it carries its state on.
+std::vector<int32_t> Quantize(CQuantizer& quantizer, const double* frames, uint64_t count, uint32_t containerBits)
+{
+    WavFile samples;
+    samples.uiBitsPerSample = containerBits;
+    samples.Data.resize(static_cast<size_t>(count) * 2 * containerBits / 8);
+    quantizer.Convert(frames, count, samples.Data.data());
+    return samples.Samples32();
+}
+
+bool MatchesAt(const std::vector<int32_t>& captured, size_t at, const std::vector<int32_t>& expected)
+{
+    return captured.size() >= at && captured.size() - at >= expected.size() &&
+           std::equal(expected.begin(), expected.end(), captured.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+// True when the capture from the fade's first frame on is the fade over [end - block, end)
+// followed by silence, with `quantizer` in its state at that first frame.
+bool EndsWithFade(const std::vector<int32_t>& captured, size_t at, const std::vector<double>& shaped, uint64_t end,
+                  uint64_t block, CQuantizer quantizer, uint32_t containerBits)
+{
+    std::vector<double> fade(shaped.begin() + static_cast<std::ptrdiff_t>((end - block) * 2),
+                             shaped.begin() + static_cast<std::ptrdiff_t>(end * 2));
+    for (uint64_t k = 0; k < block; ++k)
+        for (int c = 0; c < 2; ++c)
+            fade[k * 2 + c] *= FadeWeight(block - 1 - k, block);
+    if (!MatchesAt(captured, at, Quantize(quantizer, fade.data(), block, containerBits)))
         return false;
-    for (size_t i = at; i < at + count; ++i)
-        if (captured[i] != 0)
-            return false;
-    const size_t check = std::min(periodSamples, std::min(expected.size() - next, captured.size() - at - count));
-    return check > 0 && std::equal(expected.begin() + static_cast<std::ptrdiff_t>(next),
-                                   expected.begin() + static_cast<std::ptrdiff_t>(next + check),
-                                   captured.begin() + static_cast<std::ptrdiff_t>(at + count));
+    const size_t after = at + static_cast<size_t>(block) * 2;
+    const std::vector<double> silence(captured.size() - after, 0.0);
+    return MatchesAt(captured, after, Quantize(quantizer, silence.data(), silence.size() / 2, containerBits));
 }
 }
 
-CaptureComparison CompareAllowingSilentPeriods(const std::vector<int32_t>& captured, size_t offset,
-                                               const std::vector<int32_t>& expected, size_t periodSamples)
+PlayComparison ComparePlayedTone(const std::vector<int32_t>& captured, const std::vector<double>& tone, uint64_t block,
+                                 const CQuantizer& quantizer, uint32_t containerBits)
 {
-    constexpr size_t kMaxPeriodsInARow = 100;
-    CaptureComparison result;
-    result.Matched.reserve(expected.size());
-    size_t c = offset;
-    size_t e = 0;
-    while (e < expected.size() && c < captured.size())
+    PlayComparison result;
+    const uint64_t frames = tone.size() / 2;
+    if (block == 0 || frames < 2 * block)
+        return result;
+    std::vector<double> shaped = tone;
+    for (uint64_t j = 0; j < block; ++j)
+        for (int c = 0; c < 2; ++c)
+            shaped[j * 2 + c] = FadeWeight(j, block) * tone[j * 2 + c];
+    CQuantizer whole = quantizer;
+    const std::vector<int32_t> expected = Quantize(whole, shaped.data(), frames, containerBits);
+    const size_t firstCaptured = FirstNonZero(captured);
+    const size_t firstExpected = FirstNonZero(expected);
+    if (firstCaptured == captured.size() || firstExpected == expected.size() || firstCaptured < firstExpected ||
+        (firstCaptured - firstExpected) % 2 != 0)
+        return result;
+    result.uiOffset = firstCaptured - firstExpected;
+    size_t matched = 0;
+    while (matched < expected.size() && result.uiOffset + matched < captured.size() &&
+           captured[result.uiOffset + matched] == expected[matched])
+        ++matched;
+    result.uiMatched = matched / 2;
+    // The fade's first frame keeps its weight of 1, so the first difference lies within the
+    // fade's other frames: the fade ended at one of the `block` frames from it on.
+    const uint64_t lowest = std::max<uint64_t>(result.uiMatched + 1, 2 * block);
+    const uint64_t highest = std::min<uint64_t>(result.uiMatched + block, frames);
+    CQuantizer prefix = quantizer;
+    std::vector<uint8_t> discard(static_cast<size_t>(lowest - block) * 2 * containerBits / 8 + 8);
+    prefix.Convert(shaped.data(), lowest - block, discard.data());
+    for (uint64_t end = lowest; end <= highest; ++end)
     {
-        if (captured[c] == expected[e])
+        if (EndsWithFade(captured, result.uiOffset + static_cast<size_t>(end - block) * 2, shaped, end, block, prefix,
+                         containerBits))
         {
-            result.Matched.push_back(captured[c]);
-            ++c;
-            ++e;
-            continue;
+            result.bExact = true;
+            result.uiEnd = end;
+            return result;
         }
-        size_t periods = 1;
-        while (periods <= kMaxPeriodsInARow && !IsSilenceBefore(captured, c, periods * periodSamples, expected, e, periodSamples))
-            ++periods;
-        if (periods > kMaxPeriodsInARow)
-            break;
-        result.uiSilentPeriods += periods;
-        c += periods * periodSamples;
+        prefix.Convert(shaped.data() + (end - block) * 2, 1, discard.data());
     }
-    result.uiMismatch = e;
-    result.uiEnd = c;
     return result;
 }
 

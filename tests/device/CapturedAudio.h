@@ -1,5 +1,7 @@
 #pragma once
 
+#include "stream/CQuantizer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,18 +26,29 @@ struct WavFile
 // Index of the first non-zero sample, or the sample count when all are zero.
 size_t FirstNonZero(const std::vector<int32_t>& samples);
 
-struct CaptureComparison
+// A steady tone as the signal generator makes it from its first sample on: `frames` stereo
+// frames at `rate` of a sine of `level` (linear), `frequency` (Hz) and `phase` (rad), without
+// modulation. A level set while nothing played glides there over one step: the first sample
+// still has `levelBefore`. Uses the process-wide ramps while it runs.
+std::vector<double> GenerateSteadyTone(double rate, double levelBefore, double level, double frequency, double phase,
+                                       uint64_t frames);
+
+// How a played tone compares with what it must be: the stream buffer fades its first block in;
+// at the stop it fades the last `block` frames of audio out, over frames [end - block, end),
+// then nothing follows; a quantizer set up as the player's turns that into the device's samples.
+struct PlayComparison
 {
-    size_t uiMismatch = 0;        // index into expected of the first sample not found; its size when all were
-    size_t uiEnd = 0;             // index into captured just past the last matched sample
-    size_t uiSilentPeriods = 0;   // periods of silence skipped within the expected samples
-    std::vector<int32_t> Matched; // the captured samples that matched, in order
+    bool bExact = false;    // the whole capture is the tone, faded in, played on and faded out
+    size_t uiMatched = 0;   // frames of the tone matched from its first before the first difference
+    uint64_t uiEnd = 0;     // when exact: the frame of the tone where the fade at the stop ended
+    size_t uiOffset = 0;    // the capture's sample where the tone's first sample lies
 };
 
-// Matches expected against captured from captured[offset] on, in order, allowing captured to
-// hold runs of silence that are whole multiples of `periodSamples` where expected continues.
-CaptureComparison CompareAllowingSilentPeriods(const std::vector<int32_t>& captured, size_t offset,
-                                               const std::vector<int32_t>& expected, size_t periodSamples);
+// Compares captured samples (left-aligned into 32 bits, as WavFile::Samples32 gives them) with
+// `tone` (interleaved stereo) played through blocks of `block` frames and `quantizer`, from the
+// capture's first non-zero sample to its end.
+PlayComparison ComparePlayedTone(const std::vector<int32_t>& captured, const std::vector<double>& tone, uint64_t block,
+                                 const CQuantizer& quantizer, uint32_t containerBits);
 
 // Frequency from the interpolated rising zero crossings of samples [begin, end); 0 with fewer
 // than two crossings.

@@ -1,22 +1,18 @@
 // End to end through Wine's own WASAPI: the tone generator fills the stream buffer, the buffer
 // callback and the render thread carry it to the default endpoint, and ALSA's file plugin
 // (ALSA_CONFIG_PATH, set by the test registration) writes what reaches the endpoint to the WAV
-// file named by CORVANE_CAPTURE_WAV. The captured samples must be exactly what the quantizer
-// makes of the generator's frames.
+// file named by CORVANE_CAPTURE_WAV, through a test card that drains at the real rate. The
+// captured samples must be exactly what the quantizer makes of the generator's frames, none
+// missing.
 #include "tests/device/CapturedAudio.h"
 
 #include "device/CSoundStreamWASAPI.h"
 #include "runtime/CNamedValueList.h"
 #include "stream/BufferCallbackFunction.h"
 #include "stream/CSoundStreamBuffer.h"
-#include "synth/CParameterRamp.h"
-#include "synth/CRandomMT.h"
-#include "synth/SignalGenerator.h"
-#include "synth/SynthState.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -30,50 +26,6 @@ constexpr uint64_t kToneFrames = kRate; // one second, a whole number of 10 ms b
 constexpr double kFrequency = 1000.0;
 constexpr double kLevelDb = -6.0;
 constexpr uint32_t kEffectiveBits = 16;
-// Wine's mixer plays whole device periods (10 ms) of silence when its own thread falls behind
-// the ALSA sink; those are the only interruptions the comparison accepts.
-constexpr size_t kWinePeriodFrames = kRate / 100;
-
-// The six process-wide ramps for a steady, unmodulated tone.
-class ToneSettings
-{
-public:
-    ToneSettings()
-    {
-        level.Initialize(std::pow(10.0, kLevelDb / 20.0));
-        frequency.Initialize(kFrequency);
-        phase.Initialize(0.0);
-        for (CParameterRamp* ramp : {&amFrequency, &fmFrequency, &fmBandwidth})
-            ramp->Initialize(0.0);
-        pLevelRamp = &level;
-        pFrequencyRamp = &frequency;
-        pPhaseRamp = &phase;
-        pAMFrequencyRamp = &amFrequency;
-        pFMFrequencyRamp = &fmFrequency;
-        pFMBandwidthRamp = &fmBandwidth;
-        dfSamplingRate = kRate;
-        dfAMPhase = 0.0;
-        dfFMPhase = 0.0;
-    }
-    ~ToneSettings()
-    {
-        for (CParameterRamp** ramp : {&pLevelRamp, &pFrequencyRamp, &pPhaseRamp, &pAMFrequencyRamp,
-                                      &pFMFrequencyRamp, &pFMBandwidthRamp})
-            *ramp = nullptr;
-    }
-
-private:
-    CParameterRamp level, frequency, phase, amFrequency, fmFrequency, fmBandwidth;
-};
-
-std::vector<double> GenerateTone(uint64_t frames)
-{
-    std::vector<double> values(frames * 2);
-    double carrierPhase = 0.0;
-    CRandomMT generator;
-    FillBlock(values.data(), frames, &carrierPhase, &generator);
-    return values;
-}
 
 // Queues the whole tone at once and marks the stream buffer as stopping, so that it drains the
 // tone block by block regardless of its watermarks: what reaches the endpoint then does not
@@ -84,32 +36,6 @@ void QueueWholeTone(CSoundStreamBuffer& buffer, const std::vector<double>& tone)
     ASSERT_EQ(buffer.Write(tone.data(), &count), 1);
     ASSERT_EQ(count, tone.size() / 2);
     ASSERT_EQ(buffer.RequestStop(), 1);
-}
-
-// What the endpoint must receive after the stream buffer's held (silent) first block: the
-// quantized tone, its first block faded in, its last block faded out as the queue runs dry at
-// a block boundary, then silence.
-std::vector<int32_t> ExpectedSamples(const std::vector<double>& tone, uint64_t blockFrames)
-{
-    constexpr double kPi = 3.141592653589793;
-    std::vector<double> shaped = tone;
-    const uint64_t frames = tone.size() / 2;
-    const double n = static_cast<double>(blockFrames);
-    for (uint64_t k = 0; k < blockFrames; ++k)
-    {
-        const double fadeIn = 0.5 - std::cos(static_cast<double>(k + 1) / n * kPi) * 0.5;
-        const double fadeOut = 0.5 - std::cos(static_cast<double>(blockFrames - k) / n * kPi) * 0.5;
-        for (int c = 0; c < 2; ++c)
-        {
-            shaped[k * 2 + c] *= fadeIn;
-            shaped[(frames - blockFrames + k) * 2 + c] *= fadeOut;
-        }
-    }
-    CQuantizer quantizer;
-    quantizer.Initialize(kEffectiveBits, 32, 0);
-    std::vector<int32_t> samples(shaped.size());
-    quantizer.Convert(shaped.data(), frames, reinterpret_cast<uint8_t*>(samples.data()));
-    return samples;
 }
 
 template <class Condition>
@@ -181,8 +107,8 @@ protected:
 
 TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
 {
-    ToneSettings settings;
-    const std::vector<double> tone = GenerateTone(kToneFrames);
+    const double level = std::pow(10.0, kLevelDb / 20.0);
+    const std::vector<double> tone = GenerateSteadyTone(kRate, level, level, kFrequency, 0.0, kToneFrames);
 
     CSoundStreamBuffer buffer;
     double blockDuration = 0.01;
@@ -195,22 +121,19 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
     CNamedValueList list;
     ASSERT_EQ(list.SetPacketBuffer(reinterpret_cast<uintptr_t>(packetBuffer.data())), 1);
 
+    // Shared mode, which the program's own runs reach only where exclusive mode is refused.
     CSoundStreamWASAPI stream;
     stream.bSharedMode = 1;
     stream.uiMaxBitCount = kEffectiveBits;
     stream.bResolutionEnhancer = 0;
     stream.uiPacketFrames = blockFrames;
-    // A generous endpoint buffer: Wine plays silence whenever it runs dry, and on a loaded
-    // machine the render thread may wait longer than one default period for the processor.
-    double deviceDuration = 0.2;
+    double deviceDuration = 0.0;
     ASSERT_EQ(stream.OpenRenderDevice(kRate, &deviceDuration, nullptr), 1);
     ASSERT_EQ(stream.uiBitCount, 32u) << "Wine takes the deepest container in shared mode";
     ASSERT_EQ(stream.StartRender(BufferCallbackFunction, &list), 1);
     ASSERT_EQ(stream.Start(), 1);
     EXPECT_TRUE(WaitUntil([&] { return buffer.GetQueueStatus().uiFillLevel == 0; })) << "the tone was not drained";
-    const std::vector<int32_t> expected = ExpectedSamples(tone, blockFrames);
-    const size_t firstExpected = FirstNonZero(expected);
-    EXPECT_TRUE(WaitForCapturedSound(capturePath, EndOfSound(expected) - firstExpected, kRate / 10 * 2))
+    EXPECT_TRUE(WaitForCapturedSound(capturePath, (kToneFrames - 2 * blockFrames) * 2, kRate / 10 * 2))
         << "the tone and 100 ms of silence after it did not reach the capture file";
     EXPECT_EQ(stream.Stop(), 1);
     pSoundBuffer = nullptr;
@@ -225,23 +148,16 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
     for (size_t i = 0; i < captured.size(); ++i)
         ASSERT_EQ(captured[i] & 0xFFFF, 0) << "sample " << i << " uses more than 16 bits";
 
-    const size_t firstCaptured = FirstNonZero(captured);
-    ASSERT_LT(firstCaptured, captured.size()) << "nothing but silence was captured";
-    ASSERT_GE(firstCaptured, firstExpected + blockFrames * 2) << "the held silent block comes first";
-    const size_t offset = firstCaptured - firstExpected;
-    EXPECT_EQ(offset % 2, 0u) << "frames stay aligned";
-    const CaptureComparison comparison = CompareAllowingSilentPeriods(captured, offset, expected, kWinePeriodFrames * 2);
-    EXPECT_EQ(comparison.uiMismatch, expected.size())
-        << "sample " << comparison.uiMismatch << " of the tone differs or is missing";
-    EXPECT_EQ(FirstNonZero(std::vector<int32_t>(captured.begin() + static_cast<std::ptrdiff_t>(comparison.uiEnd),
-                                                captured.end())),
-              captured.size() - comparison.uiEnd)
-        << "silence after the tone";
-    RecordProperty("WineSilentPeriods", static_cast<int>(comparison.uiSilentPeriods));
-    std::printf("Wine played %zu silent period(s) within the tone\n", comparison.uiSilentPeriods);
+    // Exactly the quantized tone, faded in over its first block and out over its last as the
+    // queue runs dry, with nothing missing: not one silent period within it.
+    CQuantizer quantizer;
+    ASSERT_EQ(quantizer.Initialize(kEffectiveBits, 32, 0), 1);
+    const PlayComparison comparison = ComparePlayedTone(captured, tone, blockFrames, quantizer, 32);
+    EXPECT_TRUE(comparison.bExact) << "the capture departs from the tone at frame " << comparison.uiMatched;
+    EXPECT_EQ(comparison.uiEnd, kToneFrames) << "the tone ends faded out at its last frame";
+    EXPECT_GE(comparison.uiOffset, blockFrames * 2) << "the held silent block comes first";
 
-    // Measured on the captured tone without Wine's silent periods.
-    const ToneFigures figures = MeasureTone(comparison.Matched, 0, kToneFrames - blockFrames, kRate);
+    const ToneFigures figures = MeasureTone(captured, comparison.uiOffset / 2 + blockFrames, kToneFrames - 2 * blockFrames, kRate);
     EXPECT_NEAR(figures.dfFrequency, kFrequency, 0.05);
     EXPECT_NEAR(figures.dfPeakLevelDb, kLevelDb, 0.01);
 }
