@@ -5,8 +5,9 @@
 //
 // Usage: bench_bare_renderer RATE SECONDS [exclusive|shared]   (default exclusive)
 // Prints "start" once the stream runs and "end" after SECONDS of wall time, each on its own
-// line as it happens, so that a caller can read the process's CPU time at both moments; it
-// stays a second after "end" for that reading.
+// line as it happens, so that a caller can read the process's CPU time at both moments, then
+// the stream it opened as the program traces its own; it stays a second after "end" for that
+// reading.
 #include "device/ComHolder.h"
 #include "runtime/CHandleHolder.h"
 
@@ -71,7 +72,7 @@ void FillSine(BYTE* data, UINT32 frames, double step, double* phase)
     }
 }
 
-int Render(IAudioClient* client, IAudioRenderClient* render, DWORD rate, double seconds)
+int Render(IAudioClient* client, IAudioRenderClient* render, DWORD rate, double seconds, bool shared)
 {
     const CHandleHolder timer(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS));
     if (timer.Get() == nullptr)
@@ -105,7 +106,8 @@ int Render(IAudioClient* client, IAudioRenderClient* render, DWORD rate, double 
             return Fail("ReleaseBuffer", hr);
     }
     client->Stop();
-    std::printf("end\n");
+    std::printf("end\n%s mode, %lu Hz, 32-bit container with 32 valid bits, buffer %u frames\n",
+                shared ? "shared" : "exclusive", static_cast<unsigned long>(rate), bufferFrames);
     std::fflush(stdout);
     Sleep(1000);
     return 0;
@@ -131,7 +133,7 @@ int Run(DWORD rate, double seconds, AUDCLNT_SHAREMODE mode)
         return Fail("Initialize", hr);
     if (FAILED(hr = client->GetService(__uuidof(IAudioRenderClient), render.PutVoid())))
         return Fail("GetService", hr);
-    return Render(client.Get(), render.Get(), rate, seconds);
+    return Render(client.Get(), render.Get(), rate, seconds, shared);
 }
 }
 
