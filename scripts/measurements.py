@@ -127,13 +127,30 @@ def envelope(x):
 
 
 def made(rate, bits_text, level, seconds, date):
-    return "%.1f kHz, %s, level %s, %.2f s analysed; captured %s under Wine (shared mode)" % (
+    return "%.1f kHz, %s, level %s, %.2f s analysed; captured %s under Wine" % (
         rate / 1000.0, bits_text, level, seconds, date)
 
 
 def bits_text(readouts):
-    # Readouts: rate list, device bits, bits edit (the edit shows the device bits when smaller).
-    return "%s effective bits in %s-bit samples" % (readouts[2], readouts[1])
+    # Readouts: rate list, device bits, bits edit (the edit shows the device bits when smaller),
+    # then the stream the program traced ("exclusive mode, 96000 Hz, ...").
+    return "%s effective bits in %s-bit samples, %s" % (readouts[2], readouts[1], mode_of(readouts))
+
+
+def mode_of(readouts):
+    return readouts[3].split(",")[0] if len(readouts) > 3 else "mode not traced"
+
+
+def streams(captures):
+    """The streams the runs opened, as the program traced them, each once."""
+    seen = []
+    for name in sorted(os.listdir(captures)):
+        if name.endswith(".txt"):
+            with open(os.path.join(captures, name), encoding="utf-8") as f:
+                readouts = [line.strip() for line in f]
+            if len(readouts) > 3 and readouts[3] not in seen:
+                seen.append(readouts[3])
+    return seen
 
 
 def save(fig, docs, name, caption):
@@ -286,15 +303,18 @@ def noise(captures, docs, date):
             "lr_steps": steps, "bits": readouts[2], "seconds": len(left) / rate, "rate": rate}
 
 
-def write(docs, date, rows, rate, change, fade_ms, am, nz):
+def write(docs, date, rows, rate, change, fade_ms, am, nz, opened):
     lines = [
         "# Measurements",
         "",
         "What the program plays, captured sample by sample and analysed. Made by `scripts/measure` on %s: it"
         % date,
         "runs the real program under Wine on a virtual display, drives its dialog with `corvane-drive` and",
-        "captures the sound through ALSA's file plugin (Wine's shared mode passes the samples through",
-        "unchanged). Each run starts from the start-up values (1000 Hz, 96 kHz maximum rate, 24 effective",
+        "captures the sound through ALSA's file plugin in front of the test card (`tests/card`), which plays",
+        "at the real rate and takes 8 to 384 kHz in 16-, packed 24- and 32-bit samples, as a sound card",
+        "does; Wine passes the samples through unchanged. The program opened, as it traced it: %s."
+        % "; ".join(opened),
+        "Each run starts from the start-up values (1000 Hz, 96 kHz maximum rate, 24 effective",
         "bits, enhancer on) and changes only what is said. Re-run `scripts/measure` to remake this page.",
         "",
         "## 1 kHz tone: SINAD and THD+N",
@@ -380,7 +400,8 @@ def main():
     rows, rate = tones(captures, docs, date)
     change = level_change(captures, docs, date)
     fade_ms = stop_fade(change, docs, date)
-    write(docs, date, rows, rate, change, fade_ms, am_trigger(captures, docs, date), noise(captures, docs, date))
+    write(docs, date, rows, rate, change, fade_ms, am_trigger(captures, docs, date), noise(captures, docs, date),
+          streams(captures))
 
 
 if __name__ == "__main__":
