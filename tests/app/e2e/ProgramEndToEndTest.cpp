@@ -719,12 +719,14 @@ TEST_F(ProgramEndToEnd, FiftyPlayStopCyclesLeaveItResponsiveWithoutHandleGrowth)
     long handlesAfterFirst = -1;
     for (int cycle = 0; cycle < 50; ++cycle)
     {
-        ASSERT_TRUE(m_Dialog.Click(IDC_PLAY)) << "cycle " << cycle;
-        ASSERT_TRUE(m_Dialog.IsEnabled(IDC_STOP)) << "cycle " << cycle;
+        ASSERT_NO_FATAL_FAILURE(Play()) << "cycle " << cycle;
         ASSERT_TRUE(m_Dialog.Click(IDC_STOP)) << "cycle " << cycle;
         ASSERT_TRUE(m_Dialog.IsEnabled(IDC_PLAY)) << "cycle " << cycle;
         if (cycle == 0)
+        {
+            ExpectOpened("exclusive", 96000, 32, 32);
             handlesAfterFirst = m_Process.HandleCount();
+        }
     }
     const long handlesAfterLast = m_Process.HandleCount();
     RecordProperty("HandlesAfterFirstCycle", static_cast<int>(handlesAfterFirst));
