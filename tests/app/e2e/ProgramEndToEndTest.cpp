@@ -11,6 +11,8 @@
 #include "tests/app/e2e/WaveCapture.h"
 #include "tests/device/CapturedAudio.h"
 
+#include <winver.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,6 +24,7 @@
 #include <iterator>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -256,6 +259,48 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndListsTheDevices)
     ExpectIdleControls(true);
     for (int id : {IDC_AM_TEXT, IDC_FM_TEXT, IDC_BANDWIDTH_TEXT, IDC_INVERT_CHECK, IDC_MINIMUM_LEVEL_TEXT})
         EXPECT_FALSE(m_Dialog.IsEnabled(id)) << "control " << id;
+    CloseExpectingExitCode0();
+}
+
+// A string of a version resource's US English (Unicode) block; empty when it has none.
+std::wstring VersionString(const std::vector<BYTE>& info, const wchar_t* name)
+{
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(info.data(), key.c_str(), &value, &length) || value == nullptr)
+        return std::wstring();
+    const auto* text = static_cast<const wchar_t*>(value);
+    return std::wstring(text, std::find(text, text + length, L'\0'));
+}
+
+// What Explorer shows of the file is the version the title shows, from the same source.
+TEST_F(ProgramEndToEnd, VersionResourceNamesTheTitlesVersion)
+{
+    ASSERT_NO_FATAL_FAILURE(Launch("version"));
+    DWORD unused = 0;
+    const DWORD size = GetFileVersionInfoSizeW(m_Program.c_str(), &unused);
+    ASSERT_GT(size, 0u) << "the program has no version resource";
+    std::vector<BYTE> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(m_Program.c_str(), 0, size, info.data()));
+    const std::wstring version = VersionString(info, L"ProductVersion");
+    EXPECT_EQ(L"Corvane WASAPI v" + version, m_Dialog.Title());
+    EXPECT_EQ(VersionString(info, L"FileVersion"), version);
+    EXPECT_EQ(VersionString(info, L"ProductName"), L"Corvane WASAPI");
+    EXPECT_EQ(VersionString(info, L"OriginalFilename"), L"corvane-wasapi.exe");
+    EXPECT_EQ(VersionString(info, L"InternalName"), L"corvane-wasapi.exe");
+    EXPECT_NE(VersionString(info, L"FileDescription"), L"");
+    EXPECT_NE(VersionString(info, L"LegalCopyright"), L"");
+    // "1.08" is version 1.8 in the numeric fields.
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    const size_t dot = version.find(L'.');
+    ASSERT_NE(dot, std::wstring::npos) << std::string(version.begin(), version.end());
+    EXPECT_EQ(HIWORD(fixed->dwFileVersionMS), std::stoul(version.substr(0, dot)));
+    EXPECT_EQ(LOWORD(fixed->dwFileVersionMS), std::stoul(version.substr(dot + 1)));
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
     CloseExpectingExitCode0();
 }
 
