@@ -14,8 +14,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace
@@ -450,68 +448,6 @@ TEST_F(PlaybackControlTest, DeviceClassesPlayWhatTheyResolveBelowTheAcceptedNyqu
             EXPECT_EQ(panel.carrierFrequencies.back(), top) << row << ": the thumb was at the top";
             EXPECT_TRUE(PlaybackControl::StopAndShowIdle(panel)) << row;
         }
-}
-
-// Played in real time by a device behind a large endpoint buffer (Wine's 80 ms in exclusive
-// mode, 250 ms): the tone sounds without a gap from its first sample on, and the fade at the
-// stop reaches the device before the stream stops.
-TEST_F(PlaybackControlTest, ToneStartsWithoutAGapAndItsStopFadeIsPlayed)
-{
-    const struct
-    {
-        uint32_t uiEntry;
-        bool bShared;
-        uint32_t uiBufferMs;
-    } cases[] = {{11, false, 80}, {0, false, 250}, {19, false, 250}, {8, true, 250}};
-    engine.LevelRamp.Initialize(0.5);
-    for (const auto& play : cases)
-    {
-        const auto rate = RateTable::WholeHertz(RateTable::RowOfEntry(play.uiEntry));
-        FakeEndpointConfig config = ExclusiveEndpoint(play.bShared ? std::vector<uint32_t>{} : std::vector<uint32_t>{rate}, {16});
-        config.sharedBits = {16};
-        config.bufferFrames = rate / 1000 * play.uiBufferMs;
-        config.playsInRealTime = true;
-        FakeEndpoint& endpoint = system.AddEndpoint(config);
-        system.SetDefaultEndpoint(system.Endpoints().size() - 1);
-        panel.uiRateEntry = play.uiEntry;
-        PlaybackControl::Start(panel);
-        const std::string row = std::to_string(rate) + " Hz, " + std::to_string(play.uiBufferMs) + " ms buffer";
-        ASSERT_EQ(SoundStream.bStarted, 1u) << row;
-        ASSERT_EQ(SoundStream.bSharedMode, play.bShared ? 1u : 0u) << row;
-        Sleep(play.uiBufferMs + 150);
-        ASSERT_TRUE(PlaybackControl::Stop()) << row;
-
-        const std::vector<uint8_t> bytes = endpoint.Played();
-        std::vector<int16_t> left(bytes.size() / 4);
-        for (size_t i = 0; i < left.size(); ++i)
-            std::memcpy(&left[i], &bytes[i * 4], sizeof left[i]);
-        const auto sounding = [](int16_t sample) { return sample != 0; };
-        const auto first = std::find_if(left.begin(), left.end(), sounding);
-        const auto last = std::find_if(left.rbegin(), left.rend(), sounding).base();
-        ASSERT_TRUE(first < last) << row << ": nothing played";
-        // A gap is a block's worth of silence; the sine is never that long at zero.
-        const size_t block = rate / 100;
-        size_t run = 0;
-        size_t longestSilence = 0;
-        for (auto sample = first; sample != last; ++sample)
-        {
-            run = *sample == 0 ? run + 1 : 0;
-            longestSilence = std::max(longestSilence, run);
-        }
-        EXPECT_LT(longestSilence, block / 4) << row << ": the tone has a gap";
-        EXPECT_GT(static_cast<size_t>(last - first), static_cast<size_t>(rate / 10)) << row;
-        // The last block fades to nothing, and silence follows it before the device stopped.
-        const auto peak = [](std::vector<int16_t>::const_iterator from, std::vector<int16_t>::const_iterator to) {
-            int peakValue = 0;
-            for (; from != to; ++from)
-                peakValue = std::max(peakValue, std::abs(static_cast<int>(*from)));
-            return peakValue;
-        };
-        const std::vector<int16_t>::const_iterator end = last;
-        EXPECT_GT(peak(end - static_cast<std::ptrdiff_t>(2 * block), end - static_cast<std::ptrdiff_t>(block)), 15500) << row;
-        EXPECT_LT(peak(end - static_cast<std::ptrdiff_t>(block / 4), end), 5800) << row << ": no fade at the stop";
-        EXPECT_GT(left.end() - last, static_cast<std::ptrdiff_t>(block)) << row << ": the device stopped before the fade ended";
-    }
 }
 
 TEST_F(PlaybackControlTest, StopBeforeAnyStartTouchesNothing)

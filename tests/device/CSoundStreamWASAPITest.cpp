@@ -232,7 +232,7 @@ TEST(SoundStreamStart, StartsOnSilenceAndAsksOnlyForWhatTheDevicePlayed)
             EXPECT_EQ(flags[0], AUDCLNT_BUFFERFLAGS_SILENT) << row << ": the buffer loaded before the start";
             EXPECT_EQ(frames[0], rate / 4) << row;
             const uint64_t asked = static_cast<uint64_t>(source.calls) * packet;
-            const uint64_t played = endpoint.Played().size() / 4;
+            const uint64_t played = endpoint.PlayedFrames();
             EXPECT_LE(asked, played + 2 * packet) << row << ": asked for more than the device played";
         }
 }

@@ -113,9 +113,8 @@ HRESULT FakeEndpoint::NextPadding(UINT32* padding)
     std::lock_guard<std::mutex> lock(m_Mutex);
     if (m_Config.playsInRealTime)
     {
-        const uint64_t played = PlayedFrames();
-        const uint64_t output = OutputFrames();
-        *padding = output > played ? static_cast<UINT32>(output - played) : 0;
+        const uint64_t played = PlayedFramesLocked();
+        *padding = m_uiOutputFrames > played ? static_cast<UINT32>(m_uiOutputFrames - played) : 0;
     }
     else if (!m_Padding.empty())
     {
@@ -149,21 +148,22 @@ void FakeEndpoint::NoteStarted()
 void FakeEndpoint::NoteStopped()
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
-    m_uiPlayedAtStop = PlayedFrames();
+    m_uiPlayedAtStop = PlayedFramesLocked();
     m_bRunning = false;
 }
 
 uint64_t FakeEndpoint::PlayedFrames() const
 {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return PlayedFramesLocked();
+}
+
+uint64_t FakeEndpoint::PlayedFramesLocked() const
+{
     if (!m_bRunning)
         return m_uiPlayedAtStop;
     const auto elapsed = std::chrono::steady_clock::now() - m_Started;
     return static_cast<uint64_t>(std::chrono::duration<double>(elapsed).count() * m_uiRate);
-}
-
-uint64_t FakeEndpoint::OutputFrames() const
-{
-    return m_uiBlockAlign != 0 ? m_Output.size() / m_uiBlockAlign : 0;
 }
 
 BYTE* FakeEndpoint::AcquireBuffer(UINT32 frames)
@@ -187,20 +187,9 @@ HRESULT FakeEndpoint::CommitBuffer(UINT32 frames, DWORD flags)
         std::fill(m_EndpointBuffer.begin(), m_EndpointBuffer.begin() + bytes, uint8_t{0});
     m_Rendered.insert(m_Rendered.end(), m_EndpointBuffer.begin(), m_EndpointBuffer.begin() + bytes);
     // A device that ran dry played silence until these frames came.
-    const uint64_t played = PlayedFrames();
-    if (played > OutputFrames())
-        m_Output.resize(static_cast<size_t>(played) * m_uiBlockAlign, 0);
-    m_Output.insert(m_Output.end(), m_EndpointBuffer.begin(), m_EndpointBuffer.begin() + bytes);
+    m_uiOutputFrames = std::max(m_uiOutputFrames, PlayedFramesLocked()) + frames;
     m_uiAcquiredFrames = 0;
     return S_OK;
-}
-
-std::vector<uint8_t> FakeEndpoint::Played() const
-{
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    std::vector<uint8_t> played = m_Output;
-    played.resize(static_cast<size_t>(PlayedFrames()) * m_uiBlockAlign, 0);
-    return played;
 }
 
 std::vector<FakeCall> FakeEndpoint::Calls() const

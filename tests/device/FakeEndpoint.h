@@ -115,8 +115,8 @@ struct FakeEndpointConfig
     bool keepAnsweringPadding = false;
     UINT32 paddingAfterScript = 0;
     // Instead, the endpoint plays what is written at the real rate from Start to Stop, as a
-    // device does: the padding is what is written and not played yet, and where the buffer runs
-    // dry the device plays silence (see Played).
+    // device does: the padding is what is written and not played yet; where the buffer runs
+    // dry, the device plays silence until more comes.
     bool playsInRealTime = false;
 
     std::map<FakeMethod, FakeFailure> failures;
@@ -154,9 +154,9 @@ public:
     std::vector<FakeCall> CallsOf(FakeMethod method) const;
     std::vector<uint8_t> Rendered() const;
     size_t RenderedFrames() const;
-    // An endpoint that plays in real time: what the device has played so far (after Stop, what
-    // it played before it), the silence of a dry buffer included.
-    std::vector<uint8_t> Played() const;
+    // An endpoint that plays in real time: the frames the device has played so far (after
+    // Stop, before it), the silence of a dry buffer included.
+    uint64_t PlayedFrames() const;
     // Every block handed out by MakeMixFormat and the property store.
     std::vector<void*> TaskMemoryBlocks() const;
     void NoteTaskMemoryBlock(void* block);
@@ -169,8 +169,7 @@ private:
     FakeComRegistry& m_Registry;
     const FakeEndpointConfig m_Config;
     mutable std::mutex m_Mutex;
-    uint64_t PlayedFrames() const;
-    uint64_t OutputFrames() const;
+    uint64_t PlayedFramesLocked() const;
 
     std::vector<FakeCall> m_Calls;
     std::map<FakeMethod, size_t> m_CallCounts;
@@ -181,13 +180,13 @@ private:
     std::vector<uint8_t> m_EndpointBuffer;
     UINT32 m_uiAcquiredFrames = 0;
     std::vector<uint8_t> m_Rendered;
-    // The real-time device: its rate, when it started, frames played when it stopped, and its
-    // output so far (what was written, with silence where it ran dry).
+    // The real-time device: its rate, when it started, frames played when it stopped, and the
+    // frames it has to play in all (what was written, after silence where it ran dry).
     uint32_t m_uiRate = 0;
     std::chrono::steady_clock::time_point m_Started;
     bool m_bRunning = false;
     uint64_t m_uiPlayedAtStop = 0;
-    std::vector<uint8_t> m_Output;
+    uint64_t m_uiOutputFrames = 0;
     std::vector<void*> m_TaskMemoryBlocks;
     DWORD m_uiState;
 };

@@ -45,7 +45,6 @@ struct OpenedStream
     unsigned uiRate = 0;
     unsigned uiContainerBits = 0;
     unsigned uiValidBits = 0;
-    unsigned uiBufferFrames = 0;
 };
 
 std::string Environment(const char* name)
@@ -107,11 +106,9 @@ protected:
         ASSERT_TRUE(m_Dialog.IsEnabled(IDC_STOP));
         m_Opened = OpenedStream();
         m_Opened.Line = m_Trace.TakeLine(m_Process.ProcessId(), kOpenedTrace, kTraceTimeoutMs);
-        ASSERT_EQ(std::sscanf(m_Opened.Line.c_str(),
-                              "Corvane WASAPI: opened %15s mode, %u Hz, %u-bit container with %u valid bits, buffer %u frames",
-                              m_Opened.szMode, &m_Opened.uiRate, &m_Opened.uiContainerBits, &m_Opened.uiValidBits,
-                              &m_Opened.uiBufferFrames),
-                  5)
+        ASSERT_EQ(std::sscanf(m_Opened.Line.c_str(), "Corvane WASAPI: opened %15s mode, %u Hz, %u-bit container with %u valid bits",
+                              m_Opened.szMode, &m_Opened.uiRate, &m_Opened.uiContainerBits, &m_Opened.uiValidBits),
+                  4)
             << "the program traced no opened stream: \"" << m_Opened.Line << "\"";
     }
 
@@ -177,10 +174,9 @@ protected:
 
     // The first Play's capture against the steady tone it must hold from its first sample to
     // the stop's fade: the level slider moved from its start-up value to levelPosition before,
-    // the carrier and phase at their start-up values, quantized as the traced stream and the
-    // dialog's bits ask.
-    PlayComparison CompareWithSteadyTone(uint32_t levelPosition, double playedSeconds, bool enhancer,
-                                         uint32_t maxEffectiveBits = 24)
+    // everything else at its start-up value (24 effective bits, the enhancer on), quantized for
+    // the traced stream.
+    PlayComparison CompareWithSteadyTone(uint32_t levelPosition, double playedSeconds)
     {
         WavFile wav;
         EXPECT_TRUE(wav.Load(WindowsPathOf(m_CaptureUnixPath))) << "no capture";
@@ -190,9 +186,8 @@ protected:
         const std::vector<double> tone =
             GenerateSteadyTone(rate, kStartupLevel,
                                ControlValues::LevelOfAttenuation(levelPosition), 1000.0, 0.0, frames);
-        const uint32_t effectiveBits = std::min<uint32_t>(maxEffectiveBits, m_Opened.uiValidBits);
         CQuantizer quantizer;
-        EXPECT_EQ(quantizer.Initialize(effectiveBits, m_Opened.uiContainerBits, enhancer ? 1 : 0), 1);
+        EXPECT_EQ(quantizer.Initialize(std::min(24u, m_Opened.uiValidBits), m_Opened.uiContainerBits, 1), 1);
         const auto block = static_cast<uint64_t>(std::ceil(rate * 0.01));
         return ComparePlayedTone(wav.Samples32(), tone, block, quantizer, m_Opened.uiContainerBits);
     }
@@ -839,7 +834,7 @@ TEST_P(CardModelEndToEnd, PlaysExactlyWhatTheCardTakes)
     const double playedSeconds = static_cast<double>(GetTickCount64() - started) / 1000.0;
     ASSERT_NO_FATAL_FAILURE(Stop());
 
-    const PlayComparison comparison = CompareWithSteadyTone(kLevelPosition, playedSeconds, true);
+    const PlayComparison comparison = CompareWithSteadyTone(kLevelPosition, playedSeconds);
     const double rate = card.uiRate;
     EXPECT_TRUE(comparison.bExact) << "the capture departs from the tone " << comparison.uiMatched / rate * 1000.0
                                    << " ms after its first sample";
