@@ -60,14 +60,14 @@ std::string CDebugOutputMonitor::TakeLine(DWORD processId, const std::string& pr
     {
         {
             const std::lock_guard<std::mutex> guard(m_Lock);
-            for (auto line = m_Lines.begin(); line != m_Lines.end(); ++line)
+            const auto line = std::find_if(m_Lines.begin(), m_Lines.end(), [&](const auto& heard) {
+                return heard.first == processId && heard.second.compare(0, prefix.size(), prefix) == 0;
+            });
+            if (line != m_Lines.end())
             {
-                if (line->first == processId && line->second.compare(0, prefix.size(), prefix) == 0)
-                {
-                    std::string taken = std::move(line->second);
-                    m_Lines.erase(line);
-                    return taken;
-                }
+                std::string taken = std::move(line->second);
+                m_Lines.erase(line);
+                return taken;
             }
         }
         if (GetTickCount64() >= deadline)
