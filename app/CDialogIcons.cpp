@@ -34,7 +34,8 @@ int MetricForDpi(int index, UINT dpi)
 HICON LoadProgramIcon(HINSTANCE instance, int widthIndex, int heightIndex, UINT dpi)
 {
     return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM_ICON), IMAGE_ICON,
-                                         MetricForDpi(widthIndex, dpi), MetricForDpi(heightIndex, dpi), LR_DEFAULTCOLOR));
+                                         MetricForDpi(widthIndex, dpi), MetricForDpi(heightIndex, dpi),
+                                         LR_DEFAULTCOLOR));
 }
 
 void SetIcons(HWND dialog, HICON bigIcon, HICON smallIcon)

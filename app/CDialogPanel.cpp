@@ -7,9 +7,7 @@
 
 #include <commctrl.h>
 
-CDialogPanel::CDialogPanel(HWND dialog) : m_hDialog(dialog)
-{
-}
+CDialogPanel::CDialogPanel(HWND dialog) : m_hDialog(dialog) {}
 
 HWND CDialogPanel::GetOwnerWindow()
 {
@@ -83,7 +81,8 @@ void CDialogPanel::ShowIdle(bool idle)
     const HWND stop = GetDlgItem(m_hDialog, IDC_STOP);
     const HWND focus = GetFocus();
     const bool hadFocus = focus != nullptr && IsChild(m_hDialog, focus);
-    const int idleControls[] = {IDC_PLAY, IDC_DEVICE_LIST, IDC_RATE_LIST, IDC_BITS_EDIT, IDC_ENHANCER_CHECK, IDC_SETTINGS};
+    const int idleControls[] = {IDC_PLAY,      IDC_DEVICE_LIST,    IDC_RATE_LIST,
+                                IDC_BITS_EDIT, IDC_ENHANCER_CHECK, IDC_SETTINGS};
     for (int id : idleControls)
         EnableWindow(GetDlgItem(m_hDialog, id), idle ? TRUE : FALSE);
     EnableWindow(stop, idle ? FALSE : TRUE);

@@ -81,7 +81,8 @@ void ShowValue(HWND dialog, int displayId, double value, uint32_t decimals)
 
 void PostSelectionChange(HWND dialog, int listId)
 {
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(listId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(dialog, listId)));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(listId, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, listId)));
 }
 
 uint32_t SliderPosition(HWND slider)
@@ -308,14 +309,30 @@ void OnCommand(HWND dialog, int id, UINT notification)
         SetDefaultMessageBoxOwner(nullptr);
         EndDialog(dialog, 0);
         break;
-    case IDC_PLAY: OnPlay(dialog); break;
-    case IDC_STOP: OnStop(dialog); break;
-    case IDC_AM_CHECK: OnCheckBox(dialog, id, bAM, IDC_AM_TEXT); break;
-    case IDC_FM_CHECK: OnCheckBox(dialog, id, bFM, IDC_FM_TEXT); break;
-    case IDC_NOISE_CHECK: OnCheckBox(dialog, id, bNoise, 0); break;
-    case IDC_TRIGGER_CHECK: OnCheckBox(dialog, id, bTrigger, IDC_INVERT_CHECK); break;
-    case IDC_INVERT_CHECK: OnCheckBox(dialog, id, bInvertTrigger, 0); break;
-    case IDC_ENHANCER_CHECK: bEnableResolutionEnhancer = IsChecked(dialog, id) ? 1 : 0; break;
+    case IDC_PLAY:
+        OnPlay(dialog);
+        break;
+    case IDC_STOP:
+        OnStop(dialog);
+        break;
+    case IDC_AM_CHECK:
+        OnCheckBox(dialog, id, bAM, IDC_AM_TEXT);
+        break;
+    case IDC_FM_CHECK:
+        OnCheckBox(dialog, id, bFM, IDC_FM_TEXT);
+        break;
+    case IDC_NOISE_CHECK:
+        OnCheckBox(dialog, id, bNoise, 0);
+        break;
+    case IDC_TRIGGER_CHECK:
+        OnCheckBox(dialog, id, bTrigger, IDC_INVERT_CHECK);
+        break;
+    case IDC_INVERT_CHECK:
+        OnCheckBox(dialog, id, bInvertTrigger, 0);
+        break;
+    case IDC_ENHANCER_CHECK:
+        bEnableResolutionEnhancer = IsChecked(dialog, id) ? 1 : 0;
+        break;
     case IDC_DEVICE_LIST:
         if (notification == CBN_SELCHANGE)
             OnDeviceChange(dialog);
@@ -331,7 +348,8 @@ void OnCommand(HWND dialog, int id, UINT notification)
     case IDC_SETTINGS:
         DeviceList::OpenSoundSettings(static_cast<int32_t>(CDialogPanel(dialog).GetDeviceEntry()) - 1);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 }
@@ -340,18 +358,35 @@ INT_PTR CALLBACK ControlPanelDialogProc(HWND dialog, UINT message, WPARAM wParam
 {
     switch (message)
     {
-    case WM_INITDIALOG: Initialize(dialog); break;
-    case WM_COMMAND: OnCommand(dialog, LOWORD(wParam), HIWORD(wParam)); break;
-    case WM_HSCROLL: OnHorizontalScroll(dialog, reinterpret_cast<HWND>(lParam)); break;
-    case WM_VSCROLL: OnVerticalScroll(dialog, reinterpret_cast<HWND>(lParam)); break;
-    case WM_TIMER: OnTimer(dialog, wParam); break;
-    case kEndpointsChangedMessage: OnEndpointsChanged(dialog); break;
+    case WM_INITDIALOG:
+        Initialize(dialog);
+        break;
+    case WM_COMMAND:
+        OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+        break;
+    case WM_HSCROLL:
+        OnHorizontalScroll(dialog, reinterpret_cast<HWND>(lParam));
+        break;
+    case WM_VSCROLL:
+        OnVerticalScroll(dialog, reinterpret_cast<HWND>(lParam));
+        break;
+    case WM_TIMER:
+        OnTimer(dialog, wParam);
+        break;
+    case kEndpointsChangedMessage:
+        OnEndpointsChanged(dialog);
+        break;
     // Moved to a monitor of other scaling: the dialog manager rescales the layout, the icons are
     // loaded anew at the sizes for the new DPI.
-    case WM_DPICHANGED: Icons().Show(dialog, LOWORD(wParam)); break;
+    case WM_DPICHANGED:
+        Icons().Show(dialog, LOWORD(wParam));
+        break;
     // Also when the dialog ends other than through its close box.
-    case WM_DESTROY: OnDestroy(); break;
-    default: break;
+    case WM_DESTROY:
+        OnDestroy();
+        break;
+    default:
+        break;
     }
     return FALSE;
 }

@@ -83,15 +83,14 @@ void PublishEngineObjects(EngineObjects& engine)
 
 bool ReplaceStreamBuffer()
 {
-    return g_pPublishedEngine != nullptr &&
-           Replace(g_pPublishedEngine->SoundBuffer, pSoundBuffer, [] { return new (std::nothrow) CSoundStreamBuffer(); });
+    return g_pPublishedEngine != nullptr && Replace(g_pPublishedEngine->SoundBuffer, pSoundBuffer,
+                                                    [] { return new (std::nothrow) CSoundStreamBuffer(); });
 }
 
 bool ReplaceSynthesizerWorker()
 {
-    return g_pPublishedEngine != nullptr &&
-           Replace(g_pPublishedEngine->SynthesizerThread, pSynthesizerThread,
-                   [] { return new (std::nothrow) CWorkerThread(); });
+    return g_pPublishedEngine != nullptr && Replace(g_pPublishedEngine->SynthesizerThread, pSynthesizerThread,
+                                                    [] { return new (std::nothrow) CWorkerThread(); });
 }
 
 bool ReplaceMultiChannelPacketBuffer(uint64_t values)

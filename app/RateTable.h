@@ -18,6 +18,12 @@ uint32_t WholeHertz(uint32_t row);
 // Text of list entry i ("8 kHz" ... "384 kHz"); nullptr past the end.
 const wchar_t* ListText(uint32_t entry);
 
-constexpr uint32_t RowOfEntry(uint32_t entry) { return kLastRow - entry; }
-constexpr uint32_t EntryOfRow(uint32_t row) { return kLastRow - row; }
+constexpr uint32_t RowOfEntry(uint32_t entry)
+{
+    return kLastRow - entry;
+}
+constexpr uint32_t EntryOfRow(uint32_t row)
+{
+    return kLastRow - row;
+}
 }

@@ -18,15 +18,23 @@ inline double Seconds(BOOL(WINAPI* times)(HANDLE, FILETIME*, FILETIME*, FILETIME
 {
     FILETIME creation, exited, kernel, user;
     times(of, &creation, &exited, &kernel, &user);
-    const auto ticks = [](const FILETIME& t) { return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
     return static_cast<double>(ticks(kernel) + ticks(user)) * 1e-7;
 }
 
 // User plus kernel time of the calling thread.
-inline double Thread() { return Seconds(GetThreadTimes, GetCurrentThread()); }
+inline double Thread()
+{
+    return Seconds(GetThreadTimes, GetCurrentThread());
+}
 // User plus kernel time of the whole process, the system's timer threads included (the C
 // library's clock() would be wall time on Windows).
-inline double Process() { return Seconds(GetProcessTimes, GetCurrentProcess()); }
+inline double Process()
+{
+    return Seconds(GetProcessTimes, GetCurrentProcess());
+}
 #else
 inline double Seconds(clockid_t clock)
 {
@@ -35,7 +43,13 @@ inline double Seconds(clockid_t clock)
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-inline double Thread() { return Seconds(CLOCK_THREAD_CPUTIME_ID); }
-inline double Process() { return Seconds(CLOCK_PROCESS_CPUTIME_ID); }
+inline double Thread()
+{
+    return Seconds(CLOCK_THREAD_CPUTIME_ID);
+}
+inline double Process()
+{
+    return Seconds(CLOCK_PROCESS_CPUTIME_ID);
+}
 #endif
 }

@@ -32,7 +32,7 @@ namespace
 {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kToneHertz = 1000.0;
-constexpr double kAmplitude = 0.5011872336272722; // -6 dB
+constexpr double kAmplitude = 0.5011872336272722;  // -6 dB
 constexpr REFERENCE_TIME kBufferDuration = 100000; // 10 ms, as the program asks
 
 WAVEFORMATEXTENSIBLE StereoInt32(DWORD rate)
@@ -74,7 +74,8 @@ void FillSine(BYTE* data, UINT32 frames, double step, double* phase)
 
 int Render(IAudioClient* client, IAudioRenderClient* render, DWORD rate, double seconds, bool shared)
 {
-    const CHandleHolder timer(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS));
+    const CHandleHolder timer(
+        CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS));
     if (timer.Get() == nullptr)
         return Fail("CreateWaitableTimerExW", HRESULT_FROM_WIN32(GetLastError()));
     UINT32 bufferFrames = 0;
@@ -146,10 +147,12 @@ int main(int argc, char** argv)
     const bool known = std::strcmp(modeName, "exclusive") == 0 || std::strcmp(modeName, "shared") == 0;
     if (rate < 8000 || rate > 384000 || !(seconds > 0.0 && seconds < 3600.0) || !known)
     {
-        std::fprintf(stderr, "usage: bench_bare_renderer RATE SECONDS [exclusive|shared] (8000..384000, 0 < SECONDS < 3600)\n");
+        std::fprintf(stderr,
+                     "usage: bench_bare_renderer RATE SECONDS [exclusive|shared] (8000..384000, 0 < SECONDS < 3600)\n");
         return 2;
     }
-    const AUDCLNT_SHAREMODE mode = std::strcmp(modeName, "shared") == 0 ? AUDCLNT_SHAREMODE_SHARED : AUDCLNT_SHAREMODE_EXCLUSIVE;
+    const AUDCLNT_SHAREMODE mode =
+        std::strcmp(modeName, "shared") == 0 ? AUDCLNT_SHAREMODE_SHARED : AUDCLNT_SHAREMODE_EXCLUSIVE;
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
         return Fail("CoInitializeEx", E_FAIL);
     const int result = Run(static_cast<DWORD>(rate), seconds, mode);

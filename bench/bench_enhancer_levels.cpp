@@ -112,8 +112,7 @@ int main()
 {
     std::printf("1 kHz tone, 48 kHz, 16 effective bits, 4 s; dBFS of the 1 kHz component (level) and of the\n"
                 "quantization error below 4 kHz (err)\n");
-    std::printf("%8s | %-30s | %-51s | %s\n", "input", "enhancer, left only", "enhancer, both channels",
-                "no enhancer");
+    std::printf("%8s | %-30s | %-51s | %s\n", "input", "enhancer, left only", "enhancer, both channels", "no enhancer");
     std::printf("%8s | %16s %13s | %16s %8s %8s %8s %8s | %8s %7s\n", "", "level L", "err L", "level L", "level R",
                 "err L", "err R", "nz", "level", "nz");
     for (double db = -80.0; db >= -130.0; db -= (db > -110.0 ? 5.0 : 2.0))
@@ -122,9 +121,9 @@ int main()
         const ChannelLevels both = Measure(db, true, 1);
         const ChannelLevels plain = Measure(db, true, 0);
         std::printf("%8.1f | %8.2f (%+5.2f) %13.1f | %8.2f (%+5.2f) %8.2f %8.1f %8.1f %8ld | %8.2f %7ld\n", db,
-                    left.dfToneDb[0], left.dfToneDb[0] - db, left.dfErrorDb[0], both.dfToneDb[0],
-                    both.dfToneDb[0] - db, both.dfToneDb[1], both.dfErrorDb[0], both.dfErrorDb[1], both.iNonZero,
-                    plain.dfToneDb[0], plain.iNonZero);
+                    left.dfToneDb[0], left.dfToneDb[0] - db, left.dfErrorDb[0], both.dfToneDb[0], both.dfToneDb[0] - db,
+                    both.dfToneDb[1], both.dfErrorDb[0], both.dfErrorDb[1], both.iNonZero, plain.dfToneDb[0],
+                    plain.iNonZero);
     }
     return 0;
 }

@@ -83,7 +83,8 @@ bool BenchStreamBuffer()
         blocks += reads;
         return reads * blockFrames;
     });
-    std::printf("  (%.1f %% of the blocks read carried unfaded audio)\n", 100.0 * static_cast<double>(audioBlocks) / static_cast<double>(blocks));
+    std::printf("  (%.1f %% of the blocks read carried unfaded audio)\n",
+                100.0 * static_cast<double>(audioBlocks) / static_cast<double>(blocks));
     return true;
 }
 

@@ -182,8 +182,7 @@ int main(int argc, char** argv)
     // The synthesizer's own unit: 15 ms.
     std::vector<double> block(static_cast<size_t>(Rate * 0.015) * 2);
     const uint64_t frames = static_cast<uint64_t>(options.seconds * Rate);
-    std::printf("# %.0f s of signal at %.0f Hz stereo per run, best of %d runs\n", options.seconds, Rate,
-                options.runs);
+    std::printf("# %.0f s of signal at %.0f Hz stereo per run, best of %d runs\n", options.seconds, Rate, options.runs);
     std::printf("# mode       path                 frames/s(CPU) x real time   frames/s(wall)\n");
     for (const Mode& mode : Modes)
     {

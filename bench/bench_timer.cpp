@@ -31,8 +31,8 @@ void Measure(const char* label, CMultimediaTimer::WaitMethod method)
     const double cpu = CpuTime::Process() - cpuStart;
     const double wall = Seconds(start, end);
     std::printf("%-22s %s  %d calls: %.3f ms per call, CPU %.1f%% of wall time\n", label,
-                timer.HasWaitableTimer() ? "(waitable timer)  " : "(multimedia timer)", kCalls,
-                wall * 1000.0 / kCalls, wall > 0.0 ? 100.0 * cpu / wall : 0.0);
+                timer.HasWaitableTimer() ? "(waitable timer)  " : "(multimedia timer)", kCalls, wall * 1000.0 / kCalls,
+                wall > 0.0 ? 100.0 * cpu / wall : 0.0);
 }
 }
 

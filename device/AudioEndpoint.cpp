@@ -9,8 +9,8 @@ namespace
 {
 HRESULT CreateSystemEnumerator(IMMDeviceEnumerator** out)
 {
-    return CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
-                            __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(out));
+    return CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IMMDeviceEnumerator),
+                            reinterpret_cast<void**>(out));
 }
 
 std::atomic<AudioEnumeratorFactory> g_enumeratorFactory{nullptr};
@@ -55,7 +55,8 @@ int32_t GetAudioEndpoint(const wchar_t* deviceId, IMMDevice** device, DeviceFail
               : enumerator->GetDefaultAudioEndpoint(eRender, eConsole, endpoint.Put());
     hr = ResultWithObject(hr, endpoint.Get());
     if (FAILED(hr))
-        return Fail(failure, hr, byId ? L"IMMDeviceEnumerator::GetDevice" : L"IMMDeviceEnumerator::GetDefaultAudioEndpoint");
+        return Fail(failure, hr,
+                    byId ? L"IMMDeviceEnumerator::GetDevice" : L"IMMDeviceEnumerator::GetDefaultAudioEndpoint");
     *device = endpoint.Detach();
     return 1;
 }

@@ -78,8 +78,7 @@ int32_t CSoundStreamWASAPI::LoadSilence()
     return SUCCEEDED(hr) ? 1 : LastFailure.Record(hr, L"IAudioRenderClient::ReleaseBuffer");
 }
 
-int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, BufferCallback callback,
-                                                    void* userParameter)
+int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, BufferCallback callback, void* userParameter)
 {
     const struct
     {

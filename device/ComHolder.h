@@ -91,7 +91,10 @@ public:
 
     CPropVariantHolder(const CPropVariantHolder&) = delete;
     CPropVariantHolder& operator=(const CPropVariantHolder&) = delete;
-    CPropVariantHolder(CPropVariantHolder&& other) noexcept : m_Value(other.m_Value) { PropVariantInit(&other.m_Value); }
+    CPropVariantHolder(CPropVariantHolder&& other) noexcept : m_Value(other.m_Value)
+    {
+        PropVariantInit(&other.m_Value);
+    }
     CPropVariantHolder& operator=(CPropVariantHolder&& other) noexcept
     {
         if (this != &other)

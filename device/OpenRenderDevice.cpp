@@ -40,8 +40,9 @@ REFERENCE_TIME BufferDuration(uint32_t rate, double* duration, REFERENCE_TIME de
         return defaultPeriod;
     const double product = rate * *duration;
     const double maxFrames = std::numeric_limits<uint32_t>::max();
-    const uint32_t frames = !(product > 0.0) ? 0 : product >= maxFrames ? std::numeric_limits<uint32_t>::max()
-                                                                          : static_cast<uint32_t>(std::floor(product));
+    const uint32_t frames = !(product > 0.0)       ? 0
+                            : product >= maxFrames ? std::numeric_limits<uint32_t>::max()
+                                                   : static_cast<uint32_t>(std::floor(product));
     *duration = static_cast<double>(frames) / rate;
     const auto hns = static_cast<REFERENCE_TIME>(static_cast<double>(frames) / rate * 1000.0 * 1000.0 * 1000.0 / 100.0);
     return std::max(hns, minimumPeriod);
@@ -93,11 +94,12 @@ REFERENCE_TIME AlignedPeriod(uint32_t rate, UINT32 frames)
 void TraceOpenedStream(bool shared, uint32_t rate, PcmDepth depth, UINT32 bufferFrames)
 {
     wchar_t line[160];
-    std::swprintf(line, sizeof line / sizeof line[0],
-                  L"Corvane WASAPI: opened %ls mode, %lu Hz, %lu-bit container with %lu valid bits, buffer %lu frames\n",
-                  shared ? L"shared" : L"exclusive", static_cast<unsigned long>(rate),
-                  static_cast<unsigned long>(depth.uiContainerBits), static_cast<unsigned long>(depth.uiValidBits),
-                  static_cast<unsigned long>(bufferFrames));
+    std::swprintf(
+        line, sizeof line / sizeof line[0],
+        L"Corvane WASAPI: opened %ls mode, %lu Hz, %lu-bit container with %lu valid bits, buffer %lu frames\n",
+        shared ? L"shared" : L"exclusive", static_cast<unsigned long>(rate),
+        static_cast<unsigned long>(depth.uiContainerBits), static_cast<unsigned long>(depth.uiValidBits),
+        static_cast<unsigned long>(bufferFrames));
     OutputDebugStringW(line);
 }
 
@@ -177,8 +179,8 @@ int32_t CSoundStreamWASAPI::NegotiateAndInitialize(uint32_t rate, double* durati
     hr = ResultWithObject(hr, opened.AudioRenderClient.Get());
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IAudioClient::GetService");
-    opened.uiResolvedBits = ResolvedBits(opened.Depth.uiValidBits,
-                                         bSharedMode != 0 ? ReadEngineDeviceBits(opened.Device.Get()) : 0);
+    opened.uiResolvedBits =
+        ResolvedBits(opened.Depth.uiValidBits, bSharedMode != 0 ? ReadEngineDeviceBits(opened.Device.Get()) : 0);
     const uint32_t resolved = opened.uiResolvedBits;
     const uint32_t effectiveBits = uiMaxBitCount == 0 ? resolved : std::min(uiMaxBitCount, resolved);
     return Quantizer.Initialize(effectiveBits, opened.Depth.uiContainerBits, static_cast<int32_t>(bResolutionEnhancer));
@@ -188,7 +190,8 @@ int32_t CSoundStreamWASAPI::NegotiateAndInitialize(uint32_t rate, double* durati
 // client asks for raw processing before its format is queried and before it is initialised.
 int32_t CSoundStreamWASAPI::ActivateClient(OpenedEndpoint& opened)
 {
-    HRESULT hr = opened.Device->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr, opened.AudioClient.PutVoid());
+    HRESULT hr =
+        opened.Device->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr, opened.AudioClient.PutVoid());
     hr = ResultWithObject(hr, opened.AudioClient.Get());
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IMMDevice::Activate");
@@ -237,7 +240,8 @@ int32_t CSoundStreamWASAPI::InitializeAligned(const WAVEFORMATEX* format, REFERE
     opened.AudioClient.Reset();
     if (ActivateClient(opened) != 1)
         return -1;
-    hr = InitializeClient(opened.AudioClient.Get(), format, AlignedPeriod(format->nSamplesPerSec, alignedFrames), flags, opened);
+    hr = InitializeClient(opened.AudioClient.Get(), format, AlignedPeriod(format->nSamplesPerSec, alignedFrames), flags,
+                          opened);
     return SUCCEEDED(hr) ? 1 : -1;
 }
 
@@ -252,7 +256,8 @@ HRESULT CSoundStreamWASAPI::InitializeClient(IAudioClient* client, const WAVEFOR
     opened.bEventDriven = false;
     if (bTimerDriven == 0)
     {
-        HRESULT hr = client->Initialize(mode, flags | AUDCLNT_STREAMFLAGS_EVENTCALLBACK, hns, periodicity, format, nullptr);
+        HRESULT hr =
+            client->Initialize(mode, flags | AUDCLNT_STREAMFLAGS_EVENTCALLBACK, hns, periodicity, format, nullptr);
         if (SUCCEEDED(hr))
         {
             hr = BufferEvent.Create(false) == 1 ? client->SetEventHandle(BufferEvent.hEvent) : E_FAIL;

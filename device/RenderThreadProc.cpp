@@ -83,20 +83,18 @@ bool ReadCallback(CWorkerThread& owner, BufferCallback* out)
 bool ReadInputs(CWorkerThread& owner, RenderInputs& in)
 {
     uint64_t user = 0;
-    const bool read = ReadPointer(owner, L"pAudioClient", &in.pAudioClient) &&
-                      ReadPointer(owner, L"pAudioRenderClient", &in.pAudioRenderClient) &&
-                      ReadValue(owner, L"puiChannelCount", &in.channels) && ReadCallback(owner, &in.pfnCallback) &&
-                      owner.GetParameter(L"pUserParameter", &user) == 1 &&
-                      ReadPointer(owner, L"pTerminationEvent", &in.pTerminationEvent) &&
-                      ReadValue(owner, L"pbEventDriven", &in.bEventDriven) &&
-                      ReadPointer(owner, L"pBufferEvent", &in.pBufferEvent) &&
-                      ReadPointer(owner, L"pSoundStreamBuffer", &in.pPacket) &&
-                      ReadPointer(owner, L"pDataBuffer", &in.pDataBuffer) &&
-                      ReadPointer(owner, L"pMultimediaTimer", &in.pTimer) &&
-                      ReadPointer(owner, L"pdfLocalBuffer", &in.pdfLocalBuffer) &&
-                      ReadValue(owner, L"pLocalBufferSize", &in.localSize) &&
-                      ReadPointer(owner, L"pQuantizer", &in.pQuantizer) &&
-                      ReadPointer(owner, L"pRenderFailure", &in.pFailure);
+    const bool read =
+        ReadPointer(owner, L"pAudioClient", &in.pAudioClient) &&
+        ReadPointer(owner, L"pAudioRenderClient", &in.pAudioRenderClient) &&
+        ReadValue(owner, L"puiChannelCount", &in.channels) && ReadCallback(owner, &in.pfnCallback) &&
+        owner.GetParameter(L"pUserParameter", &user) == 1 &&
+        ReadPointer(owner, L"pTerminationEvent", &in.pTerminationEvent) &&
+        ReadValue(owner, L"pbEventDriven", &in.bEventDriven) && ReadPointer(owner, L"pBufferEvent", &in.pBufferEvent) &&
+        ReadPointer(owner, L"pSoundStreamBuffer", &in.pPacket) && ReadPointer(owner, L"pDataBuffer", &in.pDataBuffer) &&
+        ReadPointer(owner, L"pMultimediaTimer", &in.pTimer) &&
+        ReadPointer(owner, L"pdfLocalBuffer", &in.pdfLocalBuffer) &&
+        ReadValue(owner, L"pLocalBufferSize", &in.localSize) && ReadPointer(owner, L"pQuantizer", &in.pQuantizer) &&
+        ReadPointer(owner, L"pRenderFailure", &in.pFailure);
     in.pUserParameter = reinterpret_cast<void*>(static_cast<uintptr_t>(user));
     return read;
 }

@@ -17,11 +17,11 @@ struct CAssociativeValue
         Unsigned64 = 6
     };
 
-    wchar_t* pName = nullptr;       // owned by the table
+    wchar_t* pName = nullptr; // owned by the table
     uint32_t uiKind = Empty;
-    uint64_t uiValue = 0;           // the integer, or for WideText the owned text's address
-    char* pNarrowText = nullptr;    // WideText: the text in the process code page, owned
-    double* pdfNumber = nullptr;    // Floating: the number's address, owned
+    uint64_t uiValue = 0;        // the integer, or for WideText the owned text's address
+    char* pNarrowText = nullptr; // WideText: the text in the process code page, owned
+    double* pdfNumber = nullptr; // Floating: the number's address, owned
 
     const wchar_t* GetWideText() const;
 

@@ -55,8 +55,7 @@ void CByteRing::Free()
 // alarm makes the state audible.
 bool CByteRing::CheckConsistency() const
 {
-    const bool inside =
-        m_uiFill <= m_uiCapacity && m_uiWritePosition < m_uiCapacity && m_uiReadPosition < m_uiCapacity;
+    const bool inside = m_uiFill <= m_uiCapacity && m_uiWritePosition < m_uiCapacity && m_uiReadPosition < m_uiCapacity;
     if (inside && (m_uiReadPosition + m_uiFill) % m_uiCapacity == m_uiWritePosition)
         return true;
     SoundSystemBeep();

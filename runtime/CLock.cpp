@@ -15,7 +15,10 @@ static_assert(alignof(NativeLock) <= alignof(void*), "lock storage under-aligned
 
 namespace
 {
-NativeLock* Native(void* p) { return static_cast<NativeLock*>(p); }
+NativeLock* Native(void* p)
+{
+    return static_cast<NativeLock*>(p);
+}
 }
 
 CLock::CLock() : m_Storage{}, m_pSection(nullptr)

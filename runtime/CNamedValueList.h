@@ -11,13 +11,19 @@ public:
     enum Type : uint32_t
     {
         Empty = 0,
-        Integer64A = 1, Integer64B = 2,   // uiInteger64
-        NarrowDecimal = 3,                // pNarrowText
-        WideDecimal = 4,                  // pWideText
-        Signed32A = 5, Signed32B = 6,     // iValue32
-        Value64A = 7, Value64B = 8,       // uiValue64
-        Unsigned32A = 9, Unsigned32B = 10, // uiValue32
-        OpaqueA = 11, OpaqueB = 12        // not convertible
+        // The A and B codes of a kind hold their value in the same field.
+        Integer64A = 1, // uiInteger64
+        Integer64B = 2,
+        NarrowDecimal = 3, // pNarrowText
+        WideDecimal = 4,   // pWideText
+        Signed32A = 5,     // iValue32
+        Signed32B = 6,
+        Value64A = 7, // uiValue64
+        Value64B = 8,
+        Unsigned32A = 9, // uiValue32
+        Unsigned32B = 10,
+        OpaqueA = 11, // not convertible
+        OpaqueB = 12
     };
 
     CNamedValue() = default;

@@ -26,10 +26,9 @@ std::wstring ScopedName(const wchar_t* name)
 
 int PriorityValue(int32_t priorityClass)
 {
-    static const int kValues[] = {THREAD_PRIORITY_TIME_CRITICAL, THREAD_PRIORITY_HIGHEST,
-                                  THREAD_PRIORITY_ABOVE_NORMAL,  THREAD_PRIORITY_NORMAL,
-                                  THREAD_PRIORITY_BELOW_NORMAL,  THREAD_PRIORITY_LOWEST,
-                                  THREAD_PRIORITY_IDLE};
+    static const int kValues[] = {
+        THREAD_PRIORITY_TIME_CRITICAL, THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_NORMAL,
+        THREAD_PRIORITY_BELOW_NORMAL,  THREAD_PRIORITY_LOWEST,  THREAD_PRIORITY_IDLE};
     if (priorityClass < 0 || priorityClass > 6)
         return THREAD_PRIORITY_NORMAL;
     return kValues[priorityClass];
@@ -64,8 +63,8 @@ uint64_t AddressValue(const void* block)
 }
 
 CWorkerThread::CWorkerThread()
-    : m_State(Empty), m_Abandoned(false), m_uiThreadCount(0), m_iPriorityClass(3), m_uiProcessorCount(LogicalProcessorCount()),
-      m_pfnFunction(nullptr)
+    : m_State(Empty), m_Abandoned(false), m_uiThreadCount(0), m_iPriorityClass(3),
+      m_uiProcessorCount(LogicalProcessorCount()), m_pfnFunction(nullptr)
 {
     m_TerminationEvent.Create(true);
 }

@@ -39,10 +39,9 @@ FrameQueueWatermarks ComputeWatermarks(uint64_t capacity, uint64_t growthStep)
 }
 
 CFrameQueue::CFrameQueue()
-    : m_pRing(), m_iState(0), m_bStop(0), m_bGrowth(1), m_dfRate(0.0), m_uiChannels(0),
-      m_uiGrowthStep(0), m_uiMaximumCapacity(0), m_uiCapacity(0), m_uiFillLevel(0),
-      m_uiLowWatermark(0), m_uiMiddleWatermark(0), m_uiHighWatermark(0), m_bRefill(0),
-      m_uiPendingCapacity(0)
+    : m_pRing(), m_iState(0), m_bStop(0), m_bGrowth(1), m_dfRate(0.0), m_uiChannels(0), m_uiGrowthStep(0),
+      m_uiMaximumCapacity(0), m_uiCapacity(0), m_uiFillLevel(0), m_uiLowWatermark(0), m_uiMiddleWatermark(0),
+      m_uiHighWatermark(0), m_bRefill(0), m_uiPendingCapacity(0)
 {
 }
 
@@ -85,8 +84,8 @@ void CFrameQueue::SetCapacity(uint64_t capacity)
 // Finds the first capacity C + mS (m >= 1) that `fits`. Every candidate up to `floor` is known
 // not to fit, so the search starts above it: the number of candidates tried stays small even for
 // absurd offers. -5 when a candidate overflows.
-int32_t CFrameQueue::FindGrowthCandidate(uint64_t floor, bool (*fits)(uint64_t, uint64_t, uint64_t),
-                                         uint64_t frames, uint64_t* candidate) const
+int32_t CFrameQueue::FindGrowthCandidate(uint64_t floor, bool (*fits)(uint64_t, uint64_t, uint64_t), uint64_t frames,
+                                         uint64_t* candidate) const
 {
     const uint64_t step = m_uiGrowthStep;
     if (step == 0)

@@ -68,8 +68,8 @@ public:
 private:
     void GrowAfterUnderrun();
     int32_t GrowForWrite(uint64_t frames);
-    int32_t FindGrowthCandidate(uint64_t floor, bool (*fits)(uint64_t, uint64_t, uint64_t),
-                                uint64_t frames, uint64_t* candidate) const;
+    int32_t FindGrowthCandidate(uint64_t floor, bool (*fits)(uint64_t, uint64_t, uint64_t), uint64_t frames,
+                                uint64_t* candidate) const;
     static int32_t CreateRing(uint64_t frames, std::unique_ptr<CRingBuffer>& ring);
     void SetCapacity(uint64_t capacity);
     int32_t SetFlagWhenReady(int32_t* flag, int32_t value);

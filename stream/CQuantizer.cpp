@@ -203,8 +203,7 @@ inline void StoreWordPair(uint8_t* destination, __m128i words)
     else
     {
         StoreTopBytes<Bytes>(destination, static_cast<uint32_t>(_mm_cvtsi128_si32(words)));
-        StoreTopBytes<Bytes>(destination + Bytes,
-                             static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(words, 4))));
+        StoreTopBytes<Bytes>(destination + Bytes, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(words, 4))));
     }
 }
 
@@ -291,8 +290,7 @@ CarriedErrors ConvertFrames(const double* source, uint64_t frames, uint8_t* dest
 int32_t CQuantizer::Initialize(uint32_t effectiveBits, uint32_t containerBits, int32_t enhancer)
 {
     *this = CQuantizer();
-    if (effectiveBits == 0 || effectiveBits > containerBits || containerBits % 8 != 0 ||
-        containerBits > 32)
+    if (effectiveBits == 0 || effectiveBits > containerBits || containerBits % 8 != 0 || containerBits > 32)
         return -4;
     m_uiContainerBits = containerBits;
     m_uiChannels = kChannels;
@@ -314,16 +312,23 @@ int32_t CQuantizer::Convert(const double* source, uint64_t frames, uint8_t* dest
         return -4;
     if (m_iState != 1)
         return -3;
-    const Grid grid{m_dfStep, m_dfLevels > 0.0 ? m_dfStep : 0.0, m_uiMagnitudeMask, m_uiUnit,
-                    32 - m_uiEffectiveBits};
+    const Grid grid{m_dfStep, m_dfLevels > 0.0 ? m_dfStep : 0.0, m_uiMagnitudeMask, m_uiUnit, 32 - m_uiEffectiveBits};
     const bool enhancer = m_bEnhancer != 0;
     CarriedErrors carried{m_adfCarriedError[0], m_adfCarriedError[1]};
     switch (m_uiContainerBits)
     {
-    case 8: carried = ConvertFrames<1>(source, frames, destination, grid, enhancer, carried); break;
-    case 16: carried = ConvertFrames<2>(source, frames, destination, grid, enhancer, carried); break;
-    case 24: carried = ConvertFrames<3>(source, frames, destination, grid, enhancer, carried); break;
-    default: carried = ConvertFrames<4>(source, frames, destination, grid, enhancer, carried); break;
+    case 8:
+        carried = ConvertFrames<1>(source, frames, destination, grid, enhancer, carried);
+        break;
+    case 16:
+        carried = ConvertFrames<2>(source, frames, destination, grid, enhancer, carried);
+        break;
+    case 24:
+        carried = ConvertFrames<3>(source, frames, destination, grid, enhancer, carried);
+        break;
+    default:
+        carried = ConvertFrames<4>(source, frames, destination, grid, enhancer, carried);
+        break;
     }
     m_adfCarriedError[0] = carried.dfLeft;
     m_adfCarriedError[1] = carried.dfRight;

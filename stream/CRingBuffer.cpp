@@ -8,8 +8,7 @@
 #include <new>
 
 CRingBuffer::CRingBuffer()
-    : m_iState(0), m_pdfStorage(nullptr), m_uiCapacity(0), m_uiCount(0), m_uiWriteIndex(0),
-      m_uiReadIndex(0)
+    : m_iState(0), m_pdfStorage(nullptr), m_uiCapacity(0), m_uiCount(0), m_uiWriteIndex(0), m_uiReadIndex(0)
 {
 }
 

@@ -31,9 +31,8 @@ void FillFadeRamp(double* ramp, uint64_t frames)
 } // namespace
 
 CSoundStreamBuffer::CSoundStreamBuffer()
-    : m_iState(0), m_dfSamplingRate(0.0), m_uiChannels(0), m_dfBlockDuration(0.0),
-      m_uiBlockFrames(0), m_pdfFadeRamp(nullptr), m_bFaded(0), m_pdfCurrentBlock(nullptr),
-      m_pdfHeldBlock(nullptr)
+    : m_iState(0), m_dfSamplingRate(0.0), m_uiChannels(0), m_dfBlockDuration(0.0), m_uiBlockFrames(0),
+      m_pdfFadeRamp(nullptr), m_bFaded(0), m_pdfCurrentBlock(nullptr), m_pdfHeldBlock(nullptr)
 {
 }
 
@@ -141,8 +140,7 @@ int32_t CSoundStreamBuffer::Read(double* destination)
         return -1;
     const uint64_t blockFrames = m_uiBlockFrames;
     const FrameQueueStatus queue = m_Queue.GetStatus();
-    const bool take =
-        queue.bStop != 0 || (queue.bRefill == 0 && queue.uiFillLevel >= queue.uiLowWatermark);
+    const bool take = queue.bStop != 0 || (queue.bRefill == 0 && queue.uiFillLevel >= queue.uiLowWatermark);
     const uint64_t obtained = take ? m_Queue.Read(m_pdfCurrentBlock, blockFrames) : 0;
 
     if (obtained == blockFrames)
@@ -160,16 +158,14 @@ int32_t CSoundStreamBuffer::Read(double* destination)
     else
         FadeOut(obtained);
     Output(destination);
-    std::memcpy(m_pdfHeldBlock, m_pdfCurrentBlock,
-                static_cast<size_t>(blockFrames * kChannels) * sizeof(double));
+    std::memcpy(m_pdfHeldBlock, m_pdfCurrentBlock, static_cast<size_t>(blockFrames * kChannels) * sizeof(double));
     return 1;
 }
 
 void CSoundStreamBuffer::Output(double* destination)
 {
     if (destination != nullptr)
-        std::memcpy(destination, m_pdfHeldBlock,
-                    static_cast<size_t>(m_uiBlockFrames * kChannels) * sizeof(double));
+        std::memcpy(destination, m_pdfHeldBlock, static_cast<size_t>(m_uiBlockFrames * kChannels) * sizeof(double));
 }
 
 // The first full block after silence enters the held block faded in; it is output next time.

@@ -47,8 +47,9 @@ void QuantizeFramePairsAvx2(const double* source, uint64_t frames, uint8_t* word
         // v rounded to the nearest level, a fraction of exactly one half truncated toward zero.
         const __m256d truncated = _mm256_cvtepi32_pd(_mm256_cvttpd_epi32(v));
         const __m256d q = _mm256_sub_pd(v, truncated);
-        const __m256d r = _mm256_sub_pd(_mm256_add_pd(truncated, _mm256_and_pd(_mm256_cmp_pd(q, half, _CMP_GT_OQ), one)),
-                                        _mm256_and_pd(_mm256_cmp_pd(q, _mm256_set1_pd(-0.5), _CMP_LT_OQ), one));
+        const __m256d r =
+            _mm256_sub_pd(_mm256_add_pd(truncated, _mm256_and_pd(_mm256_cmp_pd(q, half, _CMP_GT_OQ), one)),
+                          _mm256_and_pd(_mm256_cmp_pd(q, _mm256_set1_pd(-0.5), _CMP_LT_OQ), one));
         const __m256d fraction = _mm256_sub_pd(v, r);
         const __m128d first = _mm_add_pd(_mm256_castpd256_pd128(fraction), error);
         const __m128d carriedOn = CarryOn(first);
@@ -65,7 +66,5 @@ void QuantizeFramePairsAvx2(const double* source, uint64_t frames, uint8_t* word
     _mm_storeu_pd(carried, error);
 }
 #else
-void QuantizeFramePairsAvx2(const double*, uint64_t, uint8_t*, double, uint32_t, double*)
-{
-}
+void QuantizeFramePairsAvx2(const double*, uint64_t, uint8_t*, double, uint32_t, double*) {}
 #endif

@@ -17,9 +17,9 @@ bool IsAcceptedValue(double value)
 }
 
 CParameterRamp::CParameterRamp()
-    : m_uiState(0), m_uiDefaultLength(0), m_dfStart(0.0), m_dfTarget(0.0), m_dfQueuedTarget(0.0),
-      m_dfCurrent(0.0), m_bRamping(0), m_bQueued(0), m_uiPosition(0), m_uiLength(0),
-      m_uiQueuedLength(0), m_Lock(), m_pLockInUse(&m_Lock), m_bSteady(0), m_dfSteadyValue(0.0)
+    : m_uiState(0), m_uiDefaultLength(0), m_dfStart(0.0), m_dfTarget(0.0), m_dfQueuedTarget(0.0), m_dfCurrent(0.0),
+      m_bRamping(0), m_bQueued(0), m_uiPosition(0), m_uiLength(0), m_uiQueuedLength(0), m_Lock(), m_pLockInUse(&m_Lock),
+      m_bSteady(0), m_dfSteadyValue(0.0)
 {
 }
 

@@ -54,10 +54,22 @@ struct Pair
     explicit Pair(__m128d value) : v(value) {}
 };
 
-inline Pair operator+(Pair a, Pair b) { return Pair(_mm_add_pd(a.v, b.v)); }
-inline Pair operator-(Pair a, Pair b) { return Pair(_mm_sub_pd(a.v, b.v)); }
-inline Pair operator*(Pair a, Pair b) { return Pair(_mm_mul_pd(a.v, b.v)); }
-inline Pair operator/(Pair a, Pair b) { return Pair(_mm_div_pd(a.v, b.v)); }
+inline Pair operator+(Pair a, Pair b)
+{
+    return Pair(_mm_add_pd(a.v, b.v));
+}
+inline Pair operator-(Pair a, Pair b)
+{
+    return Pair(_mm_sub_pd(a.v, b.v));
+}
+inline Pair operator*(Pair a, Pair b)
+{
+    return Pair(_mm_mul_pd(a.v, b.v));
+}
+inline Pair operator/(Pair a, Pair b)
+{
+    return Pair(_mm_div_pd(a.v, b.v));
+}
 
 inline __m128i Int64s(int64_t value)
 {
@@ -80,8 +92,8 @@ inline __m128i SplitWords(const uint32_t* words)
 // Uniform() of two words.
 Pair UniformPair(__m128i signedWords)
 {
-    const __m128d u = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(signedWords), _mm_set1_pd(1.0 / 4294967296.0)),
-                                 _mm_set1_pd(0.5));
+    const __m128d u =
+        _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(signedWords), _mm_set1_pd(1.0 / 4294967296.0)), _mm_set1_pd(0.5));
     const __m128d zero = _mm_cmpeq_pd(u, _mm_setzero_pd());
     return Pair(Choose(zero, _mm_set1_pd(DBL_MIN), u));
 }
@@ -96,8 +108,7 @@ Pair LogPair(Pair x)
     const __m128i exponent = _mm_sub_epi64(_mm_srli_epi64(high, 20), Int64s(1023));
     const __m128i k = _mm_add_epi64(exponent, _mm_srli_epi64(carry, 20));
     const __m128i normalHigh = _mm_or_si128(mantissaHigh, _mm_xor_si128(carry, Int64s(0x3FF00000)));
-    const __m128i mantissa =
-        _mm_or_si128(_mm_slli_epi64(normalHigh, 32), _mm_and_si128(bits, Int64s(0xFFFFFFFF)));
+    const __m128i mantissa = _mm_or_si128(_mm_slli_epi64(normalHigh, 32), _mm_and_si128(bits, Int64s(0xFFFFFFFF)));
     // k as a double: 1.5 * 2^52 + k has k in its low bits.
     const __m128d shifter = _mm_set1_pd(RoundingShifter);
     const __m128d dk = _mm_sub_pd(_mm_castsi128_pd(_mm_add_epi64(k, _mm_castpd_si128(shifter))), shifter);

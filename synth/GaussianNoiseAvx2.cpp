@@ -27,10 +27,22 @@ struct Quad
     explicit Quad(__m256d value) : v(value) {}
 };
 
-inline Quad operator+(Quad a, Quad b) { return Quad(_mm256_add_pd(a.v, b.v)); }
-inline Quad operator-(Quad a, Quad b) { return Quad(_mm256_sub_pd(a.v, b.v)); }
-inline Quad operator*(Quad a, Quad b) { return Quad(_mm256_mul_pd(a.v, b.v)); }
-inline Quad operator/(Quad a, Quad b) { return Quad(_mm256_div_pd(a.v, b.v)); }
+inline Quad operator+(Quad a, Quad b)
+{
+    return Quad(_mm256_add_pd(a.v, b.v));
+}
+inline Quad operator-(Quad a, Quad b)
+{
+    return Quad(_mm256_sub_pd(a.v, b.v));
+}
+inline Quad operator*(Quad a, Quad b)
+{
+    return Quad(_mm256_mul_pd(a.v, b.v));
+}
+inline Quad operator/(Quad a, Quad b)
+{
+    return Quad(_mm256_div_pd(a.v, b.v));
+}
 
 inline __m256i Int64s(int64_t value)
 {

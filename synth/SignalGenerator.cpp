@@ -28,8 +28,7 @@ struct RampSet
 
 RampSet LoadRamps()
 {
-    return RampSet{pLevelRamp,       pFrequencyRamp,   pPhaseRamp,
-                   pAMFrequencyRamp, pFMFrequencyRamp, pFMBandwidthRamp};
+    return RampSet{pLevelRamp, pFrequencyRamp, pPhaseRamp, pAMFrequencyRamp, pFMFrequencyRamp, pFMBandwidthRamp};
 }
 
 // A missing ramp reads like one without a value: 0.0.
@@ -166,8 +165,7 @@ void DrawNoise(NoiseDraws& draws, uint64_t frames, const RampSet& ramps, double 
     generator.NextWords(draws.uiWords, static_cast<size_t>(2 * frames));
 }
 
-void FillNoise(double* block, uint64_t frames, const RampSet& ramps, double fs, Phases& phases,
-               CRandomMT& generator)
+void FillNoise(double* block, uint64_t frames, const RampSet& ramps, double fs, Phases& phases, CRandomMT& generator)
 {
     NoiseDraws draws;
     for (uint64_t first = 0; first < frames; first += NoiseChunkFrames)

@@ -71,8 +71,7 @@ Real CosKernel(Real x)
 {
     const Real z = x * x;
     const Real w = z * z;
-    const Real r = z * (Real(C1) + z * (Real(C2) + z * Real(C3)))
-                   + w * w * (Real(C4) + z * (Real(C5) + z * Real(C6)));
+    const Real r = z * (Real(C1) + z * (Real(C2) + z * Real(C3))) + w * w * (Real(C4) + z * (Real(C5) + z * Real(C6)));
     const Real hz = Real(0.5) * z;
     const Real v = Real(1.0) - hz;
     return v + (((Real(1.0) - v) - hz) + z * r);
@@ -86,8 +85,8 @@ Real LogKernel(Real m, Real k)
     const Real s = f / (Real(2.0) + f);
     const Real z = s * s;
     const Real w = z * z;
-    const Real r = z * (Real(Lg1) + w * (Real(Lg3) + w * (Real(Lg5) + w * Real(Lg7))))
-                   + w * (Real(Lg2) + w * (Real(Lg4) + w * Real(Lg6)));
+    const Real r = z * (Real(Lg1) + w * (Real(Lg3) + w * (Real(Lg5) + w * Real(Lg7)))) +
+                   w * (Real(Lg2) + w * (Real(Lg4) + w * Real(Lg6)));
     const Real hfsq = Real(0.5) * f * f;
     return k * Real(Ln2Hi) - ((hfsq - (s * (hfsq + r) + k * Real(Ln2Lo))) - f);
 }

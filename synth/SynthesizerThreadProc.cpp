@@ -63,8 +63,8 @@ uint32_t PauseForRoom(uint64_t missing)
     return static_cast<uint32_t>(milliseconds);
 }
 
-// Writes one block, offering the rest again after each pause, from the first frame not taken. 1 when the block is written or abandoned because the worker is stopping; -1 when the
-// stream buffer refused the write.
+// Writes one block, offering the rest again after each pause, from the first frame not taken. 1 when the block is
+// written or abandoned because the worker is stopping; -1 when the stream buffer refused the write.
 int32_t WriteBlock(const SynthesizerInputs& inputs, const CEventHandle& stop)
 {
     uint64_t written = 0;

@@ -20,7 +20,8 @@ int IconWidth(HWND window, WPARAM which)
 // this program, whose resources hold the icon as the program's do.
 TEST(CDialogIcons, ShowsTheIconsAtTheSizesOfTheDpiAndTakesThemOffAgain)
 {
-    const HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+    const HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(window, nullptr);
     CDialogIcons icons;
     icons.Show(window);

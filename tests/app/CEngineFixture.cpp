@@ -37,8 +37,8 @@ void CEngineFixture::SetUp()
     PublishEngineObjects(engine);
     engine.LevelRamp.Initialize(1e-7);
     engine.FrequencyRamp.Initialize(1000.0);
-    for (CParameterRamp* ramp : {&engine.PhaseRamp, &engine.AMFrequencyRamp, &engine.FMFrequencyRamp,
-                                 &engine.FMBandwidthRamp})
+    for (CParameterRamp* ramp :
+         {&engine.PhaseRamp, &engine.AMFrequencyRamp, &engine.FMFrequencyRamp, &engine.FMBandwidthRamp})
         ramp->Initialize(0.0);
     uiRateIndex = 8;
     uiMaxEffectiveBits = 24;

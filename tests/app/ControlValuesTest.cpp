@@ -72,7 +72,7 @@ TEST(ControlValues, CarrierSliderTopSitsJustBelowNyquist)
     {
         double dfRate;
         uint32_t uiMaximum;
-    } rows[] = {{8000.0, 6900},   {44100.0, 9400},  {48000.0, 9500},
+    } rows[] = {{8000.0, 6900},   {44100.0, 9400},   {48000.0, 9500},
                 {96000.0, 10500}, {192000.0, 11500}, {384000.0, 12500}};
     for (const auto& row : rows)
         EXPECT_EQ(ControlValues::CarrierSliderMaximum(row.dfRate), row.uiMaximum) << row.dfRate;

@@ -391,8 +391,11 @@ TEST_F(PlaybackControlTest, DeviceClassesPlayWhatTheyResolveBelowTheAcceptedNyqu
         {"Bluetooth headset", BluetoothHeadset(), {{44100, 32, 32, 16}, {44100, 32, 32, 16}}, 1, -1},
         {"HDMI output", HdmiOutput(), {{96000, 24, 24, 24}, {192000, 24, 24, 24}}, 0, 0},
         {"codec held by another program", usedBy(HdAudioCodec(), FakeOtherUse::ExclusiveStream), {}, -1, 1},
-        {"codec shared with other programs", usedBy(HdAudioCodec(), FakeOtherUse::SharedStreams),
-         {{48000, 32, 32, 24}, {48000, 32, 32, 24}}, 1, 1},
+        {"codec shared with other programs",
+         usedBy(HdAudioCodec(), FakeOtherUse::SharedStreams),
+         {{48000, 32, 32, 24}, {48000, 32, 32, 24}},
+         1,
+         1},
     };
     for (const auto& device : classes)
         for (const uint32_t maxEntry : {11u, 19u})
@@ -403,7 +406,8 @@ TEST_F(PlaybackControlTest, DeviceClassesPlayWhatTheyResolveBelowTheAcceptedNyqu
             const size_t boxes = MessageBoxes().size();
             panel = CFakeControlPanel{};
             panel.uiRateEntry = maxEntry;
-            panel.LimitCarrierSlider(ControlValues::CarrierSliderMaximum(RateTable::Hertz(RateTable::RowOfEntry(maxEntry))));
+            panel.LimitCarrierSlider(
+                ControlValues::CarrierSliderMaximum(RateTable::Hertz(RateTable::RowOfEntry(maxEntry))));
             panel.uiCarrierPosition = panel.uiCarrierMaximum;
             PlaybackControl::Start(panel);
 
@@ -424,7 +428,9 @@ TEST_F(PlaybackControlTest, DeviceClassesPlayWhatTheyResolveBelowTheAcceptedNyqu
                 std::printf("\"%ls\", idle, 1017 \"%ls\", 1028 N/A, ", MessageBoxes().back().Text.c_str(),
                             RateTable::ListText(maxEntry));
             std::printf("carrier top %5u (%.1f Hz), raw %s\n", panel.uiCarrierMaximum, top,
-                        raw == 0 ? "not asked" : raw > 0 ? "asked, granted" : "asked, refused");
+                        raw == 0  ? "not asked"
+                        : raw > 0 ? "asked, granted"
+                                  : "asked, refused");
 
             const std::string row = std::string(device.pszName) + (maxEntry == 19 ? " at 384 kHz" : " at 96 kHz");
             EXPECT_EQ(playing ? static_cast<int>(SoundStream.bSharedMode) : -1, device.iMode) << row;
@@ -439,10 +445,12 @@ TEST_F(PlaybackControlTest, DeviceClassesPlayWhatTheyResolveBelowTheAcceptedNyqu
                 continue;
             }
             EXPECT_EQ(MessageBoxes().size(), boxes) << row;
-            const uint32_t shown[] = {static_cast<uint32_t>(RateTable::Hertz(RateTable::RowOfEntry(panel.shownRateEntries.back()))),
-                                      opened.Format.wBitsPerSample, opened.Samples.wValidBitsPerSample, panel.deviceBits.back()};
+            const uint32_t shown[] = {
+                static_cast<uint32_t>(RateTable::Hertz(RateTable::RowOfEntry(panel.shownRateEntries.back()))),
+                opened.Format.wBitsPerSample, opened.Samples.wValidBitsPerSample, panel.deviceBits.back()};
             EXPECT_EQ(SoundStream.dfRate, want[0]) << row;
-            EXPECT_TRUE(std::equal(shown, shown + 4, want)) << row << ": 1017, container, valid and 1028 as in the table";
+            EXPECT_TRUE(std::equal(shown, shown + 4, want))
+                << row << ": 1017, container, valid and 1028 as in the table";
             EXPECT_EQ(panel.uiCarrierMaximum, ControlValues::CarrierSliderMaximum(want[0])) << row;
             EXPECT_LT(top, want[0] / 2.0) << row;
             EXPECT_EQ(panel.carrierFrequencies.back(), top) << row << ": the thumb was at the top";

@@ -111,7 +111,12 @@ TEST_F(BufferCallbackTest, PacketsThatCannotHoldABlockReadNothing)
 
 TEST_F(BufferCallbackTest, UnusablePacketsOrMissingBufferAdvanceTheStreamAndReturnZero)
 {
-    struct Case { uint32_t kind; uint32_t channels; void* user; };
+    struct Case
+    {
+        uint32_t kind;
+        uint32_t channels;
+        void* user;
+    };
     CNamedValueList empty;
     MakePacket(kBlock);
     ASSERT_EQ(CallUntilAudio(), 1);

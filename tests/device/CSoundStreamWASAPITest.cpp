@@ -202,8 +202,8 @@ TEST(SoundStreamLifetime, DestroyingARunningStreamEndsItsThread)
 // table rate and in both modes, never for the whole buffer at once.
 TEST(SoundStreamStart, StartsOnSilenceAndAsksOnlyForWhatTheDevicePlayed)
 {
-    const uint32_t rates[] = {8000,   9600,   11025,  12000,  16000,  22050,  24000,  32000,  44100,  48000,
-                              88200,  96000,  176400, 192000, 220500, 264600, 288000, 308700, 352800, 384000};
+    const uint32_t rates[] = {8000,  9600,  11025,  12000,  16000,  22050,  24000,  32000,  44100,  48000,
+                              88200, 96000, 176400, 192000, 220500, 264600, 288000, 308700, 352800, 384000};
     for (const uint32_t rate : rates)
         for (const uint32_t shared : {0u, 1u})
         {

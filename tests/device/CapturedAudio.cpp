@@ -61,7 +61,8 @@ bool WavFile::Parse(const std::vector<uint8_t>& file)
         else if (IsTag(file, at, "data"))
         {
             const size_t end = size == 0 || size > file.size() - body ? file.size() : body + size;
-            Data.assign(file.begin() + static_cast<std::ptrdiff_t>(body), file.begin() + static_cast<std::ptrdiff_t>(end));
+            Data.assign(file.begin() + static_cast<std::ptrdiff_t>(body),
+                        file.begin() + static_cast<std::ptrdiff_t>(end));
             return uiChannels != 0;
         }
         at = body + size + (size & 1);
@@ -100,7 +101,7 @@ std::vector<double> GenerateSteadyTone(double rate, double levelBefore, double l
     CParameterRamp ramps[6];
     const double values[6] = {levelBefore, frequency, phase, 0.0, 0.0, 0.0};
     CParameterRamp** const published[6] = {&pLevelRamp,       &pFrequencyRamp,   &pPhaseRamp,
-                                            &pAMFrequencyRamp, &pFMFrequencyRamp, &pFMBandwidthRamp};
+                                           &pAMFrequencyRamp, &pFMFrequencyRamp, &pFMBandwidthRamp};
     for (size_t i = 0; i < 6; ++i)
     {
         ramps[i].Initialize(values[i]);

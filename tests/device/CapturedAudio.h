@@ -38,10 +38,10 @@ std::vector<double> GenerateSteadyTone(double rate, double levelBefore, double l
 // then nothing follows; a quantizer set up as the player's turns that into the device's samples.
 struct PlayComparison
 {
-    bool bExact = false;    // the whole capture is the tone, faded in, played on and faded out
-    size_t uiMatched = 0;   // frames of the tone matched from its first before the first difference
-    uint64_t uiEnd = 0;     // when exact: the frame of the tone where the fade at the stop ended
-    size_t uiOffset = 0;    // the capture's sample where the tone's first sample lies
+    bool bExact = false;  // the whole capture is the tone, faded in, played on and faded out
+    size_t uiMatched = 0; // frames of the tone matched from its first before the first difference
+    uint64_t uiEnd = 0;   // when exact: the frame of the tone where the fade at the stop ended
+    size_t uiOffset = 0;  // the capture's sample where the tone's first sample lies
 };
 
 // Compares captured samples (left-aligned into 32 bits, as WavFile::Samples32 gives them) with

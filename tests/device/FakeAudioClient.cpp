@@ -58,8 +58,7 @@ private:
 class FakeAudioClient final : public FakeComObject<IAudioClient2>
 {
 public:
-    FakeAudioClient(FakeComRegistry& registry, FakeEndpoint& endpoint)
-        : FakeComObject(registry), m_Endpoint(endpoint)
+    FakeAudioClient(FakeComRegistry& registry, FakeEndpoint& endpoint) : FakeComObject(registry), m_Endpoint(endpoint)
     {
     }
 
@@ -141,8 +140,8 @@ public:
         NoteCall();
         if (closest != nullptr)
             *closest = nullptr;
-        const HRESULT scripted = m_Endpoint.Record(
-            FormatCall(FakeMethod::IsFormatSupported, {mode, closest != nullptr}, format));
+        const HRESULT scripted =
+            m_Endpoint.Record(FormatCall(FakeMethod::IsFormatSupported, {mode, closest != nullptr}, format));
         if (FAILED(scripted))
             return scripted;
         if (mode == AUDCLNT_SHAREMODE_SHARED && closest == nullptr)
@@ -230,9 +229,9 @@ public:
         NoteCall();
         if (properties == nullptr)
             return E_POINTER;
-        const HRESULT hr = m_Endpoint.Record(FakeMethod::SetClientProperties,
-                                             {properties->cbSize, properties->bIsOffload, properties->eCategory,
-                                              properties->Options});
+        const HRESULT hr =
+            m_Endpoint.Record(FakeMethod::SetClientProperties,
+                              {properties->cbSize, properties->bIsOffload, properties->eCategory, properties->Options});
         if (FAILED(hr))
             return hr;
         if (m_bInitialized || m_bAlignmentRefused)
@@ -264,8 +263,7 @@ private:
 
     // Shared mode takes no periodicity; exclusive mode needs one of at least the minimum
     // period that the buffer covers; rate conversion exists only in shared mode.
-    HRESULT CheckTiming(AUDCLNT_SHAREMODE mode, DWORD flags, REFERENCE_TIME duration,
-                        REFERENCE_TIME periodicity) const
+    HRESULT CheckTiming(AUDCLNT_SHAREMODE mode, DWORD flags, REFERENCE_TIME duration, REFERENCE_TIME periodicity) const
     {
         const DWORD conversion = AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
         if (mode == AUDCLNT_SHAREMODE_SHARED)

@@ -180,7 +180,9 @@ private:
 class FakeDeviceEnumerator final : public FakeComObject<IMMDeviceEnumerator>
 {
 public:
-    FakeDeviceEnumerator(FakeComRegistry& registry, FakeAudioSystem& system) : FakeComObject(registry), m_System(system) {}
+    FakeDeviceEnumerator(FakeComRegistry& registry, FakeAudioSystem& system) : FakeComObject(registry), m_System(system)
+    {
+    }
 
     HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD mask, IMMDeviceCollection** devices) override
     {

@@ -27,7 +27,8 @@ bool IsConsistentStereoPcm(const WAVEFORMATEX* format)
     const uint32_t valid = extensible->Samples.wValidBitsPerSample;
     return extensible->SubFormat == KSDATAFORMAT_SUBTYPE_PCM && bits % 8 == 0 && bits != 0 && valid != 0 &&
            valid <= bits && extensible->dwChannelMask == KSAUDIO_SPEAKER_STEREO &&
-           format->nBlockAlign == 2 * bits / 8 && format->nAvgBytesPerSec == format->nBlockAlign * format->nSamplesPerSec;
+           format->nBlockAlign == 2 * bits / 8 &&
+           format->nAvgBytesPerSec == format->nBlockAlign * format->nSamplesPerSec;
 }
 }
 

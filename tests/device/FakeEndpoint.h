@@ -66,7 +66,12 @@ struct FakePcmBits
 // Streams of other programs on the endpoint. Initialize answers AUDCLNT_E_DEVICE_IN_USE to an
 // exclusive stream while any other stream plays, and to every stream while another program
 // holds the endpoint exclusively.
-enum class FakeOtherUse { None, SharedStreams, ExclusiveStream };
+enum class FakeOtherUse
+{
+    None,
+    SharedStreams,
+    ExclusiveStream
+};
 
 // What an endpoint accepts and how it answers. Defaults: a 48 kHz endpoint with a 10 ms
 // default and 3 ms minimum period that accepts nothing until a test says so.
@@ -136,8 +141,7 @@ public:
     HRESULT Record(FakeCall call);
     HRESULT Record(FakeMethod method, std::vector<int64_t> args = {});
 
-    HRESULT CheckFormat(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* format, DWORD flags,
-                        bool initializing) const;
+    HRESULT CheckFormat(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* format, DWORD flags, bool initializing) const;
     // The mix format in a block from CoTaskMemAlloc, as GetMixFormat and a closest match give it.
     WAVEFORMATEX* MakeMixFormat();
     UINT32 BufferFramesFor(REFERENCE_TIME duration, uint32_t rate) const;

@@ -13,8 +13,8 @@ namespace
 {
 constexpr int64_t kShared = AUDCLNT_SHAREMODE_SHARED;
 constexpr int64_t kExclusive = AUDCLNT_SHAREMODE_EXCLUSIVE;
-constexpr int64_t kSharedFlags = AUDCLNT_STREAMFLAGS_NOPERSIST | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM |
-                                 AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
+constexpr int64_t kSharedFlags =
+    AUDCLNT_STREAMFLAGS_NOPERSIST | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
 
 using Layouts = std::vector<std::pair<uint32_t, uint32_t>>;
 
@@ -310,7 +310,11 @@ TEST_F(OpenRenderDeviceTest, QuantizerEffectiveBitsAreCappedAtTheContainer)
 {
     system.AddEndpoint(ExclusiveEndpoint({48000}, {32}));
     const std::vector<double> fullScale = {1.0, -1.0};
-    struct Case { uint32_t maxBits; std::vector<uint8_t> bytes; };
+    struct Case
+    {
+        uint32_t maxBits;
+        std::vector<uint8_t> bytes;
+    };
     const Case cases[] = {
         {0, {0xFF, 0xFF, 0xFF, 0x7F, 0x01, 0x00, 0x00, 0x80}},
         {16, {0x00, 0x00, 0xFF, 0x7F, 0x00, 0x00, 0x01, 0x80}},
@@ -363,14 +367,25 @@ TEST_F(OpenRenderDeviceTest, ResolvedBitsFollowTheValidBitsAndTheSharedEngineDev
     windows7.engineDeviceFormat = IntegerDeviceFormat(16, 16);
     FakeEndpointConfig truncated = UsbDac();
     truncated.engineDeviceFormat.pop_back();
-    struct Case { FakeEndpointConfig config; uint32_t shared; uint32_t rate; uint32_t resolved; bool raw; HRESULT trace; };
+    struct Case
+    {
+        FakeEndpointConfig config;
+        uint32_t shared;
+        uint32_t rate;
+        uint32_t resolved;
+        bool raw;
+        HRESULT trace;
+    };
     const Case cases[] = {
-        {UsbDac(), 0, 96000, 24, false, S_OK},           {UsbDac(), 1, 48000, 24, true, S_OK},
+        {UsbDac(), 0, 96000, 24, false, S_OK},
+        {UsbDac(), 1, 48000, 24, true, S_OK},
         {BluetoothHeadset(), 1, 44100, 16, false, AUDCLNT_E_RAW_MODE_UNSUPPORTED},
-        {HdmiOutput(), 1, 48000, 32, true, S_OK},        {windows7, 1, 48000, 16, false, E_NOINTERFACE},
+        {HdmiOutput(), 1, 48000, 32, true, S_OK},
+        {windows7, 1, 48000, 16, false, E_NOINTERFACE},
         {truncated, 1, 48000, 32, true, S_OK},
     };
-    const std::vector<int64_t> rawRequest{sizeof(AudioClientProperties), FALSE, AudioCategory_Other, AUDCLNT_STREAMOPTIONS_RAW};
+    const std::vector<int64_t> rawRequest{sizeof(AudioClientProperties), FALSE, AudioCategory_Other,
+                                          AUDCLNT_STREAMOPTIONS_RAW};
     for (const Case& c : cases)
     {
         const std::string number = "case " + std::to_string(&c - cases);

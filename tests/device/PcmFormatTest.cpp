@@ -7,7 +7,11 @@
 
 TEST(PcmFormat, FieldsFollowTheContainerDepth)
 {
-    struct Case { PcmDepth depth; WORD blockAlign; };
+    struct Case
+    {
+        PcmDepth depth;
+        WORD blockAlign;
+    };
     for (const Case c : {Case{{32, 32}, 8}, Case{{32, 24}, 8}, Case{{24, 24}, 6}, Case{{16, 16}, 4}})
     {
         const WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(96000, c.depth);
@@ -34,10 +38,20 @@ TEST(PcmFormat, ValidBitsOfABlobAreReadOnlyFromWholeIntegerPcm)
     floating.SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
     WAVEFORMATEXTENSIBLE overlong = padded;
     overlong.Samples.wValidBitsPerSample = 33;
-    struct Case { const WAVEFORMATEXTENSIBLE* format; size_t bytes; uint32_t valid; };
+    struct Case
+    {
+        const WAVEFORMATEXTENSIBLE* format;
+        size_t bytes;
+        uint32_t valid;
+    };
     const Case cases[] = {
-        {&padded, sizeof padded, 24}, {&plain, sizeof plain.Format, 16}, {&floating, sizeof floating, 0},
-        {&overlong, sizeof overlong, 0}, {&padded, sizeof padded - 1, 0}, {&plain, 17, 0}, {nullptr, 40, 0},
+        {&padded, sizeof padded, 24},
+        {&plain, sizeof plain.Format, 16},
+        {&floating, sizeof floating, 0},
+        {&overlong, sizeof overlong, 0},
+        {&padded, sizeof padded - 1, 0},
+        {&plain, 17, 0},
+        {nullptr, 40, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(IntegerPcmValidBits(c.format, c.bytes), c.valid) << &c - cases;

@@ -57,7 +57,8 @@ struct ScriptedSource
 class RenderThreadTest : public StreamTest
 {
 protected:
-    void Open(std::deque<UINT32> padding, uint64_t packetFrames, FakeEndpointConfig config = ExclusiveEndpoint({48000}, {16}))
+    void Open(std::deque<UINT32> padding, uint64_t packetFrames,
+              FakeEndpointConfig config = ExclusiveEndpoint({48000}, {16}))
     {
         config.bufferFrames = kBufferFrames;
         config.padding = std::move(padding);

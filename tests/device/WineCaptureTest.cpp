@@ -157,7 +157,8 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
     EXPECT_EQ(comparison.uiEnd, kToneFrames) << "the tone ends faded out at its last frame";
     EXPECT_GE(comparison.uiOffset, blockFrames * 2) << "the held silent block comes first";
 
-    const ToneFigures figures = MeasureTone(captured, comparison.uiOffset / 2 + blockFrames, kToneFrames - 2 * blockFrames, kRate);
+    const ToneFigures figures =
+        MeasureTone(captured, comparison.uiOffset / 2 + blockFrames, kToneFrames - 2 * blockFrames, kRate);
     EXPECT_NEAR(figures.dfFrequency, kFrequency, 0.05);
     EXPECT_NEAR(figures.dfPeakLevelDb, kLevelDb, 0.01);
 }

@@ -69,7 +69,8 @@ TEST(CByteRing, WrapsAroundTheEndAndKeepsOrder)
     ASSERT_EQ(1, ring.Write(second.data(), 20));
     // 12 bytes went to the end of the storage, 8 to its start.
     const uint8_t* storage = Access::Storage(ring);
-    EXPECT_EQ(std::vector<uint8_t>(second.begin(), second.begin() + 12), std::vector<uint8_t>(storage + 20, storage + 32));
+    EXPECT_EQ(std::vector<uint8_t>(second.begin(), second.begin() + 12),
+              std::vector<uint8_t>(storage + 20, storage + 32));
     EXPECT_EQ(std::vector<uint8_t>(second.begin() + 12, second.end()), std::vector<uint8_t>(storage, storage + 8));
     EXPECT_EQ(8u, Access::WritePosition(ring));
     ASSERT_EQ(1, ring.Read(out.data(), 20));
@@ -130,11 +131,14 @@ TEST(CByteRing, CorruptedPositionsSoundTheAlarmAndCopyNothing)
     ASSERT_EQ(1, ring.Write(Sequence(0, 4).data(), 4));
     const std::vector<uint8_t> before(Access::Storage(ring), Access::Storage(ring) + 32);
 
-    struct Corruption { uint64_t& field; uint64_t value; };
+    struct Corruption
+    {
+        uint64_t& field;
+        uint64_t value;
+    };
     for (Corruption c : {Corruption{Access::WritePosition(ring), 40},
                          Corruption{Access::WritePosition(ring), std::numeric_limits<uint64_t>::max() - 1},
-                         Corruption{Access::ReadPosition(ring), 33},
-                         Corruption{Access::Fill(ring), 64},
+                         Corruption{Access::ReadPosition(ring), 33}, Corruption{Access::Fill(ring), 64},
                          Corruption{Access::Fill(ring), 5}})
     {
         const uint64_t saved = c.field;

@@ -29,11 +29,31 @@ private:
         LastType() = type;
         return IDOK;
     }
-    static int& Boxes() { static int count = 0; return count; }
-    static std::wstring& LastText() { static std::wstring text; return text; }
-    static std::wstring& LastCaption() { static std::wstring caption; return caption; }
-    static UINT& LastType() { static UINT type = 0; return type; }
-    static HWND& LastOwner() { static HWND owner = nullptr; return owner; }
+    static int& Boxes()
+    {
+        static int count = 0;
+        return count;
+    }
+    static std::wstring& LastText()
+    {
+        static std::wstring text;
+        return text;
+    }
+    static std::wstring& LastCaption()
+    {
+        static std::wstring caption;
+        return caption;
+    }
+    static UINT& LastType()
+    {
+        static UINT type = 0;
+        return type;
+    }
+    static HWND& LastOwner()
+    {
+        static HWND owner = nullptr;
+        return owner;
+    }
 
     MessageBoxHook m_Previous;
 };

@@ -85,9 +85,12 @@ TEST(CRingBuffer, RefusesNullAndUnallocatedTransfers)
 
 TEST(ComputeWatermarks, FollowsTheCapacityAndGrowthStep)
 {
-    struct Case { uint64_t capacity, low, middle, high; };
-    for (const Case& c : {Case{882, 220, 441, 661}, Case{1764, 441, 882, 1323},
-                          Case{2646, 661, 882, 1543}, Case{4, 1, 2, 3}})
+    struct Case
+    {
+        uint64_t capacity, low, middle, high;
+    };
+    for (const Case& c :
+         {Case{882, 220, 441, 661}, Case{1764, 441, 882, 1323}, Case{2646, 661, 882, 1543}, Case{4, 1, 2, 3}})
     {
         FrameQueueWatermarks marks = ComputeWatermarks(c.capacity, c.capacity == 4 ? 4 : 882);
         EXPECT_EQ(c.low, marks.uiLow) << c.capacity;

@@ -268,16 +268,36 @@ std::vector<double> AwkwardSamples()
         const double x = uniform(random);
         switch (kind(random))
         {
-        case 0: samples.push_back(x * 1.5); break;                          // beyond full scale
-        case 1: samples.push_back(std::copysign(1.0, x) - x * 1e-5); break; // near full scale
-        case 2: samples.push_back(x * 3e-5); break;                         // about one 16-bit step
-        case 3: samples.push_back(std::round(x * 8) / 8 / 32767); break;    // fractions of a step
-        case 4: samples.push_back(std::round(x * 4) / 4); break;            // exact ties on the 2-bit grid
-        case 5: samples.push_back((std::round(x * 1e6) + 0.5) / 2147483647.0); break; // word rounding ties
-        case 6: samples.push_back(x * 1e-300 * (i % 3 == 0 ? 1e-10 : 1.0)); break;    // tiny, subnormal
-        case 7: samples.push_back(i % 4 == 0 ? kNaN : i % 4 == 1 ? -kNaN : std::copysign(kInf, x)); break;
-        case 8: samples.push_back(std::copysign(0.0, x)); break;
-        default: samples.push_back(x); break;
+        case 0:
+            samples.push_back(x * 1.5);
+            break; // beyond full scale
+        case 1:
+            samples.push_back(std::copysign(1.0, x) - x * 1e-5);
+            break; // near full scale
+        case 2:
+            samples.push_back(x * 3e-5);
+            break; // about one 16-bit step
+        case 3:
+            samples.push_back(std::round(x * 8) / 8 / 32767);
+            break; // fractions of a step
+        case 4:
+            samples.push_back(std::round(x * 4) / 4);
+            break; // exact ties on the 2-bit grid
+        case 5:
+            samples.push_back((std::round(x * 1e6) + 0.5) / 2147483647.0);
+            break; // word rounding ties
+        case 6:
+            samples.push_back(x * 1e-300 * (i % 3 == 0 ? 1e-10 : 1.0));
+            break; // tiny, subnormal
+        case 7:
+            samples.push_back(i % 4 == 0 ? kNaN : i % 4 == 1 ? -kNaN : std::copysign(kInf, x));
+            break;
+        case 8:
+            samples.push_back(std::copysign(0.0, x));
+            break;
+        default:
+            samples.push_back(x);
+            break;
         }
     }
     return samples;
@@ -330,10 +350,9 @@ TEST(CQuantizer, MatchesTheStepByStepAlgorithmInEveryContainer)
                         size_t first = 0;
                         while (first < samples.size() && WordAt(bytes, first, container / 8) == reference[first])
                             ++first;
-                        EXPECT_EQ(samples.size(), first)
-                            << bits << " bits in " << container << ", enhancer " << enhancer
-                            << ": first difference at sample " << first << " ("
-                            << (first < samples.size() ? samples[first] : 0.0) << ")";
+                        EXPECT_EQ(samples.size(), first) << bits << " bits in " << container << ", enhancer "
+                                                         << enhancer << ": first difference at sample " << first << " ("
+                                                         << (first < samples.size() ? samples[first] : 0.0) << ")";
                     }
                 }
             }

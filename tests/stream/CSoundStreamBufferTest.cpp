@@ -109,11 +109,14 @@ TEST(CSoundStreamBufferInitialize, SizesTheBlockFromRateAndDuration)
 TEST(CSoundStreamBufferInitialize, RejectsImpossibleSettingsAndStaysReleased)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    struct Case { double rate, duration; int32_t status; };
-    for (const Case& c : {Case{100.0, 0.01, -4}, Case{0.0, 0.01, -4}, Case{-44100.0, 0.01, -4},
-                          Case{nan, 0.01, -4}, Case{44100.0, 0.0, -4}, Case{44100.0, nan, -4},
-                          Case{1e-300, 1e-300, -1}, Case{1e300, 1e300, -5}, Case{9.3e18, 1.0, -5},
-                          Case{4.7e18, 1.0, -2}})
+    struct Case
+    {
+        double rate, duration;
+        int32_t status;
+    };
+    for (const Case& c : {Case{100.0, 0.01, -4}, Case{0.0, 0.01, -4}, Case{-44100.0, 0.01, -4}, Case{nan, 0.01, -4},
+                          Case{44100.0, 0.0, -4}, Case{44100.0, nan, -4}, Case{1e-300, 1e-300, -1},
+                          Case{1e300, 1e300, -5}, Case{9.3e18, 1.0, -5}, Case{4.7e18, 1.0, -2}})
     {
         CSoundStreamBuffer buffer;
         double duration = 0.01;
@@ -188,8 +191,14 @@ TEST_F(SoundStreamBufferTest, UnderrunWhileRefillingFadesTheHeldBlock)
 {
     StartRunning();
     Write(16, 5); // refilling: 5 < 8
-    ExpectRead({{8, ramp[7]}, {9, ramp[6]}, {10, ramp[5]}, {11, ramp[4]},
-                {12, ramp[3]}, {13, ramp[2]}, {14, ramp[1]}, {15, ramp[0]}});
+    ExpectRead({{8, ramp[7]},
+                {9, ramp[6]},
+                {10, ramp[5]},
+                {11, ramp[4]},
+                {12, ramp[3]},
+                {13, ramp[2]},
+                {14, ramp[1]},
+                {15, ramp[0]}});
     ExpectSilentRead();
     EXPECT_EQ(5u, buffer.GetQueueStatus().uiFillLevel);
 }
@@ -203,8 +212,7 @@ TEST_F(SoundStreamBufferTest, StopDrainsBelowTheWatermarksThenFallsSilent)
     uint64_t count = 4;
     EXPECT_EQ(0, buffer.Write(frames.data(), &count));
     EXPECT_EQ(0u, count);
-    ExpectRead({{8, 1}, {9, 1}, {10, 1}, {11, ramp[7]}, {12, ramp[6]}, {13, ramp[5]}, {14, ramp[4]},
-                {15, ramp[3]}});
+    ExpectRead({{8, 1}, {9, 1}, {10, 1}, {11, ramp[7]}, {12, ramp[6]}, {13, ramp[5]}, {14, ramp[4]}, {15, ramp[3]}});
     ExpectRead({{16, ramp[2]}, {17, ramp[1]}, {18, ramp[0]}});
     ExpectSilentRead();
     EXPECT_EQ(0u, buffer.GetQueueStatus().uiFillLevel);
@@ -222,8 +230,14 @@ TEST_F(SoundStreamBufferTest, ReadWithoutDestinationStillAdvances)
 TEST_F(SoundStreamBufferTest, InitializeAgainStartsAfresh)
 {
     StartRunning();
-    ExpectRead({{8, ramp[7]}, {9, ramp[6]}, {10, ramp[5]}, {11, ramp[4]},
-                {12, ramp[3]}, {13, ramp[2]}, {14, ramp[1]}, {15, ramp[0]}}); // now faded out
+    ExpectRead({{8, ramp[7]},
+                {9, ramp[6]},
+                {10, ramp[5]},
+                {11, ramp[4]},
+                {12, ramp[3]},
+                {13, ramp[2]},
+                {14, ramp[1]},
+                {15, ramp[0]}}); // now faded out
     ASSERT_EQ(1, buffer.RequestStop());
     double duration = 0.01;
     ASSERT_EQ(1, buffer.Initialize(800.0, &duration));

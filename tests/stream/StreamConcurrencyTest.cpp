@@ -122,8 +122,7 @@ public:
             return;
         Check(m_uiRunLength >= m_Ramp.size(), "a run shorter than its fade-in");
         for (size_t i = 0; i < m_Tail.size(); ++i)
-            Check(m_Tail[i] == ExpectedGain(m_uiRunLength - m_Tail.size() + i, m_uiRunLength),
-                  "fade-out shape");
+            Check(m_Tail[i] == ExpectedGain(m_uiRunLength - m_Tail.size() + i, m_uiRunLength), "fade-out shape");
         m_Tail.clear();
         m_bInRun = false;
         m_uiNextFrame = m_uiRunStart + m_uiRunLength;
@@ -228,8 +227,7 @@ void ExpectEveryFrameOnceInOrder(const StreamRun& run, const OutputChecker& chec
     EXPECT_GT(checker.m_uiRuns, 1u) << "no underrun happened: the fades went untested";
     std::printf("%llu runs of audio, %llu of %llu frames delivered, final capacity %llu frames\n",
                 static_cast<unsigned long long>(checker.m_uiRuns),
-                static_cast<unsigned long long>(checker.m_uiDelivered),
-                static_cast<unsigned long long>(kTotalFrames),
+                static_cast<unsigned long long>(checker.m_uiDelivered), static_cast<unsigned long long>(kTotalFrames),
                 static_cast<unsigned long long>(run.uiFinalCapacity));
 }
 } // namespace

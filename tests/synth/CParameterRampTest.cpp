@@ -56,8 +56,7 @@ TEST(CParameterRamp, GlidesAlongARaisedCosine)
     ramp.Initialize(0.0);
     ramp.SetDefaultLength(4);
     EXPECT_EQ(1, ramp.SetTarget(1.0));
-    ExpectValues({0.0, 0.5 - 0.5 * std::cos(Pi / 4), 0.5, 0.5 - 0.5 * std::cos(3 * Pi / 4), 1.0, 1.0},
-                 Draw(ramp, 6));
+    ExpectValues({0.0, 0.5 - 0.5 * std::cos(Pi / 4), 0.5, 0.5 - 0.5 * std::cos(3 * Pi / 4), 1.0, 1.0}, Draw(ramp, 6));
     // Downward and away from zero: the curve is scaled and offset by start and target.
     EXPECT_EQ(1, ramp.SetTargetWithLength(-3.0, 2));
     ExpectValues({1.0, -1.0, -3.0, -3.0}, Draw(ramp, 4));
@@ -86,8 +85,7 @@ TEST(CParameterRamp, DefaultLengthAppliesOnlyToLaterGlides)
     ramp.SetDefaultLength(0); // ignored
     ExpectValues({0.0, 0.5, 1.0, 1.0, 2.0, 3.0, 3.0}, Draw(ramp, 7));
     EXPECT_EQ(1, ramp.SetTarget(7.0));
-    ExpectValues({3.0, 5.0 - 2.0 * std::cos(Pi / 4), 5.0, 5.0 - 2.0 * std::cos(3 * Pi / 4), 7.0, 7.0},
-                 Draw(ramp, 6));
+    ExpectValues({3.0, 5.0 - 2.0 * std::cos(Pi / 4), 5.0, 5.0 - 2.0 * std::cos(3 * Pi / 4), 7.0, 7.0}, Draw(ramp, 6));
 }
 
 TEST(CParameterRamp, RefusesInvalidTargetsWithoutChange)

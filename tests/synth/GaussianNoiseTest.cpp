@@ -41,10 +41,10 @@ TEST(GaussianNoise, FramesCarryTheSampleTimesTheAmplitude)
         amplitude[i] = static_cast<double>(random() % 2001) / 1000.0 - 1.0;
     }
     // The ends of the uniform range, and the quadrant boundaries of the sine with their neighbours.
-    const uint32_t special[] = {0x80000000u, 0x7FFFFFFFu, 0x00000000u, 0xFFFFFFFFu, 0xC0000000u, 0x40000000u,
-                                0xA0000000u, 0xE0000000u, 0x20000000u, 0x60000000u, 0x80000001u, 0x7FFFFFFEu,
-                                0x9FFFFFFFu, 0xDFFFFFFFu, 0x1FFFFFFFu, 0x5FFFFFFFu, 0xA0000001u, 0xE0000001u,
-                                0x20000001u, 0x60000001u};
+    const uint32_t special[] = {0x80000000u, 0x7FFFFFFFu, 0x00000000u, 0xFFFFFFFFu, 0xC0000000u,
+                                0x40000000u, 0xA0000000u, 0xE0000000u, 0x20000000u, 0x60000000u,
+                                0x80000001u, 0x7FFFFFFEu, 0x9FFFFFFFu, 0xDFFFFFFFu, 0x1FFFFFFFu,
+                                0x5FFFFFFFu, 0xA0000001u, 0xE0000001u, 0x20000001u, 0x60000001u};
     for (size_t i = 0; i < sizeof special / sizeof special[0]; ++i)
     {
         words[2 * i] = special[i];

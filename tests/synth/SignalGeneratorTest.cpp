@@ -10,8 +10,14 @@ namespace
 constexpr double Pi = 3.141592653589793;
 constexpr double TwoPi = 6.283185307179586;
 
-double Left(const std::vector<double>& block, size_t frame) { return block[2 * frame]; }
-double Right(const std::vector<double>& block, size_t frame) { return block[2 * frame + 1]; }
+double Left(const std::vector<double>& block, size_t frame)
+{
+    return block[2 * frame];
+}
+double Right(const std::vector<double>& block, size_t frame)
+{
+    return block[2 * frame + 1];
+}
 
 bool IsSilent(const std::vector<double>& block)
 {
@@ -234,8 +240,8 @@ TEST_F(SignalGenerator, RampWithoutValueGivesSilence)
 
 TEST_F(SignalGenerator, UnusableInputsGiveSilenceAndKeepThePhases)
 {
-    for (double rate : {0.0, -48000.0, std::numeric_limits<double>::quiet_NaN(),
-                        std::numeric_limits<double>::infinity()})
+    for (double rate :
+         {0.0, -48000.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()})
     {
         dfSamplingRate = rate;
         CarrierPhase = 1.0;

@@ -51,8 +51,7 @@ protected:
 private:
     void SaveState()
     {
-        m_Ramps = {pLevelRamp,       pFrequencyRamp,   pPhaseRamp,
-                   pAMFrequencyRamp, pFMFrequencyRamp, pFMBandwidthRamp};
+        m_Ramps = {pLevelRamp, pFrequencyRamp, pPhaseRamp, pAMFrequencyRamp, pFMFrequencyRamp, pFMBandwidthRamp};
         m_Flags = {bAM.load(), bFM.load(), bNoise.load(), bTrigger.load(), bInvertTrigger.load()};
         m_Doubles = {dfSamplingRate, dfAMPhase, dfFMPhase};
     }

@@ -22,9 +22,9 @@
 namespace
 {
 constexpr double kRate = 48000.0;
-constexpr uint64_t kSynthFrames = 720;   // 15 ms
-constexpr uint64_t kBlockFrames = 480;   // 10 ms
-constexpr uint64_t kQueueLimit = 3360;   // 70 ms
+constexpr uint64_t kSynthFrames = 720; // 15 ms
+constexpr uint64_t kBlockFrames = 480; // 10 ms
+constexpr uint64_t kQueueLimit = 3360; // 70 ms
 constexpr uint64_t kValuesPerFrame = 2;
 
 using Clock = std::chrono::steady_clock;
@@ -78,7 +78,7 @@ class SynthesizerThreadProcTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        CParameterRamp** published[] = {&pLevelRamp, &pFrequencyRamp, &pPhaseRamp,
+        CParameterRamp** published[] = {&pLevelRamp,       &pFrequencyRamp,   &pPhaseRamp,
                                         &pAMFrequencyRamp, &pFMFrequencyRamp, &pFMBandwidthRamp};
         const double values[] = {0.5, 1000.0, 0.0, 0.0, 0.0, 0.0};
         for (int i = 0; i < 6; ++i)

@@ -21,7 +21,8 @@ CDebugOutputMonitor::~CDebugOutputMonitor()
 
 bool CDebugOutputMonitor::Start()
 {
-    m_Mapping.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBufferBytes, L"DBWIN_BUFFER"));
+    m_Mapping.Reset(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBufferBytes, L"DBWIN_BUFFER"));
     if (!m_Mapping || GetLastError() == ERROR_ALREADY_EXISTS)
         return false;
     m_BufferReady.Reset(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY"));

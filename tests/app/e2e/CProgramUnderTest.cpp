@@ -90,13 +90,15 @@ std::wstring CProgramUnderTest::WaitForStartedProcess(const std::wstring& fileNa
             break;
         if (message != JOB_OBJECT_MSG_NEW_PROCESS)
             continue;
-        const CHandleHolder process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data))));
+        const CHandleHolder process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                                static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data))));
         wchar_t image[MAX_PATH];
         DWORD size = MAX_PATH;
         if (!process || !QueryFullProcessImageNameW(process.Get(), 0, image, &size))
             return L"?";
         const std::wstring path(image, size);
-        if (path.size() >= fileName.size() && lstrcmpiW(path.c_str() + path.size() - fileName.size(), fileName.c_str()) == 0)
+        if (path.size() >= fileName.size() &&
+            lstrcmpiW(path.c_str() + path.size() - fileName.size(), fileName.c_str()) == 0)
             return path;
     }
     return L"";
@@ -109,7 +111,8 @@ long CProgramUnderTest::HandleCount() const
     for (int attempt = 0; attempt < 8 && status == kStatusInfoLengthMismatch; ++attempt)
     {
         ULONG needed = 0;
-        status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                          &needed);
         if (status == kStatusInfoLengthMismatch)
             buffer.resize(buffer.size() * 2);
     }

@@ -18,7 +18,8 @@ void LeaveTrace(HMODULE module)
     const CHandleHolder file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     const std::wstring commandLine = GetCommandLineW();
     DWORD written = 0;
-    WriteFile(file.Get(), commandLine.data(), static_cast<DWORD>(commandLine.size() * sizeof(wchar_t)), &written, nullptr);
+    WriteFile(file.Get(), commandLine.data(), static_cast<DWORD>(commandLine.size() * sizeof(wchar_t)), &written,
+              nullptr);
 }
 }
 

@@ -101,11 +101,13 @@ protected:
     // Plays and takes the stream the program traced for this Play.
     void Play()
     {
-        ASSERT_TRUE(m_Dialog.Click(IDC_PLAY)) << "play did not finish (message box open: " << m_Dialog.HasMessageBox() << ")";
+        ASSERT_TRUE(m_Dialog.Click(IDC_PLAY))
+            << "play did not finish (message box open: " << m_Dialog.HasMessageBox() << ")";
         ASSERT_TRUE(m_Dialog.IsEnabled(IDC_STOP));
         m_Opened = OpenedStream();
         m_Opened.Line = m_Trace.TakeLine(m_Process.ProcessId(), kOpenedTrace, kTraceTimeoutMs);
-        ASSERT_EQ(std::sscanf(m_Opened.Line.c_str(), "Corvane WASAPI: opened %15s mode, %u Hz, %u-bit container with %u valid bits",
+        ASSERT_EQ(std::sscanf(m_Opened.Line.c_str(),
+                              "Corvane WASAPI: opened %15s mode, %u Hz, %u-bit container with %u valid bits",
                               m_Opened.szMode, &m_Opened.uiRate, &m_Opened.uiContainerBits, &m_Opened.uiValidBits),
                   4)
             << "the program traced no opened stream: \"" << m_Opened.Line << "\"";
@@ -182,9 +184,8 @@ protected:
         const double rate = TableRateOf(m_Opened.uiRate);
         // The tone outlasts the capture: what Stop waits for comes on top of the time played.
         const auto frames = static_cast<uint64_t>(rate * (playedSeconds + 2.0));
-        const std::vector<double> tone =
-            GenerateSteadyTone(rate, kStartupLevel,
-                               ControlValues::LevelOfAttenuation(levelPosition), 1000.0, 0.0, frames);
+        const std::vector<double> tone = GenerateSteadyTone(
+            rate, kStartupLevel, ControlValues::LevelOfAttenuation(levelPosition), 1000.0, 0.0, frames);
         CQuantizer quantizer;
         EXPECT_EQ(quantizer.Initialize(std::min(24u, m_Opened.uiValidBits), m_Opened.uiContainerBits, 1), 1);
         const auto block = static_cast<uint64_t>(std::ceil(rate * 0.01));
@@ -219,7 +220,8 @@ struct ActiveRange
 ActiveRange FindSound(const std::vector<double>& samples, double threshold)
 {
     ActiveRange range;
-    EXPECT_TRUE(WaveAnalysis::FindActiveRange(samples, threshold, &range.uiFirst, &range.uiLast)) << "no sound captured";
+    EXPECT_TRUE(WaveAnalysis::FindActiveRange(samples, threshold, &range.uiFirst, &range.uiLast))
+        << "no sound captured";
     return range;
 }
 
@@ -243,7 +245,8 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndListsTheDevices)
     // "1.08" is version 1.8 in the numeric fields.
     DWORD unused = 0;
     std::vector<BYTE> info(GetFileVersionInfoSizeW(m_Program.c_str(), &unused));
-    ASSERT_TRUE(!info.empty() && GetFileVersionInfoW(m_Program.c_str(), 0, static_cast<DWORD>(info.size()), info.data()))
+    ASSERT_TRUE(!info.empty() &&
+                GetFileVersionInfoW(m_Program.c_str(), 0, static_cast<DWORD>(info.size()), info.data()))
         << "the program has no version resource";
     const std::wstring version = VersionString(info, L"ProductVersion");
     EXPECT_EQ(L"Corvane WASAPI v" + version, m_Dialog.Title());
@@ -298,7 +301,8 @@ TEST_F(ProgramEndToEnd, FilesPlantedBesideTheProgramNeverRun)
     const std::wstring planted[] = {L"winmm.dll", L"control.exe"};
     for (const std::wstring& name : planted)
     {
-        ASSERT_TRUE(CopyFileW((WindowsPathOf(CORVANE_PLANTED_DIR) + L"\\" + name).c_str(), (folder + name).c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileW((WindowsPathOf(CORVANE_PLANTED_DIR) + L"\\" + name).c_str(), (folder + name).c_str(), FALSE));
         DeleteFileW((folder + name + L".ran").c_str());
     }
     ASSERT_TRUE(CopyFileW(m_Program.c_str(), (folder + L"corvane-wasapi.exe").c_str(), FALSE));
@@ -345,7 +349,8 @@ TEST_F(ProgramEndToEnd, SlidersShowTheirValues)
     for (const auto& slider : sliders)
     {
         m_Dialog.DragSlider(slider.iSlider, slider.lPosition);
-        EXPECT_EQ(m_Dialog.Text(slider.iDisplay), slider.pszText) << "slider " << slider.iSlider << " at " << slider.lPosition;
+        EXPECT_EQ(m_Dialog.Text(slider.iDisplay), slider.pszText)
+            << "slider " << slider.iSlider << " at " << slider.lPosition;
     }
     CloseExpectingExitCode0();
 }
@@ -380,8 +385,8 @@ TEST_F(ProgramEndToEnd, BitsEditSetsTheMinimumLevel)
     {
         const wchar_t* pszBits;
         const wchar_t* pszMinimum;
-    } bits[] = {{L"16", L"-90.3"}, {L"2", L"-6.0"}, {L"32", L"-186.6"}, {L"1", L""}, {L"24", L"-138.5"},
-                {L"33", L""},      {L"", L""},      {L"16", L"-90.3"},   {L"", L"-90.3"}};
+    } bits[] = {{L"16", L"-90.3"}, {L"2", L"-6.0"}, {L"32", L"-186.6"}, {L"1", L""},    {L"24", L"-138.5"},
+                {L"33", L""},      {L"", L""},      {L"16", L"-90.3"},  {L"", L"-90.3"}};
     for (const auto& entry : bits)
     {
         m_Dialog.SetText(IDC_BITS_EDIT, entry.pszBits);
@@ -531,7 +536,8 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
     {
         EXPECT_NEAR(static_cast<double>(pulses[k] - pulses[k - 1]), 4410.0, 1.0) << "pulse at " << pulses[k];
         EXPECT_GT(WaveAnalysis::PeakMagnitude(capture.Left, pulses[k] - 30, pulses[k] + 30), amplitude * 0.97);
-        EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.Left, pulses[k] - 2205 - 30, pulses[k] - 2205 + 30), amplitude * 0.01);
+        EXPECT_LT(WaveAnalysis::PeakMagnitude(capture.Left, pulses[k] - 2205 - 30, pulses[k] - 2205 + 30),
+                  amplitude * 0.01);
     }
     std::printf("AM capture: %u Hz, %zu trigger pulses (%zu more within the stop's fade)\n", capture.uiRate,
                 pulses.size(), fadedPulses);
@@ -659,7 +665,8 @@ TEST_F(ProgramEndToEnd, StartsFadedInAndASecondPlayWhilePlayingChangesNothing)
     // The tone's sine starts at its peak: the fade-in keeps the first sample below 1 % and the
     // first millisecond below 10 % of full scale.
     const double firstSample = std::fabs(capture.Left[sound.uiFirst]);
-    const double firstMillisecond = WaveAnalysis::PeakMagnitude(capture.Left, sound.uiFirst, sound.uiFirst + rate / 1000);
+    const double firstMillisecond =
+        WaveAnalysis::PeakMagnitude(capture.Left, sound.uiFirst, sound.uiFirst + rate / 1000);
     EXPECT_LT(firstSample, 0.01);
     EXPECT_LT(firstMillisecond, 0.1);
     // The second play neither cut nor restarted the tone: it lasts from the first play to stop,
@@ -773,20 +780,21 @@ TEST_F(ProgramEndToEnd, FiftyPlayStopCyclesLeaveItResponsiveWithoutHandleGrowth)
 struct CardModel
 {
     const char* pszName;
-    const char* pszCard;          // the card's ALSA constraints; empty: every rate and format
-    int iRateEntry;               // the maximum rate chosen in the list; -1 keeps 96 kHz
+    const char* pszCard; // the card's ALSA constraints; empty: every rate and format
+    int iRateEntry;      // the maximum rate chosen in the list; -1 keeps 96 kHz
     const char* pszMode;
     unsigned uiRate;
     unsigned uiContainerBits;
     unsigned uiValidBits;
-    const wchar_t* pszRateText;   // the rate list while playing
-    const wchar_t* pszBitsText;   // the device's bits
-    long lCarrierMaximum;         // the carrier slider's top while playing
+    const wchar_t* pszRateText; // the rate list while playing
+    const wchar_t* pszBitsText; // the device's bits
+    long lCarrierMaximum;       // the carrier slider's top while playing
 };
 
 const CardModel kCardModels[] = {
     {"any", "", -1, "exclusive", 96000, 32, 32, L"96 kHz", L"32", 10500},
-    {"cd_dat_16bit", "rates [ 44100 48000 ] formats [ S16_LE ]", -1, "exclusive", 48000, 16, 16, L"48 kHz", L"16", 9500},
+    {"cd_dat_16bit", "rates [ 44100 48000 ] formats [ S16_LE ]", -1, "exclusive", 48000, 16, 16, L"48 kHz", L"16",
+     9500},
     {"packed24", "formats [ S24_3LE ]", -1, "exclusive", 96000, 24, 24, L"96 kHz", L"24", 10500},
     {"only8k", "rates [ 8000 ]", 0, "exclusive", 8000, 32, 32, L"8 kHz", L"32", 6900},
     {"only384k", "rates [ 384000 ]", 19, "exclusive", 384000, 32, 32, L"384 kHz", L"32", 12500},
@@ -831,5 +839,7 @@ TEST_P(CardModelEndToEnd, PlaysExactlyWhatTheCardTakes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cards, CardModelEndToEnd, ::testing::ValuesIn(kCardModels),
-                         [](const ::testing::TestParamInfo<CardModel>& info) { return std::string(info.param.pszName); });
+                         [](const ::testing::TestParamInfo<CardModel>& info) {
+                             return std::string(info.param.pszName);
+                         });
 }
