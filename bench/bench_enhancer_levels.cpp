@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace
@@ -32,7 +33,7 @@ struct ChannelLevels
 
 double ToDb(double amplitude)
 {
-    return amplitude > 0.0 ? 20.0 * std::log10(amplitude) : -INFINITY;
+    return amplitude > 0.0 ? 20.0 * std::log10(amplitude) : -std::numeric_limits<double>::infinity();
 }
 
 // A Blackman-windowed sinc low-pass with its edge at kBandEdge.
