@@ -2,11 +2,14 @@
 add_library(corvane_options INTERFACE)
 target_include_directories(corvane_options INTERFACE ${PROJECT_SOURCE_DIR})
 
+# For C++ sources only: some generators hand a target's options to the resource compiler too,
+# and rc.exe rejects these.
 if(MSVC)
-  target_compile_options(corvane_options INTERFACE /W4 /WX /permissive- /utf-8)
+  set(_corvane_cxx_options /W4 /WX /permissive- /utf-8)
 else()
-  target_compile_options(corvane_options INTERFACE -Wall -Wextra -Werror)
+  set(_corvane_cxx_options -Wall -Wextra -Werror)
 endif()
+target_compile_options(corvane_options INTERFACE "$<$<COMPILE_LANGUAGE:CXX>:${_corvane_cxx_options}>")
 
 if(WIN32)
   target_compile_definitions(corvane_options INTERFACE
@@ -19,6 +22,9 @@ if(MINGW)
 endif()
 
 if(CORVANE_SANITIZERS)
+  if(MSVC)
+    message(FATAL_ERROR "CORVANE_SANITIZERS is for GCC and Clang builds: cl does not take their options")
+  endif()
   string(REPLACE ";" "," _corvane_sanitize "${CORVANE_SANITIZERS}")
   target_compile_options(corvane_options INTERFACE
     -fsanitize=${_corvane_sanitize} -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
