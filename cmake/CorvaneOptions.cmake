@@ -9,6 +9,18 @@ if(MSVC)
 else()
   set(_corvane_cxx_options -Wall -Wextra -Werror)
 endif()
+# A Clang build that stands in for MSVC where there is none: conversions that lose precision or
+# range, 64-bit integer to double included (C4244, C4267, C4305); sign changes, stricter than
+# /W4 (C4245); shadowing (C4456 to C4459); reads that may find a local uninitialized (C4701);
+# unreachable code (C4702). Unused parameters (C4100) are in -Wextra. Float promoted to double
+# has no MSVC counterpart: it finds float arithmetic in a program that computes in double.
+if(CORVANE_MSVC_LIKE_WARNINGS)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang" OR MSVC)
+    message(FATAL_ERROR "CORVANE_MSVC_LIKE_WARNINGS is for Clang with GCC-style options")
+  endif()
+  list(APPEND _corvane_cxx_options -Wconversion -Wsign-conversion -Wshadow-all -Wconditional-uninitialized
+    -Wunreachable-code -Wdouble-promotion)
+endif()
 target_compile_options(corvane_options INTERFACE "$<$<COMPILE_LANGUAGE:CXX>:${_corvane_cxx_options}>")
 
 if(WIN32)
