@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace
@@ -18,7 +19,7 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kRate = 48000.0;
 constexpr double kFrequency = 1000.0;
 constexpr double kBandEdge = 4000.0;
-constexpr int kFrames = 48000 * 4;
+constexpr size_t kFrames = 48000 * 4;
 constexpr int kLowPassTaps = 511;
 // The error is measured over the first second: its pattern repeats, and the filter is slow.
 constexpr size_t kErrorFrames = 48000;
@@ -32,13 +33,20 @@ struct ChannelLevels
 
 double ToDb(double amplitude)
 {
-    return amplitude > 0.0 ? 20.0 * std::log10(amplitude) : -INFINITY;
+    return amplitude > 0.0 ? 20.0 * std::log10(amplitude) : -std::numeric_limits<double>::infinity();
+}
+
+// The tone's phase at frame n.
+double Angle(size_t n)
+{
+    return 2.0 * kPi * kFrequency * static_cast<double>(n) / kRate;
 }
 
 // A Blackman-windowed sinc low-pass with its edge at kBandEdge.
 std::vector<double> LowPass()
 {
-    std::vector<double> taps(kLowPassTaps);
+    std::vector<double> taps;
+    taps.reserve(kLowPassTaps);
     const int middle = kLowPassTaps / 2;
     const double edge = kBandEdge / kRate;
     for (int k = 0; k < kLowPassTaps; ++k)
@@ -46,7 +54,7 @@ std::vector<double> LowPass()
         const int n = k - middle;
         const double sinc = n == 0 ? 2.0 * edge : std::sin(2.0 * kPi * edge * n) / (kPi * n);
         const double w = 2.0 * kPi * k / (kLowPassTaps - 1);
-        taps[k] = sinc * (0.42 - 0.5 * std::cos(w) + 0.08 * std::cos(2.0 * w));
+        taps.push_back(sinc * (0.42 - 0.5 * std::cos(w) + 0.08 * std::cos(2.0 * w)));
     }
     return taps;
 }
@@ -74,9 +82,9 @@ ChannelLevels Measure(double levelDb, bool bothChannels, int32_t enhancer)
     quantizer.Initialize(16, 16, enhancer);
     const double amplitude = std::pow(10.0, levelDb / 20.0);
     std::vector<double> samples(2 * kFrames);
-    for (int n = 0; n < kFrames; ++n)
+    for (size_t n = 0; n < kFrames; ++n)
     {
-        const double x = amplitude * std::sin(2.0 * kPi * kFrequency * n / kRate);
+        const double x = amplitude * std::sin(Angle(n));
         samples[2 * n] = x;
         samples[2 * n + 1] = bothChannels ? x : 0.0;
     }
@@ -86,10 +94,10 @@ ChannelLevels Measure(double levelDb, bool bothChannels, int32_t enhancer)
     ChannelLevels levels{};
     double re[2] = {0.0, 0.0}, im[2] = {0.0, 0.0};
     std::vector<double> error[2] = {std::vector<double>(kFrames), std::vector<double>(kFrames)};
-    for (int n = 0; n < kFrames; ++n)
+    for (size_t n = 0; n < kFrames; ++n)
     {
-        const double angle = 2.0 * kPi * kFrequency * n / kRate;
-        for (int c = 0; c < 2; ++c)
+        const double angle = Angle(n);
+        for (size_t c = 0; c < 2; ++c)
         {
             int16_t value;
             std::memcpy(&value, &bytes[4 * n + 2 * c], 2);

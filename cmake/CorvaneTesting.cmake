@@ -1,24 +1,22 @@
-# GoogleTest, built from source by the same compiler as the code under test.
-set(CORVANE_GTEST_SOURCE_DIR "/usr/src/googletest" CACHE PATH "GoogleTest source tree")
-set(CORVANE_HAVE_GTEST OFF)
+# GoogleTest, built from source by the same compiler, with the same runtime, as the code under
+# test (a prebuilt one may use MSVC's shared runtime, which does not link with the static one):
+# Debian's source package where it is installed, else a fixed release fetched at configuration.
+set(CORVANE_GTEST_SOURCE_DIR "/usr/src/googletest" CACHE PATH "GoogleTest source tree (fetched if absent)")
+# GoogleTest's own minimum CMake version leaves the policy that honours
+# CMAKE_MSVC_RUNTIME_LIBRARY unset.
+set(CMAKE_POLICY_DEFAULT_CMP0091 NEW)
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 if(EXISTS "${CORVANE_GTEST_SOURCE_DIR}/CMakeLists.txt")
-  # The same static runtime as the code under test (MSVC): GoogleTest's own minimum CMake
-  # version leaves the policy that honours CMAKE_MSVC_RUNTIME_LIBRARY unset.
-  set(CMAKE_POLICY_DEFAULT_CMP0091 NEW)
-  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
-  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(${CORVANE_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  set(CORVANE_HAVE_GTEST ON)
 else()
-  find_package(GTest QUIET)
-  if(GTest_FOUND)
-    add_library(gtest ALIAS GTest::gtest)
-    add_library(gtest_main ALIAS GTest::gtest_main)
-    set(CORVANE_HAVE_GTEST ON)
-  else()
-    message(WARNING "GoogleTest not found: tests are not built (set CORVANE_GTEST_SOURCE_DIR)")
-  endif()
+  include(FetchContent)
+  FetchContent_Declare(googletest
+    GIT_REPOSITORY https://github.com/google/googletest.git
+    GIT_TAG v1.15.2
+    GIT_SHALLOW TRUE)
+  FetchContent_MakeAvailable(googletest)
 endif()
 
 if(CMAKE_CROSSCOMPILING AND WIN32)

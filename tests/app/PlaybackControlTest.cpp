@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -23,8 +24,8 @@ constexpr bool kExclusive = false;
 constexpr bool kShared = true;
 
 // Thread creation that fails on one chosen call (0-based) of the seam.
-int g_ThreadCreations = 0;
-int g_FailingThreadCreation = -1;
+size_t g_ThreadCreations = 0;
+size_t g_FailingThreadCreation = SIZE_MAX;
 
 HANDLE CreateThreadFailingOnce(LPTHREAD_START_ROUTINE entry, void* parameter, DWORD* threadId)
 {
@@ -219,7 +220,7 @@ TEST_F(PlaybackControlTest, ThreadThatCannotBeCreatedIsReportedAndLeavesAllStopp
     system.AddEndpoint(RenderingEndpoint(ExclusiveEndpoint({96000}, {24})));
     const wchar_t* const messages[] = {L"Failed in starting the synthesizer.",
                                        L"Failed in activating the audio output device."};
-    for (int failing = 0; failing < 2; ++failing)
+    for (size_t failing = 0; failing < 2; ++failing)
     {
         g_ThreadCreations = 0;
         g_FailingThreadCreation = failing;

@@ -13,14 +13,14 @@
 
 namespace
 {
-uint32_t Read32(const std::vector<uint8_t>& bytes, size_t at)
-{
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
-
 uint16_t Read16(const std::vector<uint8_t>& bytes, size_t at)
 {
     return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
+}
+
+uint32_t Read32(const std::vector<uint8_t>& bytes, size_t at)
+{
+    return Read16(bytes, at) | static_cast<uint32_t>(Read16(bytes, at + 2)) << 16;
 }
 
 bool IsTag(const std::vector<uint8_t>& bytes, size_t at, const char* tag)
@@ -154,7 +154,7 @@ bool EndsWithFade(const std::vector<int32_t>& captured, size_t at, const std::ve
     std::vector<double> fade(shaped.begin() + static_cast<std::ptrdiff_t>((end - block) * 2),
                              shaped.begin() + static_cast<std::ptrdiff_t>(end * 2));
     for (uint64_t k = 0; k < block; ++k)
-        for (int c = 0; c < 2; ++c)
+        for (size_t c = 0; c < 2; ++c)
             fade[k * 2 + c] *= FadeWeight(block - 1 - k, block);
     if (!MatchesAt(captured, at, Quantize(quantizer, fade.data(), block, containerBits)))
         return false;
@@ -173,7 +173,7 @@ PlayComparison ComparePlayedTone(const std::vector<int32_t>& captured, const std
         return result;
     std::vector<double> shaped = tone;
     for (uint64_t j = 0; j < block; ++j)
-        for (int c = 0; c < 2; ++c)
+        for (size_t c = 0; c < 2; ++c)
             shaped[j * 2 + c] = FadeWeight(j, block) * tone[j * 2 + c];
     CQuantizer whole = quantizer;
     const std::vector<int32_t> expected = Quantize(whole, shaped.data(), frames, containerBits);
@@ -240,7 +240,7 @@ ToneFigures MeasureTone(const std::vector<int32_t>& samples, size_t first, size_
     int64_t peak = 0;
     for (size_t f = first; f + 1 < end; ++f)
     {
-        for (int c = 0; c < 2; ++c)
+        for (size_t c = 0; c < 2; ++c)
             peak = std::max(peak, std::llabs(int64_t{samples[f * 2 + c]}));
     }
     ToneFigures figures;

@@ -185,8 +185,9 @@ HRESULT FakeEndpoint::CommitBuffer(UINT32 frames, DWORD flags)
         return AUDCLNT_E_INVALID_SIZE;
     const size_t bytes = static_cast<size_t>(frames) * m_uiBlockAlign;
     if ((flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0)
-        std::fill(m_EndpointBuffer.begin(), m_EndpointBuffer.begin() + bytes, uint8_t{0});
-    m_Rendered.insert(m_Rendered.end(), m_EndpointBuffer.begin(), m_EndpointBuffer.begin() + bytes);
+        std::fill_n(m_EndpointBuffer.begin(), bytes, uint8_t{0});
+    const uint8_t* const committed = m_EndpointBuffer.data();
+    m_Rendered.insert(m_Rendered.end(), committed, committed + bytes);
     // A device that ran dry played silence until these frames came.
     m_uiOutputFrames = std::max(m_uiOutputFrames, PlayedFramesLocked()) + frames;
     m_uiAcquiredFrames = 0;

@@ -351,7 +351,8 @@ TEST_F(OpenRenderDeviceTest, QuantizerTakesTheResolutionEnhancerSettingOnTheDevi
     const std::vector<int32_t> shaped = samples();
     const auto steps = std::count(shaped.begin(), shaped.end(), 65536);
     EXPECT_EQ(steps + std::count(shaped.begin(), shaped.end(), 0), 200) << "single steps of the 16-bit grid only";
-    EXPECT_NEAR(steps, 60, 20) << "averaging 0.3 steps";
+    EXPECT_GE(steps, 40) << "averaging 0.3 steps";
+    EXPECT_LE(steps, 80) << "averaging 0.3 steps";
 }
 
 // Shared streams ask for raw processing and are quantized at the resolution of the engine's

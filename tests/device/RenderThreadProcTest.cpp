@@ -12,7 +12,7 @@ namespace
 constexpr UINT32 kBufferFrames = 64;
 constexpr uint64_t kAllFrames = std::numeric_limits<uint64_t>::max();
 
-double Sample(uint64_t frame, int channel)
+double Sample(uint64_t frame, unsigned channel)
 {
     const double value = static_cast<double>(frame + 1) / 1024.0;
     return channel == 0 ? value : -value;
@@ -42,7 +42,7 @@ struct ScriptedSource
         const uint64_t valid = step.validFrames == kAllFrames ? packet->uiCapacity : step.validFrames;
         const uint64_t written = std::min(valid, packet->uiCapacity);
         for (uint64_t i = 0; i < written; ++i)
-            for (int c = 0; c < 2; ++c)
+            for (unsigned c = 0; c < 2; ++c)
                 packet->pdfSamples[i * 2 + c] = Sample(source.nextFrame + i, c);
         source.nextFrame += written;
         packet->uiValidFrames = valid;

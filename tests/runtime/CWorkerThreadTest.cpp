@@ -6,6 +6,8 @@
 #include "tests/runtime/MessageBoxRecorder.h"
 #include "tests/runtime/ProcessUsage.h"
 
+#include <avrt.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -31,12 +33,26 @@ int64_t ReportContext(CWorkerContext* context)
     return static_cast<int64_t>(value * 100 + context->uiThreadCount * 10 + context->uiIndex);
 }
 
-// The thread's priority, 100 more while it is registered with the scheduler service as audio.
+// A thread registered with the scheduler service as audio gets its priority from the service,
+// which lowers it when the thread has used up its share: only an unregistered thread reports the
+// priority its worker gave it.
 constexpr int64_t kRegistered = 100;
 
 int64_t ReportPriority(CWorkerContext*)
 {
-    return GetThreadPriority(GetCurrentThread()) + (CMmcssRegistration::IsThreadRegistered() ? kRegistered : 0);
+    return CMmcssRegistration::IsThreadRegistered() ? kRegistered : GetThreadPriority(GetCurrentThread());
+}
+
+// 0 when the Multimedia Class Scheduler Service registers a thread as audio, else the error it
+// gave: asked of avrt.dll directly, not through the code under test. Server images may lack it.
+DWORD SchedulerServiceError()
+{
+    DWORD taskIndex = 0;
+    const HANDLE task = AvSetMmThreadCharacteristicsW(L"Pro Audio", &taskIndex);
+    if (task == nullptr)
+        return GetLastError();
+    AvRevertMmThreadCharacteristics(task);
+    return ERROR_SUCCESS;
 }
 
 // Held until the test opens the gate, whatever the termination event does.
@@ -212,17 +228,19 @@ TEST(CWorkerThread, TerminationEventIsSetOnceAndResetByTheNextStart)
     g_Gate = nullptr;
 }
 
-// Wine has avrt.dll too: the registration comes from the system folder's copy.
+// Where the service is missing, time-critical threads run unregistered at the priority set.
 TEST(CWorkerThread, TimeCriticalReachesTheThreadsRegisteredAsAudio)
 {
+    const DWORD serviceError = SchedulerServiceError();
+    const int64_t timeCritical = serviceError == ERROR_SUCCESS ? kRegistered : THREAD_PRIORITY_TIME_CRITICAL;
     CWorkerThread worker;
     ASSERT_EQ(1, worker.Prepare(2));
     EXPECT_EQ(1, worker.SetTimeCritical());
     EXPECT_EQ(0, worker.GetPriorityClass());
     ASSERT_EQ(1, worker.Start(&ReportPriority));
     ASSERT_EQ(1, worker.Join());
-    EXPECT_EQ(THREAD_PRIORITY_TIME_CRITICAL + kRegistered, worker.GetResult(0));
-    EXPECT_EQ(THREAD_PRIORITY_TIME_CRITICAL + kRegistered, worker.GetResult(1));
+    EXPECT_EQ(timeCritical, worker.GetResult(0));
+    EXPECT_EQ(timeCritical, worker.GetResult(1));
     ASSERT_EQ(1, worker.Release());
     EXPECT_EQ(3, worker.GetPriorityClass());
     EXPECT_EQ(0u, worker.GetThreadCount());
@@ -232,6 +250,9 @@ TEST(CWorkerThread, TimeCriticalReachesTheThreadsRegisteredAsAudio)
     ASSERT_EQ(1, worker.Join());
     EXPECT_EQ(THREAD_PRIORITY_NORMAL, worker.GetResult(0));
     ASSERT_EQ(1, worker.Release());
+    if (serviceError != ERROR_SUCCESS)
+        GTEST_SKIP() << "the Multimedia Class Scheduler Service refused to register a thread (error " << serviceError
+                     << "): the registration as audio is not checked, only the priorities";
     {
         const CMmcssRegistration registration;
         EXPECT_TRUE(CMmcssRegistration::IsThreadRegistered());

@@ -150,7 +150,7 @@ TEST_F(Noise, SwitchTakesEffectAtTheNextBlock)
     // The block is all tone (the usual case: the switch came while it was filled) or, if the
     // switch came before it began, all noise; never a mixture.
     const bool wasTone = during == tone;
-    EXPECT_TRUE(wasTone || during == std::vector<double>(noise.begin(), noise.begin() + 2 * frames));
-    const size_t next = wasTone ? 0 : 2 * frames;
-    EXPECT_EQ(std::vector<double>(noise.begin() + next, noise.begin() + next + 8), after);
+    EXPECT_TRUE(wasTone || during == std::vector<double>(noise.data(), noise.data() + 2 * frames));
+    const double* const next = noise.data() + (wasTone ? 0 : 2 * frames);
+    EXPECT_EQ(std::vector<double>(next, next + 8), after);
 }

@@ -52,6 +52,12 @@ std::string Environment(const char* name)
     return value != nullptr ? value : "";
 }
 
+// Frame counts stay far below 2^53: their seconds are exact.
+double Seconds(uint64_t frames, double rate)
+{
+    return static_cast<double>(frames) / rate;
+}
+
 std::wstring Widen(const std::string& text)
 {
     return std::wstring(text.begin(), text.end());
@@ -453,7 +459,7 @@ TEST_F(ProgramEndToEnd, PlaysToneFollowsLiveLevelAndFadesOutAtStop)
     const size_t block50ms = rate / 20;
     const size_t loudBegin = sound.uiFirst + rate / 5;
     const size_t loudEnd = loudBegin + rate / 2;
-    const double loudFrequency = WaveAnalysis::Frequency(capture.Left, loudBegin, loudEnd, block50ms, rate);
+    const double loudFrequency = WaveAnalysis::Frequency(capture.Left, loudBegin, loudEnd, block50ms, capture.uiRate);
     const double loudLevel = WaveAnalysis::SineLevelDb(capture.Left, loudBegin, loudEnd, block50ms);
     EXPECT_NEAR(loudFrequency, 1000.0, 0.01);
     EXPECT_NEAR(loudLevel, -6.0, 0.02);
@@ -464,10 +470,10 @@ TEST_F(ProgramEndToEnd, PlaysToneFollowsLiveLevelAndFadesOutAtStop)
     const size_t quietBegin = quietEnd - rate / 2;
     const double quietLevel = WaveAnalysis::SineLevelDb(capture.Left, quietBegin, quietEnd, block50ms);
     EXPECT_NEAR(quietLevel, -20.0, 0.02);
-    EXPECT_NEAR(WaveAnalysis::Frequency(capture.Left, quietBegin, quietEnd, block50ms, rate), 1000.0, 0.01);
+    EXPECT_NEAR(WaveAnalysis::Frequency(capture.Left, quietBegin, quietEnd, block50ms, capture.uiRate), 1000.0, 0.01);
     EXPECT_EQ(WaveAnalysis::SoundingStretches(capture.Left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size(), 1u)
         << "the tone has a gap";
-    const double soundSeconds = static_cast<double>(sound.uiLast - sound.uiFirst) / rate;
+    const double soundSeconds = Seconds(sound.uiLast - sound.uiFirst, capture.uiRate);
     EXPECT_LT(soundSeconds, 2 * kPlayMs / 1000.0 + 0.5) << "the card did not play at the real rate";
     std::printf("tone capture: %u Hz, %u bits, %.2f s of sound; %.4f Hz at %.3f dB, then %.3f dB\n", capture.uiRate,
                 capture.uiBits, soundSeconds, loudFrequency, loudLevel, quietLevel);
@@ -671,7 +677,7 @@ TEST_F(ProgramEndToEnd, StartsFadedInAndASecondPlayWhilePlayingChangesNothing)
     EXPECT_LT(firstMillisecond, 0.1);
     // The second play neither cut nor restarted the tone: it lasts from the first play to stop,
     // at the real rate, without a gap.
-    const double soundSeconds = static_cast<double>(sound.uiLast - sound.uiFirst) / rate;
+    const double soundSeconds = Seconds(sound.uiLast - sound.uiFirst, capture.uiRate);
     EXPECT_GT(soundSeconds, playedSeconds * 0.9);
     EXPECT_LT(soundSeconds, playedSeconds + 0.5);
     EXPECT_EQ(WaveAnalysis::SoundingStretches(capture.Left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size(), 1u)
@@ -827,19 +833,20 @@ TEST_P(CardModelEndToEnd, PlaysExactlyWhatTheCardTakes)
 
     const PlayComparison comparison = CompareWithSteadyTone(kLevelPosition, playedSeconds);
     const double rate = card.uiRate;
-    EXPECT_TRUE(comparison.bExact) << "the capture departs from the tone " << comparison.uiMatched / rate * 1000.0
-                                   << " ms after its first sample";
-    EXPECT_GT(comparison.uiEnd / rate, playedSeconds * 0.9) << "the tone ended early";
-    EXPECT_LT(comparison.uiEnd / rate, playedSeconds + 0.5) << "the card did not play at the real rate";
+    EXPECT_TRUE(comparison.bExact) << "the capture departs from the tone "
+                                   << Seconds(comparison.uiMatched, rate) * 1000.0 << " ms after its first sample";
+    EXPECT_GT(Seconds(comparison.uiEnd, rate), playedSeconds * 0.9) << "the tone ended early";
+    EXPECT_LT(Seconds(comparison.uiEnd, rate), playedSeconds + 0.5) << "the card did not play at the real rate";
     std::printf("card %s: %s; first mismatch %s; tone of %.3f s over %.3f s played\n", card.pszName,
                 m_Opened.Line.c_str() + sizeof kOpenedTrace - 1,
-                comparison.bExact ? "none" : (std::to_string(comparison.uiMatched / rate * 1000.0) + " ms").c_str(),
-                comparison.uiEnd / rate, playedSeconds);
+                comparison.bExact ? "none"
+                                  : (std::to_string(Seconds(comparison.uiMatched, rate) * 1000.0) + " ms").c_str(),
+                Seconds(comparison.uiEnd, rate), playedSeconds);
     CloseExpectingExitCode0();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cards, CardModelEndToEnd, ::testing::ValuesIn(kCardModels),
-                         [](const ::testing::TestParamInfo<CardModel>& info) {
-                             return std::string(info.param.pszName);
+                         [](const ::testing::TestParamInfo<CardModel>& model) {
+                             return std::string(model.param.pszName);
                          });
 }

@@ -126,13 +126,14 @@ std::vector<double> LowPass(double bandEdge, double rate)
     const int taps = 511;
     const int middle = taps / 2;
     const double edge = bandEdge / rate;
-    std::vector<double> coefficients(taps);
+    std::vector<double> coefficients;
+    coefficients.reserve(taps);
     for (int k = 0; k < taps; ++k)
     {
         const int n = k - middle;
         const double sinc = n == 0 ? 2.0 * edge : std::sin(2.0 * kPi * edge * n) / (kPi * n);
         const double w = 2.0 * kPi * k / (taps - 1);
-        coefficients[k] = sinc * (0.42 - 0.5 * std::cos(w) + 0.08 * std::cos(2.0 * w));
+        coefficients.push_back(sinc * (0.42 - 0.5 * std::cos(w) + 0.08 * std::cos(2.0 * w)));
     }
     return coefficients;
 }
