@@ -84,12 +84,30 @@ std::vector<int64_t> ArgumentsOf(const FakeEndpoint& endpoint, FakeMethod method
     return values;
 }
 
-std::wstring CDebugOutputCapture::s_Text;
+namespace
+{
+std::wstring g_DebugOutput;
+
+LONG CALLBACK TakeDebugPrint(EXCEPTION_POINTERS* exception)
+{
+    const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
+    if (record.NumberParameters < 2)
+        return EXCEPTION_CONTINUE_SEARCH;
+    if (record.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C)
+        g_DebugOutput += reinterpret_cast<const wchar_t*>(record.ExceptionInformation[1]);
+    else if (record.ExceptionCode == DBG_PRINTEXCEPTION_C)
+        for (auto* c = reinterpret_cast<const unsigned char*>(record.ExceptionInformation[1]); *c != 0; ++c)
+            g_DebugOutput += static_cast<wchar_t>(*c);
+    else
+        return EXCEPTION_CONTINUE_SEARCH;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+}
 
 CDebugOutputCapture::CDebugOutputCapture()
 {
-    s_Text.clear();
-    m_pHandler = AddVectoredExceptionHandler(1, Catch);
+    g_DebugOutput.clear();
+    m_pHandler = AddVectoredExceptionHandler(1, TakeDebugPrint);
 }
 
 CDebugOutputCapture::~CDebugOutputCapture()
@@ -98,17 +116,7 @@ CDebugOutputCapture::~CDebugOutputCapture()
         RemoveVectoredExceptionHandler(m_pHandler);
 }
 
-LONG CALLBACK CDebugOutputCapture::Catch(EXCEPTION_POINTERS* exception)
+const std::wstring& CDebugOutputCapture::Text() const
 {
-    const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
-    if (record.NumberParameters < 2)
-        return EXCEPTION_CONTINUE_SEARCH;
-    if (record.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C)
-        s_Text += reinterpret_cast<const wchar_t*>(record.ExceptionInformation[1]);
-    else if (record.ExceptionCode == DBG_PRINTEXCEPTION_C)
-        for (auto* c = reinterpret_cast<const unsigned char*>(record.ExceptionInformation[1]); *c != 0; ++c)
-            s_Text += static_cast<wchar_t>(*c);
-    else
-        return EXCEPTION_CONTINUE_SEARCH;
-    return EXCEPTION_CONTINUE_EXECUTION;
+    return g_DebugOutput;
 }

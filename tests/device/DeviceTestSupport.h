@@ -62,11 +62,8 @@ public:
     CDebugOutputCapture(const CDebugOutputCapture&) = delete;
     CDebugOutputCapture& operator=(const CDebugOutputCapture&) = delete;
 
-    const std::wstring& Text() const { return s_Text; }
+    const std::wstring& Text() const;
 
 private:
-    static LONG CALLBACK Catch(EXCEPTION_POINTERS* exception);
-
-    static std::wstring s_Text;
     void* m_pHandler = nullptr;
 };
