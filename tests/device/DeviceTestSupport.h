@@ -53,7 +53,7 @@ std::vector<int64_t> ArgumentsOf(const FakeEndpoint& endpoint, FakeMethod method
 
 // What this process writes with OutputDebugString while the capture lives, taken as a debugger
 // takes it: the call raises a debug-print exception, which a vectored handler sees first and
-// ends. One capture at a time.
+// ends. One capture at a time; under a debugger, the debugger takes the lines first.
 class CDebugOutputCapture
 {
 public:
