@@ -33,6 +33,13 @@ if(MINGW)
   target_link_options(corvane_options INTERFACE -static -static-libgcc -static-libstdc++)
 endif()
 
+if(MSVC)
+  # The same sources give the same bytes: no time stamps in the objects, and the exe's PE time
+  # stamp a hash of its contents. (MinGW's ld stamps SOURCE_DATE_EPOCH, scripts/package.)
+  target_compile_options(corvane_options INTERFACE $<$<COMPILE_LANGUAGE:CXX>:/Brepro>)
+  target_link_options(corvane_options INTERFACE /Brepro)
+endif()
+
 if(CORVANE_SANITIZERS)
   if(MSVC)
     message(FATAL_ERROR "CORVANE_SANITIZERS is for GCC and Clang builds: cl does not take their options")

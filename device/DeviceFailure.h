@@ -12,8 +12,8 @@ struct DeviceFailure
     HRESULT hr = S_OK;
     const wchar_t* pszSite = nullptr;
 
-    // Keeps the failure, traces it with OutputDebugStringW and returns -1, the general failure
-    // status of a device operation.
+    // Keeps the failure, traces it with OutputDebugStringW (the HRESULT in hex, and by name where
+    // it has one) and returns -1, the general failure status of a device operation.
     int32_t Record(HRESULT failure, const wchar_t* site);
     void Clear();
 };

@@ -3,6 +3,7 @@
 #include "device/CEndpointWatch.h"
 #include "device/ComHolder.h"
 #include "device/RenderEndpointList.h"
+#include "tests/device/DeviceTestSupport.h"
 #include "tests/device/FakeAudioSystem.h"
 
 #include <functiondiscoverykeys_devpkey.h>
@@ -106,6 +107,32 @@ TEST_F(AudioEndpointTest, FailuresReturnMinusOneRecordTheCallAndReleaseEverythin
     EXPECT_EQ(GetAudioEndpoint(L"speakers", &device, &failure), -1);
     EXPECT_EQ(failure.hr, REGDB_E_CLASSNOTREG);
     EXPECT_EQ(device, nullptr);
+}
+
+TEST(DeviceFailure, TracesTheHresultInHexAndByNameWhereItHasOne)
+{
+    const struct
+    {
+        HRESULT hr;
+        const wchar_t* pszTraced;
+    } cases[] = {
+        {AUDCLNT_E_DEVICE_IN_USE, L"0x8889000A (AUDCLNT_E_DEVICE_IN_USE)"},
+        {AUDCLNT_E_DEVICE_INVALIDATED, L"0x88890004 (AUDCLNT_E_DEVICE_INVALIDATED)"},
+        {AUDCLNT_E_RESOURCES_INVALIDATED, L"0x88890026 (AUDCLNT_E_RESOURCES_INVALIDATED)"},
+        {AUDCLNT_S_BUFFER_EMPTY, L"0x08890001 (AUDCLNT_S_BUFFER_EMPTY)"},
+        {HRESULT_FROM_WIN32(ERROR_NOT_FOUND), L"0x80070490 (E_NOTFOUND)"},
+        {HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER), L"0x80070057 (E_INVALIDARG)"},
+        {RPC_E_CHANGED_MODE, L"0x80010106 (RPC_E_CHANGED_MODE)"},
+        {HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), L"0x80070026 (HRESULT_FROM_WIN32(ERROR_HANDLE_EOF))"},
+        {MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x1234), L"0x80041234"},
+    };
+    for (const auto& c : cases)
+    {
+        CDebugOutputCapture capture;
+        DeviceFailure().Record(c.hr, L"IAudioClient::Initialize");
+        EXPECT_EQ(capture.Text(),
+                  std::wstring(L"Corvane WASAPI: IAudioClient::Initialize failed, HRESULT ") + c.pszTraced + L"\n");
+    }
 }
 
 TEST(AudioEnumeratorFactory, TheFakeSystemIsInstalledOnlyWhileItLives)

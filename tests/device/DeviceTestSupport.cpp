@@ -83,3 +83,40 @@ std::vector<int64_t> ArgumentsOf(const FakeEndpoint& endpoint, FakeMethod method
         values.push_back(index < call.args.size() ? call.args[index] : -1);
     return values;
 }
+
+namespace
+{
+std::wstring g_DebugOutput;
+
+LONG CALLBACK TakeDebugPrint(EXCEPTION_POINTERS* exception)
+{
+    const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
+    if (record.NumberParameters < 2)
+        return EXCEPTION_CONTINUE_SEARCH;
+    if (record.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C)
+        g_DebugOutput += reinterpret_cast<const wchar_t*>(record.ExceptionInformation[1]);
+    else if (record.ExceptionCode == DBG_PRINTEXCEPTION_C)
+        for (auto* c = reinterpret_cast<const unsigned char*>(record.ExceptionInformation[1]); *c != 0; ++c)
+            g_DebugOutput += static_cast<wchar_t>(*c);
+    else
+        return EXCEPTION_CONTINUE_SEARCH;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+}
+
+CDebugOutputCapture::CDebugOutputCapture()
+{
+    g_DebugOutput.clear();
+    m_pHandler = AddVectoredExceptionHandler(1, TakeDebugPrint);
+}
+
+CDebugOutputCapture::~CDebugOutputCapture()
+{
+    if (m_pHandler != nullptr)
+        RemoveVectoredExceptionHandler(m_pHandler);
+}
+
+const std::wstring& CDebugOutputCapture::Text() const
+{
+    return g_DebugOutput;
+}

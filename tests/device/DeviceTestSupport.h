@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 // Endpoint configurations the device tests share.
@@ -49,3 +50,20 @@ protected:
 
 // Calls of `method` on `endpoint`, their argument `index`.
 std::vector<int64_t> ArgumentsOf(const FakeEndpoint& endpoint, FakeMethod method, size_t index);
+
+// What this process writes with OutputDebugString while the capture lives, taken as a debugger
+// takes it: the call raises a debug-print exception, which a vectored handler sees first and
+// ends. One capture at a time; under a debugger, the debugger takes the lines first.
+class CDebugOutputCapture
+{
+public:
+    CDebugOutputCapture();
+    ~CDebugOutputCapture();
+    CDebugOutputCapture(const CDebugOutputCapture&) = delete;
+    CDebugOutputCapture& operator=(const CDebugOutputCapture&) = delete;
+
+    const std::wstring& Text() const;
+
+private:
+    void* m_pHandler = nullptr;
+};
