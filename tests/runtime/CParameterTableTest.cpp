@@ -1,3 +1,4 @@
+#include "runtime/CMemoryANSI.h"
 #include "runtime/CParameterTable.h"
 
 #include "tests/runtime/MessageBoxRecorder.h"
@@ -19,6 +20,27 @@ int32_t ConvertAs(CParameterTable& table, const wchar_t* name, uint32_t kind, ui
     *value = request.uiValue;
     return status;
 }
+
+// The C heap, refusing the allocation that follows the next iUntilRefusal ones, and counting
+// the blocks still out.
+struct CRefusingMemory final : SMemory
+{
+    int32_t Allocate(void** out, uint64_t size) override
+    {
+        if (iUntilRefusal-- == 0)
+            return -2;
+        ++iOutstanding;
+        return Heap.Allocate(out, size);
+    }
+    int32_t Free(void* block) override
+    {
+        --iOutstanding;
+        return Heap.Free(block);
+    }
+    CMemoryANSI Heap;
+    int iUntilRefusal = -1;
+    int iOutstanding = 0;
+};
 
 struct TextCase
 {
@@ -87,6 +109,30 @@ TEST(CParameterTable, RefusesThe513thNameButStillReplaces)
     EXPECT_EQ(1, table.GetUnsigned(L"511", &value));
     EXPECT_EQ(7u, value);
     EXPECT_EQ(-10, table.GetUnsigned(L"512", &value));
+}
+
+// Adding copies the name, the text and its narrow form; replacing copies the two texts. Whichever
+// is refused, the call fails and the table stays as it was.
+TEST(CParameterTable, ARefusedCopyFailsAndChangesNothing)
+{
+    for (int refused = 0; refused < 3; ++refused)
+    {
+        CRefusingMemory memory;
+        {
+            CParameterTable table(memory);
+            ASSERT_EQ(3, table.SetUnsigned(L"kept", 1));
+            memory.iUntilRefusal = refused;
+            EXPECT_EQ(-2, table.SetUnsigned(L"added", 2)) << refused;
+            EXPECT_EQ(nullptr, table.Find(L"added"));
+            EXPECT_EQ(1, table.GetCount());
+            memory.iUntilRefusal = refused;
+            EXPECT_EQ(refused < 2 ? -2 : 5, table.SetUnsigned(L"kept", 3)) << refused;
+            uint64_t value = 0;
+            EXPECT_EQ(1, table.GetUnsigned(L"kept", &value));
+            EXPECT_EQ(refused < 2 ? 1u : 3u, value);
+        }
+        EXPECT_EQ(0, memory.iOutstanding) << "a copy was not freed";
+    }
 }
 
 TEST(CParameterTable, ClearEmptiesTheTableForNewNames)
