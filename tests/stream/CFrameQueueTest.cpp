@@ -3,9 +3,33 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <new>
+#include <thread>
 #include <vector>
+
+// Run once by the next allocation of a ring's storage, on the allocating thread.
+std::function<void()> g_WhileAllocating;
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    std::function<void()> action;
+    action.swap(g_WhileAllocating);
+    if (action)
+        action();
+    try
+    {
+        return ::operator new[](size);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return nullptr;
+    }
+}
 
 namespace
 {
@@ -121,8 +145,9 @@ TEST(CFrameQueue, WriteAheadGrowsToTheFirstFittingCandidateWithinTheMaximum)
 {
     CFrameQueue queue;
     ASSERT_EQ(1, queue.Initialize(44100.0, 882));
-    ASSERT_EQ(1, queue.SetMaximumCapacity(3087));
-    // 661 does not pass the high watermark 661; write-ahead needs 441 + 1322 < K: 2646.
+    ASSERT_EQ(1, queue.SetMaximumCapacity(2646));
+    // 661 does not pass the high watermark 661; write-ahead needs 441 + 1322 < K: 2646, which
+    // the maximum allows.
     EXPECT_EQ(661u, WriteFrames(queue, 0, 661));
     FrameQueueStatus status = queue.GetStatus();
     EXPECT_EQ(2646u, status.uiCapacity);
@@ -130,9 +155,29 @@ TEST(CFrameQueue, WriteAheadGrowsToTheFirstFittingCandidateWithinTheMaximum)
     EXPECT_EQ(661u, status.uiLowWatermark);
     EXPECT_EQ(882u, status.uiMiddleWatermark);
     EXPECT_EQ(1543u, status.uiHighWatermark);
-    // The queue may grow to exactly its maximum, not beyond.
-    EXPECT_EQ(0, queue.Grow(3088));
-    EXPECT_EQ(1, queue.Grow(3087));
+    ExpectFramesInOrder(queue, 0, 661);
+}
+
+// The device thread takes the lock between reading the padding and releasing the buffer: a
+// write allocates its new ring without holding it, and heeds what changed meanwhile.
+TEST(CFrameQueue, GrowthAllocatesOutsideTheLockAndHeedsAMaximumSetMeanwhile)
+{
+    CFrameQueue queue;
+    ASSERT_EQ(1, queue.Initialize(44100.0, 882));
+    std::atomic<bool> limited{false};
+    bool limitedInTime = false;
+    std::thread other;
+    g_WhileAllocating = [&] {
+        other = std::thread([&] { limited = queue.SetMaximumCapacity(1764) == 1; });
+        for (int ms = 0; ms < 2000 && !limited; ++ms)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        limitedInTime = limited;
+    };
+    // Write-ahead wants 2646 frames, beyond the new maximum: the ring stays.
+    EXPECT_EQ(661u, WriteFrames(queue, 0, 661));
+    other.join();
+    EXPECT_TRUE(limitedInTime) << "the queue was locked while its new ring was allocated";
+    EXPECT_EQ(882u, queue.GetStatus().uiCapacity);
     ExpectFramesInOrder(queue, 0, 661);
 }
 
@@ -230,7 +275,6 @@ TEST(CFrameQueue, RejectsNullAndUnreadyUse)
     ASSERT_EQ(1, queue.Initialize(44100.0, 8));
     EXPECT_EQ(-4, queue.Write(frame, nullptr));
     EXPECT_EQ(0u, queue.Read(nullptr, 1));
-    EXPECT_EQ(-1, queue.Grow(4));
     EXPECT_EQ(1, queue.Reset());
     FrameQueueStatus status = queue.GetStatus();
     EXPECT_EQ(0, status.iState);
