@@ -100,7 +100,8 @@ protected:
         const ULONGLONG started = GetTickCount64();
         DWORD exitCode = 0;
         ASSERT_TRUE(m_Dialog.Attach(m_Process.ProcessId(), kProgramTitle, kStartTimeoutMs))
-            << "no started dialog titled Corvane WASAPI v1.08 after " << GetTickCount64() - started << " ms; program "
+            << "no started dialog titled " << kProgramTitle << " after " << GetTickCount64() - started
+            << " ms; program "
             << (m_Process.WaitForExit(0, &exitCode) ? "exited with " + std::to_string(exitCode) : std::string("runs"));
     }
 
@@ -247,8 +248,8 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndListsTheDevices)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("defaults"));
     EXPECT_EQ(m_Dialog.Title(), kProgramTitle);
-    // What Explorer shows of the file is the version the title shows, from the same source;
-    // "1.08" is version 1.8 in the numeric fields.
+    // What Explorer shows of the file is the version the title shows, from the same source; the
+    // numeric fields read its parts as decimal numbers.
     DWORD unused = 0;
     std::vector<BYTE> info(GetFileVersionInfoSizeW(m_Program.c_str(), &unused));
     ASSERT_TRUE(!info.empty() &&
