@@ -303,29 +303,6 @@ TEST_F(PlaybackControlTest, PlayWhilePlayingChangesNothing)
     EXPECT_FALSE(PlaybackControl::Stop()) << "stop acts only while playing";
 }
 
-TEST_F(PlaybackControlTest, PlayArrivingWhileAStartShowsABoxChangesNothing)
-{
-    FakeEndpointConfig config = RenderingEndpoint(ExclusiveEndpoint({48000}, {16}));
-    config.failures[FakeMethod::Start] = FakeFailure{E_FAIL, 0, 1};
-    FakeEndpoint& endpoint = system.AddEndpoint(config);
-    size_t callsBefore = 0;
-    size_t callsAfter = 0;
-    const CSoundStreamBuffer* bufferBefore = nullptr;
-    WhileMessageBoxShown([&] {
-        callsBefore = endpoint.Calls().size();
-        bufferBefore = pSoundBuffer;
-        PlaybackControl::Start(panel);
-        callsAfter = endpoint.Calls().size();
-    });
-    PlaybackControl::Start(panel);
-    ASSERT_EQ(MessageBoxes().size(), 1u) << "no box from the request that arrived";
-    EXPECT_EQ(MessageBoxes()[0].Text, L"Failed in starting the audio output device.");
-    EXPECT_EQ(callsAfter, callsBefore) << "the device was not touched meanwhile";
-    EXPECT_EQ(pSoundBuffer, bufferBefore) << "the stream buffer under the running synthesizer stays";
-    EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Empty);
-    EXPECT_EQ(SoundStream.uiState, 0u);
-}
-
 TEST_F(PlaybackControlTest, DeviceLostWhilePlayingStopsTellsTheUserAndPlayWorksAgain)
 {
     // The device goes away mid-stream, as after an unplug: one padding query fails.
@@ -453,13 +430,5 @@ TEST_F(PlaybackControlTest, DeviceClassesPlayWhatTheyResolveBelowTheAcceptedNyqu
             EXPECT_EQ(panel.carrierFrequencies.back(), top) << row << ": the thumb was at the top";
             EXPECT_TRUE(PlaybackControl::StopAndShowIdle(panel)) << row;
         }
-}
-
-TEST_F(PlaybackControlTest, StopBeforeAnyStartTouchesNothing)
-{
-    EXPECT_FALSE(PlaybackControl::Stop());
-    EXPECT_EQ(pSoundBuffer, nullptr);
-    EXPECT_EQ(SoundStream.uiState, 0u);
-    EXPECT_TRUE(MessageBoxes().empty());
 }
 }
