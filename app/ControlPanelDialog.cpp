@@ -29,8 +29,9 @@ constexpr double kInitialLevel = 1e-7;
 constexpr double kInitialFrequency = 1000.0;
 // The level slider's bottom: -200 x log10 of the starting level 1e-7, in tenths of a dB.
 constexpr uint32_t kLevelSliderBottom = 1400;
-// While playing, how often the dialog looks whether the device thread has ended by itself.
+// While playing, the dialog looks now and then whether the device thread has ended by itself.
 constexpr UINT_PTR kDeviceCheckTimer = 1;
+// Soon enough that a lost device is reported at once, rarely enough to cost the main thread nothing.
 constexpr UINT kDeviceCheckMs = 50;
 // Posted by the endpoint watch's callback, from the system's thread, when the endpoints changed.
 constexpr UINT kEndpointsChangedMessage = WM_APP + 1;

@@ -2,27 +2,26 @@
 
 #include "app/CarrierRange.h"
 #include "app/ControlValues.h"
-#include "app/DeviceList.h"
 #include "app/EngineObjects.h"
 #include "app/ProcessState.h"
+#include "app/RateSearch.h"
 #include "app/RateTable.h"
 #include "app/SControlPanel.h"
 #include "device/CSoundStreamWASAPI.h"
-#include "runtime/CNamedValueList.h"
 #include "runtime/CWorkerThread.h"
 #include "runtime/MessageBoxSeam.h"
 #include "stream/BufferCallbackFunction.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "stream/ChannelCount.h"
-#include "synth/CParameterRamp.h"
 #include "synth/SynthesizerThreadProc.h"
 
 namespace
 {
-constexpr double kBlockPeriod = 0.01;
-constexpr double kQueueLimitPeriod = 0.07;
+// 1.5 blocks per write: the synthesizer wakes less often than the device thread takes blocks.
 constexpr double kSynthesizerWritePeriod = 0.015;
+// Lets the synthesizer queue sound before the device thread first reads.
 constexpr DWORD kDeviceStartDelayMs = 10;
+// Margin over the computed drain for the device's own delay, so that the stop's fade is heard.
 constexpr uint64_t kExtraDrainMs = 50;
 constexpr uint64_t kBytesPerFrame = kChannels * sizeof(double);
 
@@ -51,18 +50,6 @@ void ShowError(SControlPanel& panel, const wchar_t* text, const wchar_t* caption
     ShowMessageBox(panel.GetOwnerWindow(), text, caption, MB_OK | MB_ICONERROR);
 }
 
-// Slider changes then glide over one block instead of jumping.
-void SetRampGlideLength(uint64_t steps)
-{
-    CParameterRamp* const ramps[] = {pLevelRamp,       pFrequencyRamp,   pPhaseRamp,
-                                     pAMFrequencyRamp, pFMFrequencyRamp, pFMBandwidthRamp};
-    for (CParameterRamp* ramp : ramps)
-    {
-        if (ramp != nullptr)
-            ramp->SetDefaultLength(steps);
-    }
-}
-
 void StopSynthesizer()
 {
     if (pSynthesizerThread == nullptr)
@@ -89,43 +76,6 @@ void CleanUpFailedStart()
     CloseDevice();
     if (pSoundBuffer != nullptr)
         pSoundBuffer->Release();
-}
-
-int32_t ReplacePacketBuffer(uint64_t frames)
-{
-    if (!ReplaceMultiChannelPacketBuffer(frames * kChannels))
-        return -2;
-    return pNamedValueList->SetPacketBuffer(reinterpret_cast<uint64_t>(pdfMultiChannelPacketBuffer));
-}
-
-enum class RateSearchResult
-{
-    Found,
-    Refused,
-    // Another program holds the endpoint exclusively: Windows answered AUDCLNT_E_DEVICE_IN_USE
-    // to exclusive and to shared streams alike.
-    HeldByAnotherProgram,
-};
-
-RateSearchResult FindAnyRate(SControlPanel& panel, int32_t deviceIndex)
-{
-    struct Pass
-    {
-        uint32_t uiShared;
-        uint32_t uiUpward;
-    };
-    // Exclusive before shared, the chosen maximum and below before anything higher.
-    const Pass passes[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
-    bool inUse[2] = {false, false};
-    uint32_t row = 0;
-    for (const Pass& pass : passes)
-    {
-        bool passInUse = false;
-        if (PlaybackControl::SearchRate(panel, deviceIndex, pass.uiShared, pass.uiUpward, &row, &passInUse) > 0)
-            return RateSearchResult::Found;
-        inUse[pass.uiShared] = inUse[pass.uiShared] || passInUse;
-    }
-    return inUse[0] && inUse[1] ? RateSearchResult::HeldByAnotherProgram : RateSearchResult::Refused;
 }
 
 int32_t StartSynthesizer()
@@ -165,6 +115,14 @@ void ShowDeviceFormat(SControlPanel& panel)
         panel.SetBitsText(resolved);
 }
 
+// The rate list shows row, and the carrier fits dfSamplingRate, its rate: below the chosen
+// maximum, a carrier above the rate's Nyquist frequency would play folded down.
+void ShowRate(SControlPanel& panel, uint32_t row)
+{
+    panel.ShowRateEntry(RateTable::EntryOfRow(row));
+    CarrierRange::ApplyRate(panel, dfSamplingRate);
+}
+
 // After a stop, or a start that fails after the rate search, the displays go back from the
 // device in use to the user's choices: the chosen maximum rate and the carrier range it allows,
 // no device bits, the effective bits. Runs once the synthesizer has been joined (it reads
@@ -172,10 +130,40 @@ void ShowDeviceFormat(SControlPanel& panel)
 void ShowChoicesAgain(SControlPanel& panel)
 {
     dfSamplingRate = RateTable::Hertz(uiRateIndex);
-    panel.ShowRateEntry(RateTable::EntryOfRow(uiRateIndex));
-    CarrierRange::ApplyRate(panel, dfSamplingRate);
+    ShowRate(panel, uiRateIndex);
     panel.ShowDeviceBits(0);
     panel.SetBitsText(uiMaxEffectiveBits);
+}
+
+// The box for an attempt that failed before the device was asked.
+const wchar_t* SetupMessage(RateSearch::SetupFailure failure)
+{
+    switch (failure)
+    {
+    case RateSearch::SetupFailure::SoundBuffer:
+        return L"Failed in initializing the sound buffer.";
+    case RateSearch::SetupFailure::BufferLimit:
+        return L"Failed in limiting the buffer size.";
+    case RateSearch::SetupFailure::BufferSize:
+        break;
+    }
+    return L"Failed in setting buffer size.";
+}
+
+// Opens the device at a rate it accepts and shows the rate, after telling the user of every
+// attempt that failed before the device was asked; false once a failure was shown.
+bool FindRate(SControlPanel& panel, int32_t deviceIndex)
+{
+    const RateSearch::Result search = RateSearch::FindAnyRate(deviceIndex);
+    for (uint32_t i = 0; i < search.uiFailureCount; ++i)
+        ShowError(panel, SetupMessage(search.Failures[i]));
+    if (search.Verdict == RateSearch::Outcome::HeldByAnotherProgram)
+        ShowError(panel, L"The audio output device is in use by another program.");
+    else if (search.Verdict == RateSearch::Outcome::Refused)
+        ShowError(panel, L"出力先のオーディオデバイスを初期化できませんでした。", L"エラー");
+    else
+        ShowRate(panel, search.uiRow);
+    return search.Verdict == RateSearch::Outcome::Found;
 }
 
 // Starts the synthesizer and the device once a rate was found; false once a failure was shown.
@@ -249,13 +237,8 @@ void Start(SControlPanel& panel)
         CleanUpFailedStart();
         return;
     }
-    const RateSearchResult search = FindAnyRate(panel, ReadChoices(panel));
-    if (search != RateSearchResult::Found)
+    if (!FindRate(panel, ReadChoices(panel)))
     {
-        if (search == RateSearchResult::HeldByAnotherProgram)
-            ShowError(panel, L"The audio output device is in use by another program.");
-        else
-            ShowError(panel, L"出力先のオーディオデバイスを初期化できませんでした。", L"エラー");
         CleanUpFailedStart();
         return;
     }
@@ -303,73 +286,5 @@ bool StopIfDeviceEnded(SControlPanel& panel)
     const CInProgressScope inProgress;
     ShowError(panel, L"The audio output device stopped working.");
     return true;
-}
-
-int32_t AttemptFormat(SControlPanel& panel, uint32_t rate, int32_t deviceIndex)
-{
-    if (pSoundBuffer == nullptr)
-    {
-        ShowError(panel, L"Failed in initializing the sound buffer.");
-        return -3;
-    }
-    double period = kBlockPeriod;
-    const int32_t status = pSoundBuffer->Initialize(rate, &period);
-    if (status < 0)
-    {
-        ShowError(panel, L"Failed in initializing the sound buffer.");
-        return status;
-    }
-    if (pSoundBuffer->LimitCapacity(static_cast<uint64_t>(rate * kQueueLimitPeriod)) < 0)
-    {
-        ShowError(panel, L"Failed in limiting the buffer size.");
-        return -1;
-    }
-    const uint64_t blockFrames = pSoundBuffer->GetBlockFrames();
-    if (blockFrames == 0)
-    {
-        ShowError(panel, L"Failed in setting buffer size.");
-        return -4;
-    }
-    SetRampGlideLength(blockFrames);
-    if (pSoundStream->uiState != 0)
-    {
-        ShowError(panel, L"Failed in setting buffer size.");
-        return -1;
-    }
-    pSoundStream->uiPacketFrames = blockFrames;
-    const int32_t packetStatus = ReplacePacketBuffer(blockFrames);
-    if (packetStatus < 0)
-        return packetStatus;
-    pSoundStream->uiMaxBitCount = uiMaxEffectiveBits;
-    pSoundStream->bResolutionEnhancer = bEnableResolutionEnhancer;
-    double devicePeriod = 0.0;
-    return pSoundStream->OpenRenderDevice(rate, &devicePeriod, DeviceList::EndpointId(deviceIndex));
-}
-
-int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, uint32_t upward, uint32_t* row,
-                   bool* inUse)
-{
-    if (pSoundStream->uiState == 0)
-        pSoundStream->bSharedMode = shared;
-    const int32_t step = upward != 0 ? -1 : 1;
-    for (int32_t candidate = static_cast<int32_t>(uiRateIndex);
-         candidate >= 0 && candidate < static_cast<int32_t>(RateTable::kRowCount); candidate += step)
-    {
-        const uint32_t visited = static_cast<uint32_t>(candidate);
-        if (AttemptFormat(panel, RateTable::WholeHertz(visited), deviceIndex) >= 0)
-        {
-            dfSamplingRate = RateTable::Hertz(visited);
-            panel.ShowRateEntry(RateTable::EntryOfRow(visited));
-            // Below the chosen maximum, a carrier above the accepted rate's Nyquist frequency
-            // would play folded down.
-            CarrierRange::ApplyRate(panel, dfSamplingRate);
-            if (row != nullptr)
-                *row = visited;
-            return 1;
-        }
-        if (inUse != nullptr && pSoundStream->LastFailure.hr == AUDCLNT_E_DEVICE_IN_USE)
-            *inUse = true;
-    }
-    return 0;
 }
 }

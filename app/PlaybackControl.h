@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-
 class SControlPanel;
 
 // Playback start and stop on the process-wide engine objects. Runs on the main thread.
@@ -14,8 +12,8 @@ namespace PlaybackControl
 bool IsBusy();
 
 // Builds a fresh stream buffer and synthesizer, finds a rate and share mode the chosen device
-// accepts, and starts the synthesizer and the device. Failures are shown in message boxes and
-// leave everything stopped.
+// accepts (RateSearch), and starts the synthesizer and the device. Failures are shown in message
+// boxes and leave everything stopped.
 void Start(SControlPanel& panel);
 
 // Stops the synthesizer, lets the queued sound play out, then stops and closes the device:
@@ -28,15 +26,4 @@ bool StopAndShowIdle(SControlPanel& panel);
 // While playing: when the device thread has ended by itself (the device was lost or refused to
 // go on), stops as StopAndShowIdle does and tells the user so. True when it stopped playback.
 bool StopIfDeviceEnded(SControlPanel& panel);
-
-// Sets the stream buffer, ramps and packet buffer up for one rate and opens the device at it.
-// Negative when the rate cannot be used.
-int32_t AttemptFormat(SControlPanel& panel, uint32_t rate, int32_t deviceIndex);
-
-// Tries the rate table from the chosen maximum downward (or upward) in one share mode
-// (0 exclusive, 1 shared). 1 with the accepted row in *row, the rate shown and applied to the
-// carrier; or 0 when no rate was accepted. *inUse, when given, is set once an attempt was
-// refused because the endpoint is in use (AUDCLNT_E_DEVICE_IN_USE).
-int32_t SearchRate(SControlPanel& panel, int32_t deviceIndex, uint32_t shared, uint32_t upward, uint32_t* row,
-                   bool* inUse = nullptr);
 }

@@ -62,8 +62,8 @@ int32_t CSoundStreamWASAPI::StartRender(BufferCallback callback, void* userParam
 // The client is loaded before it starts, as the platform asks of a render stream so that it does
 // not start with a glitch: with a buffer of silence. The device thread then tops up only what
 // the device has played, at the real rate. Left empty, the buffer would be asked for whole by the
-// thread's first pass (80 ms under Wine's exclusive mode, more on some devices), far more than
-// the stream buffer holds at the start, and the sound would break off a few blocks in.
+// thread's first pass (Wine's exclusive buffer, more on some devices), far more than the stream
+// buffer holds at the start, and the sound would break off a few blocks in.
 int32_t CSoundStreamWASAPI::LoadSilence()
 {
     UINT32 frames = 0;

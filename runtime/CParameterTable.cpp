@@ -11,6 +11,17 @@ CParameterTable::CParameterTable()
     : m_pMemory(nullptr), m_pOwnedMemory(new CMemoryANSI()), m_iCount(-1), m_pEntries(nullptr)
 {
     m_pMemory = m_pOwnedMemory;
+    AllocateEntries();
+}
+
+CParameterTable::CParameterTable(SMemory& memory)
+    : m_pMemory(&memory), m_pOwnedMemory(nullptr), m_iCount(-1), m_pEntries(nullptr)
+{
+    AllocateEntries();
+}
+
+void CParameterTable::AllocateEntries()
+{
     void* storage = nullptr;
     if (m_pMemory->Allocate(&storage, sizeof(CAssociativeValue) * kCapacity) < 1)
         return;
@@ -56,24 +67,29 @@ int32_t CParameterTable::SetText(const wchar_t* name, const wchar_t* text)
     if (!IsUsable())
         return -1;
     CAssociativeValue* entry = FindEntry(name);
-    int32_t status = 5;
+    if (entry == nullptr && m_iCount >= kCapacity)
+        return -1;
+    // Every copy is made before the table changes, so that a refused allocation leaves it as it
+    // was: a reader must not find the name without its text.
+    CAssociativeValue copy;
+    copy.pName = entry == nullptr ? CopyWide(name) : nullptr;
+    copy.uiKind = CAssociativeValue::WideText;
+    copy.uiValue = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(CopyWide(text)));
+    copy.pNarrowText = CopyToCodePage(text);
+    if ((entry == nullptr && copy.pName == nullptr) || copy.uiValue == 0 || copy.pNarrowText == nullptr)
+    {
+        FreeEntry(copy);
+        return -2;
+    }
     if (entry != nullptr)
     {
         FreeValue(*entry);
+        copy.pName = entry->pName;
+        *entry = copy;
+        return 5;
     }
-    else
-    {
-        if (m_iCount >= kCapacity)
-            return -1;
-        entry = &m_pEntries[m_iCount++];
-        entry->pName = CopyWide(name);
-        status = 3;
-    }
-    entry->uiKind = CAssociativeValue::WideText;
-    entry->pdfNumber = nullptr;
-    entry->uiValue = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(CopyWide(text)));
-    entry->pNarrowText = CopyToCodePage(text);
-    return status;
+    m_pEntries[m_iCount++] = copy;
+    return 3;
 }
 
 int32_t CParameterTable::SetUnsigned(const wchar_t* name, uint64_t value)
@@ -121,13 +137,7 @@ int32_t CParameterTable::Clear()
     if (!IsUsable())
         return -1;
     for (int32_t i = 0; i < m_iCount; ++i)
-    {
-        CAssociativeValue& entry = m_pEntries[i];
-        FreeValue(entry);
-        if (entry.pName != nullptr)
-            m_pMemory->Free(entry.pName);
-        entry = CAssociativeValue();
-    }
+        FreeEntry(m_pEntries[i]);
     m_iCount = 0;
     return 1;
 }
@@ -144,6 +154,14 @@ void CParameterTable::FreeValue(CAssociativeValue& entry)
     entry.pNarrowText = nullptr;
     entry.pdfNumber = nullptr;
     entry.uiKind = CAssociativeValue::Empty;
+}
+
+void CParameterTable::FreeEntry(CAssociativeValue& entry)
+{
+    FreeValue(entry);
+    if (entry.pName != nullptr)
+        m_pMemory->Free(entry.pName);
+    entry = CAssociativeValue();
 }
 
 wchar_t* CParameterTable::CopyWide(const wchar_t* text)

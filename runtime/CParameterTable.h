@@ -14,11 +14,14 @@ public:
     static constexpr int32_t kCapacity = 512;
 
     CParameterTable();
+    // A table that allocates through memory, which must outlive it.
+    explicit CParameterTable(SMemory& memory);
     ~CParameterTable();
     CParameterTable(const CParameterTable&) = delete;
     CParameterTable& operator=(const CParameterTable&) = delete;
 
-    // 3 entry added, 5 entry replaced, -1 table full or unusable, -4 name or text null.
+    // 3 entry added, 5 entry replaced, -1 table full or unusable, -2 a copy could not be allocated
+    // (the table is left as it was), -4 name or text null.
     int32_t SetText(const wchar_t* name, const wchar_t* text);
     // As SetText, storing the decimal digits of value.
     int32_t SetUnsigned(const wchar_t* name, uint64_t value);
@@ -37,10 +40,12 @@ public:
     const CAssociativeValue* Find(const wchar_t* name) const;
 
 private:
+    void AllocateEntries();
     CAssociativeValue* FindEntry(const wchar_t* name) const;
     bool IsUsable() const { return m_pMemory != nullptr && m_pEntries != nullptr && m_iCount >= 0; }
     int32_t ReadUnsigned(const CAssociativeValue& entry, uint64_t* out);
     void FreeValue(CAssociativeValue& entry);
+    void FreeEntry(CAssociativeValue& entry);
     wchar_t* CopyWide(const wchar_t* text);
     char* CopyToCodePage(const wchar_t* text);
 

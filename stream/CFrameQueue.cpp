@@ -81,19 +81,19 @@ void CFrameQueue::SetCapacity(uint64_t capacity)
     m_uiHighWatermark = marks.uiHigh;
 }
 
-// Finds the first capacity C + mS (m >= 1) that `fits`. Every candidate up to `floor` is known
-// not to fit, so the search starts above it: the number of candidates tried stays small even for
-// absurd offers. -5 when a candidate overflows.
-int32_t CFrameQueue::FindGrowthCandidate(uint64_t floor, bool (*fits)(uint64_t, uint64_t, uint64_t), uint64_t frames,
-                                         uint64_t* candidate) const
+// Finds the first capacity C + mS (m >= 1) above `capacity` C that `fits`. Every candidate up to
+// `floor` is known not to fit, so the search starts above it: the number of candidates tried stays
+// small even for absurd offers. -5 when a candidate overflows.
+int32_t CFrameQueue::FindGrowthCandidate(uint64_t capacity, uint64_t floor, bool (*fits)(uint64_t, uint64_t, uint64_t),
+                                         uint64_t frames, uint64_t* candidate) const
 {
     const uint64_t step = m_uiGrowthStep;
     if (step == 0)
         return -5;
-    uint64_t steps = floor >= m_uiCapacity ? (floor - m_uiCapacity) / step + 1 : 1;
-    if (steps > (kMax - m_uiCapacity) / step)
+    uint64_t steps = floor >= capacity ? (floor - capacity) / step + 1 : 1;
+    if (steps > (kMax - capacity) / step)
         return -5;
-    uint64_t k = m_uiCapacity + steps * step;
+    uint64_t k = capacity + steps * step;
     while (!fits(k, step, frames))
     {
         if (k > kMax - step)
@@ -104,44 +104,63 @@ int32_t CFrameQueue::FindGrowthCandidate(uint64_t floor, bool (*fits)(uint64_t, 
     return 1;
 }
 
-// The growth an underrun asked for; its result is ignored, as the maximum capacity may refuse it.
-void CFrameQueue::GrowAfterUnderrun()
+// Whether the queue may grow to capacity: 1, 0 refused by the maximum capacity, -5 too large.
+int32_t CFrameQueue::AdmitCapacity(uint64_t capacity) const
 {
-    if (m_uiPendingCapacity > m_uiCapacity)
-        Grow(m_uiPendingCapacity);
-    m_uiPendingCapacity = 0;
+    if (capacity > kMax / kChannels)
+        return -5;
+    if (m_uiMaximumCapacity != 0 && capacity > m_uiMaximumCapacity)
+        return 0;
+    return 1;
 }
 
-int32_t CFrameQueue::GrowForWrite(uint64_t frames)
+// Takes candidate as the new *capacity when the queue may grow to it: 1, 0 refused by the
+// maximum capacity, or found's failure or -5.
+int32_t CFrameQueue::GrowTo(int32_t found, uint64_t candidate, uint64_t* capacity) const
 {
-    uint64_t candidate = 0;
+    const int32_t status = found == 1 ? AdmitCapacity(candidate) : found;
+    if (status == 1)
+        *capacity = candidate;
+    return status;
+}
+
+// The capacity a write of `frames` grows the queue to, decided without allocating: first the
+// growth an underrun asked for (ignored when refused), then the two rules in turn. Negative when
+// the write fails; *capacity then holds what the queue grew to before the failure.
+int32_t CFrameQueue::PlanGrowth(uint64_t frames, uint64_t* capacity) const
+{
+    uint64_t k = m_uiCapacity;
+    if (m_uiPendingCapacity > k && AdmitCapacity(m_uiPendingCapacity) == 1)
+        k = m_uiPendingCapacity;
+    *capacity = k;
     if (m_bGrowth != 0 || m_uiMaximumCapacity != 0)
     {
         if (frames > kMax - m_uiFillLevel)
             return -5;
-        uint64_t total = m_uiFillLevel + frames;
-        if (total > m_uiHighWatermark)
+        const uint64_t total = m_uiFillLevel + frames;
+        if (total > ComputeWatermarks(k, m_uiGrowthStep).uiHigh)
         {
             // high(K) never exceeds 3K/4, so no K up to 4/3 of the total can fit.
             if (total > kMax / 4 * 3)
                 return -5;
-            int32_t status = FindGrowthCandidate(total + total / 3, StaysBelowHigh, total, &candidate);
-            if (status == 1)
-                status = Grow(candidate);
+            uint64_t candidate = 0;
+            const int32_t found = FindGrowthCandidate(k, total + total / 3, StaysBelowHigh, total, &candidate);
+            const int32_t status = GrowTo(found, candidate, capacity);
             if (status < 0)
                 return status;
+            k = *capacity;
         }
     }
     if (frames > kMax / 4)
         return -5;
-    if (2 * frames >= m_uiCapacity - m_uiMiddleWatermark)
+    if (2 * frames >= k - ComputeWatermarks(k, m_uiGrowthStep).uiMiddle)
     {
         // The middle watermark never falls below K/2 - S/2, so no K up to 4n - 2(S/2) can fit.
-        uint64_t halfStepTwice = (m_uiGrowthStep / 2) * 2;
-        uint64_t floor = 4 * frames > halfStepTwice ? 4 * frames - halfStepTwice : 0;
-        int32_t status = FindGrowthCandidate(floor, LeavesRoomToWriteAhead, frames, &candidate);
-        if (status == 1)
-            status = Grow(candidate);
+        const uint64_t halfStepTwice = (m_uiGrowthStep / 2) * 2;
+        const uint64_t floor = 4 * frames > halfStepTwice ? 4 * frames - halfStepTwice : 0;
+        uint64_t candidate = 0;
+        const int32_t found = FindGrowthCandidate(k, floor, LeavesRoomToWriteAhead, frames, &candidate);
+        const int32_t status = GrowTo(found, candidate, capacity);
         if (status < 0)
             return status;
     }
@@ -152,21 +171,45 @@ int32_t CFrameQueue::Write(const double* frames, uint64_t* count)
 {
     if (count == nullptr)
         return -4;
-    CLockGuard guard(m_Lock);
-    uint64_t offered = *count;
+    const uint64_t offered = *count;
     *count = 0;
     if (frames == nullptr)
         return -4;
-    if (m_iState != 1)
-        return -1;
-    GrowAfterUnderrun();
-    int32_t status = GrowForWrite(offered);
-    if (status < 0)
-        return status;
+    // A new ring is allocated outside the lock, which the device thread takes between reading
+    // the padding and releasing the buffer. Another thread may change the queue meanwhile, so
+    // the growth is decided again under the lock, and allocated again if it came out otherwise.
+    std::unique_ptr<CRingBuffer> ring;
+    uint64_t ringCapacity = 0;
+    for (;;)
+    {
+        uint64_t capacity = 0;
+        {
+            CLockGuard guard(m_Lock);
+            if (m_iState != 1)
+                return -1;
+            const int32_t growth = PlanGrowth(offered, &capacity);
+            if (capacity == m_uiCapacity || capacity == ringCapacity)
+            {
+                if (capacity != m_uiCapacity)
+                    Grow(ring, capacity);
+                m_uiPendingCapacity = 0;
+                return growth < 0 ? growth : Store(frames, offered, count);
+            }
+        }
+        const int32_t status = CreateRing(capacity, ring);
+        if (status != 1)
+            return status;
+        ringCapacity = capacity;
+    }
+}
+
+// Puts the offered frames into the ring, as many as it holds room for. Under the lock.
+int32_t CFrameQueue::Store(const double* frames, uint64_t offered, uint64_t* count)
+{
     if (offered > kMax / m_uiChannels)
         return -1;
     uint64_t values = offered * m_uiChannels;
-    status = m_pRing->Write(frames, &values);
+    int32_t status = m_pRing->Write(frames, &values);
     uint64_t accepted = values / m_uiChannels;
     if (values % m_uiChannels != 0)
         status = -99;
@@ -201,24 +244,14 @@ uint64_t CFrameQueue::Read(double* destination, uint64_t frames)
     return obtained;
 }
 
-int32_t CFrameQueue::Grow(uint64_t capacity)
+// Moves the queued frames into ring, in order, and puts it in place; ring receives the old one,
+// to be freed once the lock is left. Under the lock.
+void CFrameQueue::Grow(std::unique_ptr<CRingBuffer>& ring, uint64_t capacity)
 {
-    CLockGuard guard(m_Lock);
-    if (capacity < m_uiCapacity)
-        return -1;
-    if (capacity > kMax / kChannels)
-        return -5;
-    if (m_uiMaximumCapacity != 0 && capacity > m_uiMaximumCapacity)
-        return 0;
-    std::unique_ptr<CRingBuffer> ring;
-    const int32_t status = CreateRing(capacity, ring);
-    if (status != 1)
-        return status;
     if (m_pRing != nullptr)
         ring->TakeContentsOf(*m_pRing);
-    m_pRing = std::move(ring);
+    m_pRing.swap(ring);
     SetCapacity(capacity);
-    return 1;
 }
 
 int32_t CFrameQueue::CreateRing(uint64_t frames, std::unique_ptr<CRingBuffer>& ring)

@@ -33,8 +33,8 @@ struct FrameQueueStatus
 
 // The adaptive stereo frame queue between the synthesizer and the device thread. It counts in
 // frames, grows its ring in steps when the writer runs ahead or the reader runs dry (never
-// beyond an optional maximum; only Write allocates), pauses reading after an underrun until it
-// has refilled to the middle watermark, and carries the stream's stop flag.
+// beyond an optional maximum; only Write allocates, and not under the lock), pauses reading after
+// an underrun until it has refilled to the middle watermark, and carries the stream's stop flag.
 class CFrameQueue
 {
 public:
@@ -52,10 +52,6 @@ public:
     // Returns the frames delivered (up to `frames`). Never allocates: the growth an underrun
     // asks for waits for the next Write.
     uint64_t Read(double* destination, uint64_t frames);
-    // Replaces the ring by one of `capacity` frames, keeping the queued frames (the lock is
-    // re-entrant, so Write calls it under its own). 1; 0 refused by the maximum
-    // capacity; -1 smaller than now; -5; -2.
-    int32_t Grow(uint64_t capacity);
     int32_t Reset();
 
     // The stream buffer's view of the queue; each takes the queue's lock.
@@ -66,11 +62,14 @@ public:
     int32_t SetMaximumCapacity(uint64_t frames);
 
 private:
-    void GrowAfterUnderrun();
-    int32_t GrowForWrite(uint64_t frames);
-    int32_t FindGrowthCandidate(uint64_t floor, bool (*fits)(uint64_t, uint64_t, uint64_t), uint64_t frames,
-                                uint64_t* candidate) const;
+    int32_t PlanGrowth(uint64_t frames, uint64_t* capacity) const;
+    int32_t FindGrowthCandidate(uint64_t capacity, uint64_t floor, bool (*fits)(uint64_t, uint64_t, uint64_t),
+                                uint64_t frames, uint64_t* candidate) const;
+    int32_t AdmitCapacity(uint64_t capacity) const;
+    int32_t GrowTo(int32_t found, uint64_t candidate, uint64_t* capacity) const;
     static int32_t CreateRing(uint64_t frames, std::unique_ptr<CRingBuffer>& ring);
+    void Grow(std::unique_ptr<CRingBuffer>& ring, uint64_t capacity);
+    int32_t Store(const double* frames, uint64_t offered, uint64_t* count);
     void SetCapacity(uint64_t capacity);
     int32_t SetFlagWhenReady(int32_t* flag, int32_t value);
 

@@ -12,8 +12,9 @@ namespace
 {
 // The longest pause while the stream buffer is full. The reader frees a block every 10 ms, so
 // a 1 ms pause mostly wakes the thread for nothing (each wake-up is a trip through the Wine
-// server); a full queue holds 60 ms and reads stop at 15 ms, so 5 ms still leaves some 40 ms
-// for a wake-up that a loaded machine delays.
+// server); a full queue holds several blocks (playback's limit says how many) and reads stop
+// only below a quarter of it, so 5 ms still leaves most of that for a wake-up that a loaded
+// machine delays.
 constexpr uint32_t kLongestPauseMs = 5;
 
 struct SynthesizerInputs

@@ -197,7 +197,7 @@ TEST(SoundStreamLifetime, DestroyingARunningStreamEndsItsThread)
 }
 
 // A device that drains in real time behind an endpoint buffer far larger than the stream
-// buffer's queue (250 ms; Wine gives 80 ms in exclusive mode): the stream starts on a buffer of
+// buffer's queue (250 ms; Wine's exclusive mode gives less): the stream starts on a buffer of
 // silence, so the device thread asks the source only for what the device has played, at every
 // table rate and in both modes, never for the whole buffer at once.
 TEST(SoundStreamStart, StartsOnSilenceAndAsksOnlyForWhatTheDevicePlayed)

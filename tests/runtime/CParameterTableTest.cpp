@@ -1,3 +1,4 @@
+#include "runtime/CMemoryANSI.h"
 #include "runtime/CParameterTable.h"
 
 #include "tests/runtime/MessageBoxRecorder.h"
@@ -19,6 +20,27 @@ int32_t ConvertAs(CParameterTable& table, const wchar_t* name, uint32_t kind, ui
     *value = request.uiValue;
     return status;
 }
+
+// The C heap, refusing the allocation that follows the next iUntilRefusal ones, and counting
+// the blocks still out.
+struct CRefusingMemory final : SMemory
+{
+    int32_t Allocate(void** out, uint64_t size) override
+    {
+        if (iUntilRefusal-- == 0)
+            return -2;
+        ++iOutstanding;
+        return Heap.Allocate(out, size);
+    }
+    int32_t Free(void* block) override
+    {
+        --iOutstanding;
+        return Heap.Free(block);
+    }
+    CMemoryANSI Heap;
+    int iUntilRefusal = -1;
+    int iOutstanding = 0;
+};
 
 struct TextCase
 {
@@ -57,21 +79,12 @@ TEST(CParameterTable, StoresNumbersAsDecimalTextAndReadsThemBack)
     EXPECT_EQ(-4, table.GetUnsigned(nullptr, &value));
     EXPECT_EQ(-4, table.SetUnsigned(nullptr, 1));
     EXPECT_EQ(-4, table.SetText(L"x", nullptr));
-}
 
-TEST(CParameterTable, ReplacingKeepsTheCountAndTheOrder)
-{
-    CParameterTable table;
-    ASSERT_EQ(3, table.SetUnsigned(L"a", 1));
-    ASSERT_EQ(3, table.SetText(L"b", L"text"));
-    EXPECT_EQ(5, table.SetUnsigned(L"a", 42));
-    EXPECT_EQ(5, table.SetUnsigned(L"b", 43));
+    // Replacing keeps the count and the order.
+    EXPECT_EQ(5, table.SetUnsigned(L"zero", 42));
     EXPECT_EQ(2, table.GetCount());
-    uint64_t value = 0;
     EXPECT_EQ(1, table.GetUnsignedAt(0, &value));
     EXPECT_EQ(42u, value);
-    EXPECT_EQ(1, table.GetUnsigned(L"b", &value));
-    EXPECT_EQ(43u, value);
 }
 
 TEST(CParameterTable, RefusesThe513thNameButStillReplaces)
@@ -87,6 +100,30 @@ TEST(CParameterTable, RefusesThe513thNameButStillReplaces)
     EXPECT_EQ(1, table.GetUnsigned(L"511", &value));
     EXPECT_EQ(7u, value);
     EXPECT_EQ(-10, table.GetUnsigned(L"512", &value));
+}
+
+// Adding copies the name, the text and its narrow form; replacing copies the two texts. Whichever
+// is refused, the call fails and the table stays as it was.
+TEST(CParameterTable, ARefusedCopyFailsAndChangesNothing)
+{
+    for (int refused = 0; refused < 3; ++refused)
+    {
+        CRefusingMemory memory;
+        {
+            CParameterTable table(memory);
+            ASSERT_EQ(3, table.SetUnsigned(L"kept", 1));
+            memory.iUntilRefusal = refused;
+            EXPECT_EQ(-2, table.SetUnsigned(L"added", 2)) << refused;
+            EXPECT_EQ(nullptr, table.Find(L"added"));
+            EXPECT_EQ(1, table.GetCount());
+            memory.iUntilRefusal = refused;
+            EXPECT_EQ(refused < 2 ? -2 : 5, table.SetUnsigned(L"kept", 3)) << refused;
+            uint64_t value = 0;
+            EXPECT_EQ(1, table.GetUnsigned(L"kept", &value));
+            EXPECT_EQ(refused < 2 ? 1u : 3u, value);
+        }
+        EXPECT_EQ(0, memory.iOutstanding) << "a copy was not freed";
+    }
 }
 
 TEST(CParameterTable, ClearEmptiesTheTableForNewNames)
@@ -114,6 +151,8 @@ TEST(CParameterTable, TextConvertsByKind)
         {L"99999999999", 1, 4294967295u, 1, 99999999999, 99999999999},
         {L"-5", -1, 0, 1, -5, 0},
         {L"", 1, 0, 1, 0, 0},
+        // 10^22 - 1: kind 1 saturates, as if gathered beyond 64 bits; kinds 2 and 6 wrap.
+        {L"9999999999999999999999", 1, 4294967295u, 1, 1864712049423024127, 1864712049423024127},
     };
     CParameterTable table;
     for (const TextCase& c : cases)
@@ -137,16 +176,6 @@ TEST(CParameterTable, TextConvertsByKind)
         EXPECT_EQ(1, table.GetUnsigned(L"v", &value));
         EXPECT_EQ(c.kind6Value, value);
     }
-}
-
-TEST(CParameterTable, Kind1StaysSaturatedBeyond64Bits)
-{
-    CParameterTable table;
-    // 10^22 - 1 would wrap to a small number if the digits were gathered in 64 bits.
-    ASSERT_EQ(3, table.SetText(L"v", L"9999999999999999999999"));
-    uint64_t value = 0;
-    EXPECT_EQ(1, ConvertAs(table, L"v", CAssociativeValue::Unsigned32, &value));
-    EXPECT_EQ(4294967295u, value);
 }
 
 TEST(CAssociativeValue, TextRequestsShareTheStoredTexts)

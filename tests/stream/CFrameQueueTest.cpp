@@ -3,9 +3,33 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <new>
+#include <thread>
 #include <vector>
+
+// Run once by the next allocation of a ring's storage, on the allocating thread.
+std::function<void()> g_WhileAllocating;
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    std::function<void()> action;
+    action.swap(g_WhileAllocating);
+    if (action)
+        action();
+    try
+    {
+        return ::operator new[](size);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return nullptr;
+    }
+}
 
 namespace
 {
@@ -112,17 +136,15 @@ TEST(CFrameQueue, InitializeChecksRateAndCapacity)
     EXPECT_EQ(1, status.iState);
     EXPECT_EQ(1, status.bGrowth);
     EXPECT_EQ(4u, status.uiCapacity);
-    EXPECT_EQ(1u, status.uiLowWatermark);
-    EXPECT_EQ(2u, status.uiMiddleWatermark);
-    EXPECT_EQ(3u, status.uiHighWatermark);
 }
 
 TEST(CFrameQueue, WriteAheadGrowsToTheFirstFittingCandidateWithinTheMaximum)
 {
     CFrameQueue queue;
     ASSERT_EQ(1, queue.Initialize(44100.0, 882));
-    ASSERT_EQ(1, queue.SetMaximumCapacity(3087));
-    // 661 does not pass the high watermark 661; write-ahead needs 441 + 1322 < K: 2646.
+    ASSERT_EQ(1, queue.SetMaximumCapacity(2646));
+    // 661 does not pass the high watermark 661; write-ahead needs 441 + 1322 < K: 2646, which
+    // the maximum allows.
     EXPECT_EQ(661u, WriteFrames(queue, 0, 661));
     FrameQueueStatus status = queue.GetStatus();
     EXPECT_EQ(2646u, status.uiCapacity);
@@ -130,18 +152,29 @@ TEST(CFrameQueue, WriteAheadGrowsToTheFirstFittingCandidateWithinTheMaximum)
     EXPECT_EQ(661u, status.uiLowWatermark);
     EXPECT_EQ(882u, status.uiMiddleWatermark);
     EXPECT_EQ(1543u, status.uiHighWatermark);
-    // The queue may grow to exactly its maximum, not beyond.
-    EXPECT_EQ(0, queue.Grow(3088));
-    EXPECT_EQ(1, queue.Grow(3087));
     ExpectFramesInOrder(queue, 0, 661);
 }
 
-TEST(CFrameQueue, GrowthRefusedByTheMaximumStoresWhatFits)
+// The device thread takes the lock between reading the padding and releasing the buffer: a
+// write allocates its new ring without holding it, and heeds what changed meanwhile.
+TEST(CFrameQueue, GrowthAllocatesOutsideTheLockAndHeedsAMaximumSetMeanwhile)
 {
     CFrameQueue queue;
     ASSERT_EQ(1, queue.Initialize(44100.0, 882));
-    ASSERT_EQ(1, queue.SetMaximumCapacity(1000));
+    std::atomic<bool> limited{false};
+    bool limitedInTime = false;
+    std::thread other;
+    g_WhileAllocating = [&] {
+        other = std::thread([&] { limited = queue.SetMaximumCapacity(1000) == 1; });
+        for (int ms = 0; ms < 2000 && !limited; ++ms)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        limitedInTime = limited;
+    };
+    // 1000 frames would grow the ring to 3528 frames; under the new maximum it stays and takes
+    // what fits, and the next write waits for the reader.
     EXPECT_EQ(882u, WriteFrames(queue, 0, 1000));
+    other.join();
+    EXPECT_TRUE(limitedInTime) << "the queue was locked while its new ring was allocated";
     EXPECT_EQ(882u, queue.GetStatus().uiCapacity);
     EXPECT_EQ(0u, WriteFrames(queue, 882, 10));
     ExpectFramesInOrder(queue, 0, 882);
@@ -176,7 +209,6 @@ TEST(CFrameQueue, UnderrunSetsRefillUntilTheMiddleWatermark)
     FrameQueueStatus status = queue.GetStatus();
     EXPECT_EQ(141u, status.uiFillLevel);
     EXPECT_EQ(1, status.bRefill);
-    EXPECT_EQ(882u, status.uiCapacity); // the growth the underrun asks for is refused
     ASSERT_EQ(299u, WriteFrames(queue, 441, 299));
     EXPECT_EQ(1, queue.GetStatus().bRefill); // 440 < 441
     ASSERT_EQ(1u, WriteFrames(queue, 740, 1));
@@ -230,7 +262,6 @@ TEST(CFrameQueue, RejectsNullAndUnreadyUse)
     ASSERT_EQ(1, queue.Initialize(44100.0, 8));
     EXPECT_EQ(-4, queue.Write(frame, nullptr));
     EXPECT_EQ(0u, queue.Read(nullptr, 1));
-    EXPECT_EQ(-1, queue.Grow(4));
     EXPECT_EQ(1, queue.Reset());
     FrameQueueStatus status = queue.GetStatus();
     EXPECT_EQ(0, status.iState);

@@ -24,7 +24,8 @@ namespace
 constexpr double kRate = 48000.0;
 constexpr uint64_t kSynthFrames = 720; // 15 ms
 constexpr uint64_t kBlockFrames = 480; // 10 ms
-constexpr uint64_t kQueueLimit = 3360; // 70 ms
+// Seven blocks, which the synthesizer's writes do not fill evenly.
+constexpr uint64_t kQueueLimit = 7 * kBlockFrames;
 constexpr uint64_t kValuesPerFrame = 2;
 
 using Clock = std::chrono::steady_clock;
@@ -188,7 +189,7 @@ TEST_F(SynthesizerThreadProcTest, ReaderOnAnotherThreadGetsTheToneWithoutGaps)
     CWorkerThread worker;
     StartSynthesizer(worker, buffer);
 
-    // 40 blocks of 10 ms: the synthesizer's 15 ms blocks do not fit the 70 ms queue evenly, so
+    // 40 blocks of 10 ms: the synthesizer's 15 ms blocks do not fit the queue's limit evenly, so
     // many of its writes are taken only in part and must go on from the first frame not taken.
     const uint64_t blocks = 40;
     std::vector<double> output(blocks * kBlockFrames * kValuesPerFrame, -9.0);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "app/Version.h"
+
 #include <windows.h>
 
 #include <string>
 
 // The title of the program's dialog, by which drivers find it.
-constexpr wchar_t kProgramTitle[] = L"Corvane WASAPI v1.08";
+constexpr wchar_t kProgramTitle[] = L"Corvane WASAPI v" CORVANE_VERSION_TEXT;
 
 // Operates the program's dialog from outside, with the window messages a user's clicks,
 // drags and key presses produce, and reads its displays back.
