@@ -150,33 +150,6 @@ TEST_F(SoundStreamTest, RefusedClientStartLeavesTheStreamUnstarted)
     EXPECT_EQ(stream.bStarted, 0u);
 }
 
-TEST_F(SoundStreamTest, PublishesPointersToItsMembers)
-{
-    OpenEndpoint();
-    CWorkerThread worker;
-    ASSERT_GE(stream.PublishRenderParameters(worker, SilentSource::Callback, &source), 0);
-    const auto address = [&](const wchar_t* name) {
-        uint64_t value = 0;
-        EXPECT_EQ(worker.GetParameter(name, &value), 1) << name;
-        return reinterpret_cast<const void*>(static_cast<uintptr_t>(value));
-    };
-    EXPECT_EQ(address(L"pAudioClient"), stream.pAudioClient);
-    EXPECT_EQ(address(L"pAudioRenderClient"), stream.pAudioRenderClient);
-    EXPECT_EQ(address(L"puiChannelCount"), &stream.uiRenderChannelCount);
-    EXPECT_EQ(address(L"puiBitCount"), &stream.uiBitCount);
-    EXPECT_EQ(address(L"BufferCallbackFunction"), reinterpret_cast<const void*>(&SilentSource::Callback));
-    EXPECT_EQ(address(L"pUserParameter"), &source);
-    EXPECT_EQ(address(L"pTerminationEvent"), &stream.TerminationEvent);
-    EXPECT_EQ(address(L"pbEventDriven"), &stream.bEventDriven);
-    EXPECT_EQ(address(L"pBufferEvent"), &stream.BufferEvent);
-    EXPECT_EQ(address(L"pSoundStreamBuffer"), &stream.SoundStreamBuffer);
-    EXPECT_EQ(address(L"pDataBuffer"), &stream.DataBuffer);
-    EXPECT_EQ(address(L"pMultimediaTimer"), &stream.MultimediaTimer);
-    EXPECT_EQ(address(L"pdfLocalBuffer"), stream.pdfLocalBuffer);
-    EXPECT_EQ(address(L"pLocalBufferSize"), &stream.LocalBufferSize);
-    EXPECT_EQ(address(L"pQuantizer"), &stream.Quantizer);
-}
-
 TEST(SoundStreamLifetime, DestroyingARunningStreamEndsItsThread)
 {
     FakeAudioSystem system;

@@ -1,5 +1,6 @@
 #include "device/RenderThreadProc.h"
 
+#include "device/RenderThreadInputs.h"
 #include "tests/device/DeviceTestSupport.h"
 
 #include <algorithm>
@@ -163,7 +164,7 @@ TEST_F(RenderThreadTest, EndOfDataRendersWhatIsStoredThenSilenceAndEnds)
     EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u) << "no pass after the last";
     EXPECT_EQ(endpoint->Rendered(), Expected(24, 40));
     EXPECT_TRUE(endpoint->CallsOf(FakeMethod::Stop).empty()) << "the client keeps running";
-    ExpectEndedBecause(HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), L"BufferCallbackFunction");
+    ExpectEndedBecause(HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), RenderThreadInput::kBufferCallbackFunction);
 }
 
 TEST_F(RenderThreadTest, TerminationDuringARefillRendersOnceMoreAndEndsAtTheNextWait)
@@ -209,16 +210,58 @@ TEST_F(RenderThreadTest, FailingGetBufferSizeEndsTheThreadBeforeAnyPass)
     EXPECT_TRUE(endpoint->CallsOf(FakeMethod::GetCurrentPadding).empty());
 }
 
-TEST_F(RenderThreadTest, MissingInputsEndTheThreadWithoutTouchingTheClient)
+// Each input as the stream publishes it; without it the thread ends before it touches the client
+// and names it (in the stream's record unless that record is what is missing).
+TEST_F(RenderThreadTest, EachMissingInputIsNamedAndEndsTheThread)
 {
+    using namespace RenderThreadInput;
     Open({0}, 64);
-    CWorkerThread worker;
-    CWorkerContext context{0, 1, &worker, 0};
-    EXPECT_EQ(RenderThreadProc(&context), 0);
+    const struct
+    {
+        const wchar_t* pszName;
+        const void* pPublished;
+    } inputs[] = {
+        {kAudioClient, stream.pAudioClient},
+        {kAudioRenderClient, stream.pAudioRenderClient},
+        {kChannelCount, &stream.uiRenderChannelCount},
+        {kBitCount, &stream.uiBitCount},
+        {kBufferCallbackFunction, reinterpret_cast<const void*>(&ScriptedSource::Callback)},
+        {kUserParameter, &source},
+        {kTerminationEvent, &stream.TerminationEvent},
+        {kEventDriven, &stream.bEventDriven},
+        {kBufferEvent, &stream.BufferEvent},
+        {kSoundStreamBuffer, &stream.SoundStreamBuffer},
+        {kDataBuffer, &stream.DataBuffer},
+        {kMultimediaTimer, &stream.MultimediaTimer},
+        {kLocalBuffer, stream.pdfLocalBuffer},
+        {kLocalBufferSize, &stream.LocalBufferSize},
+        {kQuantizer, &stream.Quantizer},
+        {kRenderFailure, &stream.RenderFailure},
+    };
+    CWorkerThread published;
+    ASSERT_GE(stream.PublishRenderParameters(published, ScriptedSource::Callback, &source), 0);
+    for (const auto& missing : inputs)
+    {
+        CWorkerThread worker;
+        for (const auto& input : inputs)
+        {
+            uint64_t value = 0;
+            ASSERT_EQ(published.GetParameter(input.pszName, &value), 1) << input.pszName;
+            if (&input == &missing)
+                EXPECT_EQ(reinterpret_cast<const void*>(static_cast<uintptr_t>(value)), input.pPublished)
+                    << input.pszName;
+            else
+                worker.SetParameter(input.pszName, value);
+        }
+        stream.RenderFailure.Clear();
+        CWorkerContext context{0, 1, &worker, 0};
+        EXPECT_EQ(RenderThreadProc(&context), 0) << missing.pszName;
+        EXPECT_STREQ(stream.RenderFailure.pszSite, missing.pszName != kRenderFailure ? missing.pszName : nullptr);
+    }
+    stream.uiRenderChannelCount = 1;
+    EXPECT_EQ(Run(), 0);
+    ExpectEndedBecause(E_INVALIDARG, kChannelCount);
     EXPECT_EQ(RenderThreadProc(nullptr), 0);
-    ASSERT_GE(stream.PublishRenderParameters(worker, ScriptedSource::Callback, &source), 0);
-    ASSERT_GE(worker.SetParameter(L"pdfLocalBuffer", 0), 0);
-    EXPECT_EQ(RenderThreadProc(&context), 0);
     EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetBufferSize).size(), 1u) << "only the open's";
 }
 
