@@ -70,6 +70,9 @@ public:
     // -1 unless joined.
     int32_t Release();
 
+    // The name the block is registered under, for a thread that names its inputs.
+    static constexpr wchar_t kMultichannelBufferName[] = L"pdfMultiChannelBuffer";
+
     // The block registered by AllocateMultichannelBuffer and its size in bytes: 1, or -1
     // (both outputs null/0) when none is registered.
     int32_t GetMultichannelBuffer(void** buffer, uint64_t* bytes);
