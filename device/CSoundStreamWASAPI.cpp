@@ -1,6 +1,5 @@
 #include "device/CSoundStreamWASAPI.h"
 
-#include "device/ComHolder.h"
 #include "device/RenderThreadInputs.h"
 #include "device/RenderThreadProc.h"
 
@@ -87,8 +86,8 @@ int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, Buffe
         const wchar_t* pszName;
         uint64_t uiValue;
     } parameters[] = {
-        {kAudioClient, AddressOf(pAudioClient)},
-        {kAudioRenderClient, AddressOf(pAudioRenderClient)},
+        {kAudioClient, AddressOf(pAudioClient.Get())},
+        {kAudioRenderClient, AddressOf(pAudioRenderClient.Get())},
         {kChannelCount, AddressOf(&uiRenderChannelCount)},
         {kBitCount, AddressOf(&uiBitCount)},
         {kBufferCallbackFunction, static_cast<uint64_t>(reinterpret_cast<uintptr_t>(callback))},
@@ -116,7 +115,7 @@ int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, Buffe
 
 int32_t CSoundStreamWASAPI::Start()
 {
-    if (uiState == 0 || pAudioClient == nullptr || FAILED(pAudioClient->Start()))
+    if (uiState == 0 || !pAudioClient || FAILED(pAudioClient->Start()))
         return -1;
     bStarted = 1;
     return 1;
@@ -127,7 +126,7 @@ int32_t CSoundStreamWASAPI::Stop()
     if (uiState == 0)
         return -1;
     TerminationEvent.Set();
-    if (pAudioClient != nullptr)
+    if (pAudioClient)
         pAudioClient->Stop();
     WorkerThread.Join();
     WorkerThread.Release();
@@ -159,10 +158,10 @@ int32_t CSoundStreamWASAPI::Close()
     LocalBufferSize = 0;
     FreePacket();
     DataBuffer.Free();
-    ReleaseInterface(pAudioCaptureClient);
-    ReleaseInterface(pAudioRenderClient);
-    ReleaseInterface(pAudioClient);
-    ReleaseInterface(pDevice);
+    pAudioCaptureClient.Reset();
+    pAudioRenderClient.Reset();
+    pAudioClient.Reset();
+    pDevice.Reset();
     TerminationEvent.Close();
     bEventDriven = 0;
     BufferEvent.Close();

@@ -57,7 +57,7 @@ TEST_F(SoundStreamTest, ConstructionSetsTheDefaults)
     EXPECT_EQ(stream.bMonauralDevice, 0u);
     EXPECT_NE(stream.BufferEvent.hEvent, nullptr);
     EXPECT_NE(stream.TerminationEvent.hEvent, nullptr);
-    EXPECT_EQ(stream.pDevice, nullptr);
+    EXPECT_FALSE(stream.pDevice);
 }
 
 TEST_F(SoundStreamTest, ClosedObjectRefusesEveryOperationButClose)

@@ -47,9 +47,9 @@ protected:
     void ExpectClosed()
     {
         EXPECT_EQ(stream.uiState, 0u);
-        EXPECT_EQ(stream.pDevice, nullptr);
-        EXPECT_EQ(stream.pAudioClient, nullptr);
-        EXPECT_EQ(stream.pAudioRenderClient, nullptr);
+        EXPECT_FALSE(stream.pDevice);
+        EXPECT_FALSE(stream.pAudioClient);
+        EXPECT_FALSE(stream.pAudioRenderClient);
         EXPECT_EQ(stream.pdfLocalBuffer, nullptr);
         EXPECT_EQ(stream.LocalBufferSize, 0u);
         EXPECT_EQ(stream.SoundStreamBuffer.pdfSamples, nullptr);

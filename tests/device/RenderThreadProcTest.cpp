@@ -221,8 +221,8 @@ TEST_F(RenderThreadTest, EachMissingInputIsNamedAndEndsTheThread)
         const wchar_t* pszName;
         const void* pPublished;
     } inputs[] = {
-        {kAudioClient, stream.pAudioClient},
-        {kAudioRenderClient, stream.pAudioRenderClient},
+        {kAudioClient, stream.pAudioClient.Get()},
+        {kAudioRenderClient, stream.pAudioRenderClient.Get()},
         {kChannelCount, &stream.uiRenderChannelCount},
         {kBitCount, &stream.uiBitCount},
         {kBufferCallbackFunction, reinterpret_cast<const void*>(&ScriptedSource::Callback)},
