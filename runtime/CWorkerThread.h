@@ -86,6 +86,9 @@ public:
     uint64_t GetProcessorCount() const { return m_uiProcessorCount; }
     // The result thread index returned (0 for an index out of range or before Join).
     int64_t GetResult(uint64_t index) const;
+    // The worker's own event; what it means is its thread function's. RequestStop sets it as
+    // "stop" (the synthesizer); a function that ends by itself may set it to say so (the render
+    // thread).
     CEventHandle* GetTerminationEvent() { return &m_TerminationEvent; }
 
 private:
@@ -108,6 +111,7 @@ private:
     std::unique_ptr<DWORD[]> m_ExitCodes;
     std::unique_ptr<int64_t[]> m_Results;
     std::unique_ptr<CWorkerContext[]> m_Contexts;
+    // "Stop" or "ended by itself", as the thread function uses it (GetTerminationEvent).
     CEventHandle m_TerminationEvent;
     CParameterTable m_Parameters;
     CParameterTable m_Blocks;
