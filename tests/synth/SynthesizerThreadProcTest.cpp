@@ -301,9 +301,8 @@ TEST_F(SynthesizerThreadProcTest, EachMissingOrUnusableInputIsNamedAndEndsTheThr
         m_uiFrames = kSynthFrames;
         CWorkerThread worker;
         Publish(worker, buffer);
-        SynthesizerInputs inputs;
-        EXPECT_EQ(nullptr, ReadSynthesizerInputs(worker, &inputs));
         row.spoil(worker);
+        SynthesizerInputs inputs;
         ASSERT_STREQ(row.pszName, ReadSynthesizerInputs(worker, &inputs));
         CWorkerContext context{0, 1, &worker, 0};
         EXPECT_EQ(-1, SynthesizerThreadProc(&context)) << row.pszName;
