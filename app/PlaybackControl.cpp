@@ -13,6 +13,7 @@
 #include "stream/BufferCallbackFunction.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "stream/ChannelCount.h"
+#include "synth/SynthesizerInputs.h"
 #include "synth/SynthesizerThreadProc.h"
 
 namespace
@@ -81,22 +82,10 @@ void CleanUpFailedStart()
 int32_t StartSynthesizer()
 {
     uiBufferSizeToWrite = static_cast<uint64_t>(dfSamplingRate * kSynthesizerWritePeriod);
-    const struct
-    {
-        const wchar_t* pszName;
-        uint64_t uiValue;
-    } parameters[] = {
-        {L"pSoundBuffer", reinterpret_cast<uint64_t>(pSoundBuffer)},
-        {L"pMultimediaTimer", reinterpret_cast<uint64_t>(pMultimediaTimer)},
-        {L"pBufferSizeToWrite", reinterpret_cast<uint64_t>(&uiBufferSizeToWrite)},
-    };
-    for (const auto& parameter : parameters)
-    {
-        const int32_t status = pSynthesizerThread->SetParameter(parameter.pszName, parameter.uiValue);
-        if (status < 0)
-            return status;
-    }
-    int32_t status = pSynthesizerThread->AllocateMultichannelBuffer(uiBufferSizeToWrite * kBytesPerFrame);
+    int32_t status =
+        PublishSynthesizerInputs(*pSynthesizerThread, pSoundBuffer, pMultimediaTimer, &uiBufferSizeToWrite);
+    if (status >= 0)
+        status = pSynthesizerThread->AllocateMultichannelBuffer(uiBufferSizeToWrite * kBytesPerFrame);
     if (status >= 0)
         status = pSynthesizerThread->Prepare(1);
     if (status >= 0)

@@ -1,6 +1,6 @@
 #include "device/CSoundStreamWASAPI.h"
 
-#include "device/ComHolder.h"
+#include "device/RenderThreadInputs.h"
 #include "device/RenderThreadProc.h"
 
 namespace
@@ -80,27 +80,28 @@ int32_t CSoundStreamWASAPI::LoadSilence()
 
 int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, BufferCallback callback, void* userParameter)
 {
+    using namespace RenderThreadInput;
     const struct
     {
         const wchar_t* pszName;
         uint64_t uiValue;
     } parameters[] = {
-        {L"pAudioClient", AddressOf(pAudioClient)},
-        {L"pAudioRenderClient", AddressOf(pAudioRenderClient)},
-        {L"puiChannelCount", AddressOf(&uiRenderChannelCount)},
-        {L"puiBitCount", AddressOf(&uiBitCount)},
-        {L"BufferCallbackFunction", static_cast<uint64_t>(reinterpret_cast<uintptr_t>(callback))},
-        {L"pUserParameter", AddressOf(userParameter)},
-        {L"pTerminationEvent", AddressOf(&TerminationEvent)},
-        {L"pbEventDriven", AddressOf(&bEventDriven)},
-        {L"pBufferEvent", AddressOf(&BufferEvent)},
-        {L"pSoundStreamBuffer", AddressOf(&SoundStreamBuffer)},
-        {L"pDataBuffer", AddressOf(&DataBuffer)},
-        {L"pMultimediaTimer", AddressOf(&MultimediaTimer)},
-        {L"pdfLocalBuffer", AddressOf(pdfLocalBuffer)},
-        {L"pLocalBufferSize", AddressOf(&LocalBufferSize)},
-        {L"pQuantizer", AddressOf(&Quantizer)},
-        {L"pRenderFailure", AddressOf(&RenderFailure)},
+        {kAudioClient, AddressOf(pAudioClient.Get())},
+        {kAudioRenderClient, AddressOf(pAudioRenderClient.Get())},
+        {kChannelCount, AddressOf(&uiRenderChannelCount)},
+        {kBitCount, AddressOf(&uiBitCount)},
+        {kBufferCallbackFunction, static_cast<uint64_t>(reinterpret_cast<uintptr_t>(callback))},
+        {kUserParameter, AddressOf(userParameter)},
+        {kTerminationEvent, AddressOf(&TerminationEvent)},
+        {kEventDriven, AddressOf(&bEventDriven)},
+        {kBufferEvent, AddressOf(&BufferEvent)},
+        {kSoundStreamBuffer, AddressOf(&SoundStreamBuffer)},
+        {kDataBuffer, AddressOf(&DataBuffer)},
+        {kMultimediaTimer, AddressOf(&MultimediaTimer)},
+        {kLocalBuffer, AddressOf(pdfLocalBuffer)},
+        {kLocalBufferSize, AddressOf(&LocalBufferSize)},
+        {kQuantizer, AddressOf(&Quantizer)},
+        {kRenderFailure, AddressOf(&RenderFailure)},
     };
     int32_t status = -1;
     for (const auto& parameter : parameters)
@@ -114,7 +115,7 @@ int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, Buffe
 
 int32_t CSoundStreamWASAPI::Start()
 {
-    if (uiState == 0 || pAudioClient == nullptr || FAILED(pAudioClient->Start()))
+    if (uiState == 0 || !pAudioClient || FAILED(pAudioClient->Start()))
         return -1;
     bStarted = 1;
     return 1;
@@ -125,7 +126,7 @@ int32_t CSoundStreamWASAPI::Stop()
     if (uiState == 0)
         return -1;
     TerminationEvent.Set();
-    if (pAudioClient != nullptr)
+    if (pAudioClient)
         pAudioClient->Stop();
     WorkerThread.Join();
     WorkerThread.Release();
@@ -157,10 +158,10 @@ int32_t CSoundStreamWASAPI::Close()
     LocalBufferSize = 0;
     FreePacket();
     DataBuffer.Free();
-    ReleaseInterface(pAudioCaptureClient);
-    ReleaseInterface(pAudioRenderClient);
-    ReleaseInterface(pAudioClient);
-    ReleaseInterface(pDevice);
+    pAudioCaptureClient.Reset();
+    pAudioRenderClient.Reset();
+    pAudioClient.Reset();
+    pDevice.Reset();
     TerminationEvent.Close();
     bEventDriven = 0;
     BufferEvent.Close();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/ComHolder.h"
 #include "device/DeviceFailure.h"
 #include "device/SSoundStream.h"
 #include "runtime/CByteRing.h"
@@ -59,6 +60,17 @@ public:
     // for its own worker): 3 or 5, or the first failing status.
     int32_t PublishRenderParameters(CWorkerThread& worker, BufferCallback callback, void* userParameter);
 
+    // Set by the caller before OpenRenderDevice, which reads them; the open keeps them (and sets
+    // uiPacketFrames to the endpoint buffer's frames when it is 0).
+    uint32_t bSharedMode = 0;
+    uint64_t uiPacketFrames = 0;
+    // The most effective bits the quantizer may use (0: as many as the device resolves).
+    uint32_t uiMaxBitCount = 0;
+    uint32_t bResolutionEnhancer = 0;
+    // 0 lets the open try an event-driven client first; never changed by the program.
+    uint32_t bTimerDriven = 1;
+
+    // Written by the open, the start and the stop; read by the caller.
     uint32_t uiState = 0; // 0 closed, 1 opened for render, 2 opened for capture
     uint32_t bStarted = 0;
     uint64_t uiCaptureChannelCount = 0;
@@ -69,32 +81,34 @@ public:
     // The bits the device resolves: the valid bits of the format opened, in shared mode capped
     // at the engine's integer device format. The quantizer's effective bits stay within them.
     uint32_t uiResolvedBitCount = 0;
-    uint32_t uiMaxBitCount = 0;
     uint64_t uiDeviceBufferFrames = 0;
-    uint64_t uiPacketFrames = 0;
-    CQuantizer Quantizer;
-    uint32_t bResolutionEnhancer = 0;
-    IMMDevice* pDevice = nullptr;
-    uint32_t bSharedMode = 0;
-    uint32_t bTimerDriven = 1;
     uint32_t bEventDriven = 0;
-    CEventHandle BufferEvent;
-    IAudioClient* pAudioClient = nullptr;
-    IAudioRenderClient* pAudioRenderClient = nullptr;
-    IAudioCaptureClient* pAudioCaptureClient = nullptr;
-    CWorkerThread WorkerThread;
-    CEventHandle TerminationEvent;
-    SoundStreamPacket SoundStreamBuffer{};
-    CByteRing DataBuffer;
-    double* pdfLocalBuffer = nullptr;
-    uint64_t LocalBufferSize = 0;
-    CMultimediaTimer MultimediaTimer;
     uint32_t bMonauralDevice = 0;
     // The last failing call met during the last open or start (kept also when it went on
     // without it).
     DeviceFailure LastFailure;
     // Why the device thread ended by itself; written by that thread, read only after a Join.
     DeviceFailure RenderFailure;
+
+    // Owned while open: what Close frees, and what the device thread reaches through the
+    // pointers StartRender publishes.
+    CComHolder<IMMDevice> pDevice;
+    CComHolder<IAudioClient> pAudioClient;
+    CComHolder<IAudioRenderClient> pAudioRenderClient;
+    CComHolder<IAudioCaptureClient> pAudioCaptureClient;
+    CQuantizer Quantizer;
+    // Set by the endpoint when it wants data (event-driven clients only).
+    CEventHandle BufferEvent;
+    // Runs the device thread. Its own termination event means "ended by itself": the thread sets
+    // it when a failure or the data source's end stops it, and IsTerminated reports it.
+    CWorkerThread WorkerThread;
+    // Means "stop": set by Stop and Close; the device thread only polls or waits on it.
+    CEventHandle TerminationEvent;
+    SoundStreamPacket SoundStreamBuffer{};
+    CByteRing DataBuffer;
+    double* pdfLocalBuffer = nullptr;
+    uint64_t LocalBufferSize = 0;
+    CMultimediaTimer MultimediaTimer;
 
 private:
     struct OpenedEndpoint;

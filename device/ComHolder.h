@@ -4,7 +4,7 @@
 #include <propidl.h>
 
 // Owns one pointer and frees it exactly once with Free: on Reset, on destruction, or never when
-// it is handed on with Detach.
+// it is handed on with Detach or a move.
 template <class T, void (*Free)(T*)>
 class CPointerHolder
 {
@@ -14,6 +14,16 @@ public:
 
     CPointerHolder(const CPointerHolder&) = delete;
     CPointerHolder& operator=(const CPointerHolder&) = delete;
+    // Takes what other holds; what this one held is freed.
+    CPointerHolder& operator=(CPointerHolder&& other) noexcept
+    {
+        if (this != &other)
+        {
+            Reset();
+            m_pObject = other.Detach();
+        }
+        return *this;
+    }
 
     T* Get() const { return m_pObject; }
     T* operator->() const { return m_pObject; }
@@ -69,17 +79,6 @@ using CCoTaskMemHolder = CPointerHolder<T, FreeTaskMemory<T>>;
 inline HRESULT ResultWithObject(HRESULT hr, const void* object)
 {
     return SUCCEEDED(hr) && object == nullptr ? E_POINTER : hr;
-}
-
-// Releases an interface held in a raw member and nulls the member first, so that a second
-// call (or a re-entrant one) cannot release it again.
-template <class T>
-void ReleaseInterface(T*& pointer)
-{
-    T* held = pointer;
-    pointer = nullptr;
-    if (held != nullptr)
-        held->Release();
 }
 
 // Owns a PROPVARIANT read from a property store and clears it (freeing what it carries) once.

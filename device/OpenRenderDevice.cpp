@@ -11,6 +11,7 @@
 #include <cwchar>
 #include <limits>
 #include <new>
+#include <utility>
 
 struct CSoundStreamWASAPI::OpenedEndpoint
 {
@@ -132,10 +133,10 @@ int32_t CSoundStreamWASAPI::OpenRenderDevice(uint32_t rate, double* duration, co
         Close();
         return status;
     }
-    pAudioRenderClient = opened.AudioRenderClient.Detach();
+    pAudioRenderClient = std::move(opened.AudioRenderClient);
     *duration = static_cast<double>(opened.bufferFrames) / rate;
-    pDevice = opened.Device.Detach();
-    pAudioClient = opened.AudioClient.Detach();
+    pDevice = std::move(opened.Device);
+    pAudioClient = std::move(opened.AudioClient);
     bEventDriven = opened.bEventDriven ? 1 : 0;
     uiRenderChannelCount = kChannels;
     dfRate = rate;

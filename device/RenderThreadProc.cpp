@@ -1,10 +1,12 @@
 #include "device/RenderThreadProc.h"
 
 #include "device/DeviceFailure.h"
+#include "device/RenderThreadInputs.h"
 #include "device/SSoundStream.h"
 #include "runtime/CByteRing.h"
 #include "runtime/CEventHandle.h"
 #include "runtime/CMultimediaTimer.h"
+#include "runtime/CWorkerInputReader.h"
 #include "stream/CQuantizer.h"
 #include "stream/ChannelCount.h"
 #include "stream/SoundStreamPacket.h"
@@ -21,6 +23,8 @@ namespace
 constexpr uint64_t kFrameBytes = kChannels * sizeof(double);
 // Why the thread ends when the buffer callback reports that the data source has ended.
 const HRESULT kSourceEnded = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
+// Why the thread ends before its first pass when an input is missing or unusable.
+const HRESULT kInputMissing = E_INVALIDARG;
 
 struct RenderInputs
 {
@@ -50,53 +54,25 @@ enum class Gathered
     Last        // the data source or the ring failed: what was stored, then silence; then end
 };
 
-template <class T>
-bool ReadPointer(CWorkerThread& owner, const wchar_t* name, T** out)
+// Every input must be present and every address set; the user parameter is opaque and may be
+// null. The failure record comes first, so that any other missing input can be recorded in it.
+bool ReadInputs(CWorkerInputReader& reader, RenderInputs& in)
 {
-    uint64_t value = 0;
-    if (owner.GetParameter(name, &value) != 1)
-        return false;
-    *out = reinterpret_cast<T*>(static_cast<uintptr_t>(value));
-    return *out != nullptr;
-}
-
-template <class T>
-bool ReadValue(CWorkerThread& owner, const wchar_t* name, T* out)
-{
-    T* pointer = nullptr;
-    if (!ReadPointer(owner, name, &pointer))
-        return false;
-    *out = *pointer;
-    return true;
-}
-
-bool ReadCallback(CWorkerThread& owner, BufferCallback* out)
-{
-    uint64_t value = 0;
-    if (owner.GetParameter(L"BufferCallbackFunction", &value) != 1)
-        return false;
-    *out = reinterpret_cast<BufferCallback>(static_cast<uintptr_t>(value));
-    return *out != nullptr;
-}
-
-// Every input must be present; the user parameter is opaque and may be null.
-bool ReadInputs(CWorkerThread& owner, RenderInputs& in)
-{
+    using namespace RenderThreadInput;
     uint64_t user = 0;
+    // The quantizer already writes samples this wide: the count is only required.
+    const uint32_t* bitCount = nullptr;
     const bool read =
-        ReadPointer(owner, L"pAudioClient", &in.pAudioClient) &&
-        ReadPointer(owner, L"pAudioRenderClient", &in.pAudioRenderClient) &&
-        ReadValue(owner, L"puiChannelCount", &in.channels) && ReadCallback(owner, &in.pfnCallback) &&
-        owner.GetParameter(L"pUserParameter", &user) == 1 &&
-        ReadPointer(owner, L"pTerminationEvent", &in.pTerminationEvent) &&
-        ReadValue(owner, L"pbEventDriven", &in.bEventDriven) && ReadPointer(owner, L"pBufferEvent", &in.pBufferEvent) &&
-        ReadPointer(owner, L"pSoundStreamBuffer", &in.pPacket) && ReadPointer(owner, L"pDataBuffer", &in.pDataBuffer) &&
-        ReadPointer(owner, L"pMultimediaTimer", &in.pTimer) &&
-        ReadPointer(owner, L"pdfLocalBuffer", &in.pdfLocalBuffer) &&
-        ReadValue(owner, L"pLocalBufferSize", &in.localSize) && ReadPointer(owner, L"pQuantizer", &in.pQuantizer) &&
-        ReadPointer(owner, L"pRenderFailure", &in.pFailure);
+        reader.Address(kRenderFailure, &in.pFailure) && reader.Address(kAudioClient, &in.pAudioClient) &&
+        reader.Address(kAudioRenderClient, &in.pAudioRenderClient) && reader.Copy(kChannelCount, &in.channels) &&
+        reader.Address(kBitCount, &bitCount) && reader.Address(kBufferCallbackFunction, &in.pfnCallback) &&
+        reader.Value(kUserParameter, &user) && reader.Address(kTerminationEvent, &in.pTerminationEvent) &&
+        reader.Copy(kEventDriven, &in.bEventDriven) && reader.Address(kBufferEvent, &in.pBufferEvent) &&
+        reader.Address(kSoundStreamBuffer, &in.pPacket) && reader.Address(kDataBuffer, &in.pDataBuffer) &&
+        reader.Address(kMultimediaTimer, &in.pTimer) && reader.Address(kLocalBuffer, &in.pdfLocalBuffer) &&
+        reader.Copy(kLocalBufferSize, &in.localSize) && reader.Address(kQuantizer, &in.pQuantizer);
     in.pUserParameter = reinterpret_cast<void*>(static_cast<uintptr_t>(user));
-    return read;
+    return read && (in.channels == kChannels || reader.Refuse(kChannelCount));
 }
 
 // Waits for the next wake-up; true when the stream is to end.
@@ -133,7 +109,7 @@ bool Ends(DeviceFailure& reason, HRESULT hr, const wchar_t* site)
 bool AppendPacket(const RenderInputs& in, DeviceFailure& reason)
 {
     if (in.pfnCallback(in.pPacket, in.pUserParameter) == 0)
-        return Ends(reason, kSourceEnded, L"BufferCallbackFunction");
+        return Ends(reason, kSourceEnded, RenderThreadInput::kBufferCallbackFunction);
     const SoundStreamPacket& packet = *in.pPacket;
     if (packet.uiKind != SoundStreamPacketRender || packet.uiChannelCount != in.channels ||
         packet.pdfSamples == nullptr)
@@ -218,7 +194,7 @@ int64_t RenderUntilEnd(RenderInputs& in, DeviceFailure& reason)
     // The local buffer must hold one endpoint buffer of frames.
     if (in.localSize / kChannels < in.bufferFrames)
     {
-        Ends(reason, E_UNEXPECTED, L"pLocalBufferSize");
+        Ends(reason, E_UNEXPECTED, RenderThreadInput::kLocalBufferSize);
         return 0;
     }
     return RunPasses(in, reason);
@@ -227,8 +203,14 @@ int64_t RenderUntilEnd(RenderInputs& in, DeviceFailure& reason)
 int64_t RenderOnThisThread(CWorkerThread& owner)
 {
     RenderInputs in;
-    if (!ReadInputs(owner, in) || in.channels != kChannels)
+    CWorkerInputReader reader(owner);
+    if (!ReadInputs(reader, in))
+    {
+        // Without its own record the failure is only traced.
+        DeviceFailure untold;
+        (in.pFailure != nullptr ? *in.pFailure : untold).Record(kInputMissing, reader.Missing());
         return 0;
+    }
     const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(hr))
     {

@@ -12,7 +12,6 @@
 namespace
 {
 constexpr size_t kKeyCapacity = 1024;
-const wchar_t kBlockName[] = L"pdfMultiChannelBuffer";
 
 // The parameter key of name: "*::" followed by name, cut to at most 1023 characters.
 std::wstring ScopedName(const wchar_t* name)
@@ -304,7 +303,7 @@ int32_t CWorkerThread::GetMultichannelBuffer(void** buffer, uint64_t* bytes)
         return -4;
     *buffer = nullptr;
     *bytes = 0;
-    const std::wstring key = ScopedName(kBlockName);
+    const std::wstring key = ScopedName(kMultichannelBufferName);
     uint64_t size = 0;
     uint64_t address = 0;
     if (m_BlockSizes.GetUnsigned(key.c_str(), &size) < 1 || m_Blocks.GetUnsigned(key.c_str(), &address) < 1)
@@ -323,7 +322,7 @@ int32_t CWorkerThread::AllocateMultichannelBuffer(uint64_t bytes)
     void* block = std::calloc(static_cast<size_t>(bytes), 1);
     if (block == nullptr)
         return -2;
-    const std::wstring key = ScopedName(kBlockName);
+    const std::wstring key = ScopedName(kMultichannelBufferName);
     void* previous = nullptr;
     uint64_t previousBytes = 0;
     if (GetMultichannelBuffer(&previous, &previousBytes) == 1)

@@ -70,6 +70,9 @@ public:
     // -1 unless joined.
     int32_t Release();
 
+    // The name the block is registered under, for a thread that names its inputs.
+    static constexpr wchar_t kMultichannelBufferName[] = L"pdfMultiChannelBuffer";
+
     // The block registered by AllocateMultichannelBuffer and its size in bytes: 1, or -1
     // (both outputs null/0) when none is registered.
     int32_t GetMultichannelBuffer(void** buffer, uint64_t* bytes);
@@ -83,6 +86,9 @@ public:
     uint64_t GetProcessorCount() const { return m_uiProcessorCount; }
     // The result thread index returned (0 for an index out of range or before Join).
     int64_t GetResult(uint64_t index) const;
+    // The worker's own event; what it means is its thread function's. RequestStop sets it as
+    // "stop" (the synthesizer); a function that ends by itself may set it to say so (the render
+    // thread).
     CEventHandle* GetTerminationEvent() { return &m_TerminationEvent; }
 
 private:
@@ -105,6 +111,7 @@ private:
     std::unique_ptr<DWORD[]> m_ExitCodes;
     std::unique_ptr<int64_t[]> m_Results;
     std::unique_ptr<CWorkerContext[]> m_Contexts;
+    // "Stop" or "ended by itself", as the thread function uses it (GetTerminationEvent).
     CEventHandle m_TerminationEvent;
     CParameterTable m_Parameters;
     CParameterTable m_Blocks;

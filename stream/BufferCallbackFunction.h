@@ -6,8 +6,9 @@
 
 class CSoundStreamBuffer;
 
-// The process-wide sound stream buffer the callback reads: the application publishes the one
-// of the current playback here (null while there is none).
+// The process-wide sound stream buffer the callback reads on the render thread: the main thread
+// publishes the one of the current playback here (null while there is none), replacing it only
+// while neither the render thread nor the synthesizer runs.
 extern CSoundStreamBuffer* pSoundBuffer;
 
 // The device side's pull of one block from the process-wide sound stream buffer (pSoundBuffer)

@@ -7,6 +7,9 @@
 #include "synth/CRandomMT.h"
 #include "synth/SignalGenerator.h"
 #include "synth/SynthState.h"
+#include "synth/SynthesizerInputs.h"
+
+#include <cwchar>
 
 namespace
 {
@@ -17,39 +20,13 @@ namespace
 // machine delays.
 constexpr uint32_t kLongestPauseMs = 5;
 
-struct SynthesizerInputs
+// A thread that cannot run says which input it lacks, in the debugger's output.
+void TraceMissingInput(const wchar_t* name)
 {
-    CSoundStreamBuffer* pSoundBuffer = nullptr;
-    CMultimediaTimer* pTimer = nullptr;
-    uint64_t uiFrames = 0;
-    double* pdfBlock = nullptr;
-};
-
-template <typename T>
-T* AddressParameter(CWorkerThread* owner, const wchar_t* name)
-{
-    uint64_t value = 0;
-    if (owner->GetParameter(name, &value) != 1)
-        return nullptr;
-    return reinterpret_cast<T*>(static_cast<uintptr_t>(value));
-}
-
-// Reads the worker's inputs once; false when one is missing, the block is empty or the block
-// buffer cannot hold it, so that the thread ends instead of writing where it must not.
-bool ReadInputs(CWorkerThread* owner, SynthesizerInputs* inputs)
-{
-    inputs->pSoundBuffer = AddressParameter<CSoundStreamBuffer>(owner, L"pSoundBuffer");
-    inputs->pTimer = AddressParameter<CMultimediaTimer>(owner, L"pMultimediaTimer");
-    const uint64_t* frames = AddressParameter<const uint64_t>(owner, L"pBufferSizeToWrite");
-    void* block = nullptr;
-    uint64_t bytes = 0;
-    if (inputs->pSoundBuffer == nullptr || inputs->pTimer == nullptr || frames == nullptr ||
-        owner->GetMultichannelBuffer(&block, &bytes) != 1 || block == nullptr)
-        return false;
-    inputs->uiFrames = *frames;
-    inputs->pdfBlock = static_cast<double*>(block);
-    // An empty block would make the loop spin without ever pausing.
-    return inputs->uiFrames != 0 && inputs->uiFrames <= bytes / (kChannels * sizeof(double));
+    wchar_t line[160];
+    std::swprintf(line, sizeof line / sizeof line[0], L"Corvane WASAPI: synthesizer input %ls missing or unusable\n",
+                  name);
+    OutputDebugStringW(line);
 }
 
 // The pause before offering `missing` frames again: about the time the reader takes to play
@@ -91,8 +68,12 @@ int64_t SynthesizerThreadProc(CWorkerContext* context)
         return -1;
     CWorkerThread* owner = context->pOwner;
     SynthesizerInputs inputs;
-    if (!ReadInputs(owner, &inputs))
+    const wchar_t* missing = ReadSynthesizerInputs(*owner, &inputs);
+    if (missing != nullptr)
+    {
+        TraceMissingInput(missing);
         return -1;
+    }
     const CEventHandle& stop = *owner->GetTerminationEvent();
     CRandomMT generator;
     double carrierPhase = 0.0;

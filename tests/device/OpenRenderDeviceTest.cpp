@@ -1,8 +1,6 @@
+#include "device/PcmFormat.h"
 #include "tests/device/DeviceTestSupport.h"
 #include "tests/device/TaskMemorySpy.h"
-
-#include <ks.h>
-#include <ksmedia.h>
 
 #include <algorithm>
 #include <cstring>
@@ -47,9 +45,9 @@ protected:
     void ExpectClosed()
     {
         EXPECT_EQ(stream.uiState, 0u);
-        EXPECT_EQ(stream.pDevice, nullptr);
-        EXPECT_EQ(stream.pAudioClient, nullptr);
-        EXPECT_EQ(stream.pAudioRenderClient, nullptr);
+        EXPECT_FALSE(stream.pDevice);
+        EXPECT_FALSE(stream.pAudioClient);
+        EXPECT_FALSE(stream.pAudioRenderClient);
         EXPECT_EQ(stream.pdfLocalBuffer, nullptr);
         EXPECT_EQ(stream.LocalBufferSize, 0u);
         EXPECT_EQ(stream.SoundStreamBuffer.pdfSamples, nullptr);
@@ -91,17 +89,9 @@ TEST_F(OpenRenderDeviceTest, TwentyFourBitFormatUsesAThreeByteContainer)
     ASSERT_EQ(Open(44100), 1);
     const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
     ASSERT_EQ(initialize.size(), 1u);
-    const WAVEFORMATEXTENSIBLE& format = initialize[0].format;
-    EXPECT_EQ(format.Format.wFormatTag, WAVE_FORMAT_EXTENSIBLE);
-    EXPECT_EQ(format.Format.nChannels, 2);
-    EXPECT_EQ(format.Format.nSamplesPerSec, 44100u);
-    EXPECT_EQ(format.Format.wBitsPerSample, 24);
-    EXPECT_EQ(format.Format.nBlockAlign, 6);
-    EXPECT_EQ(format.Format.nAvgBytesPerSec, 6u * 44100u);
-    EXPECT_EQ(format.Format.cbSize, 22);
-    EXPECT_EQ(format.Samples.wValidBitsPerSample, 24);
-    EXPECT_EQ(format.dwChannelMask, DWORD{KSAUDIO_SPEAKER_STEREO});
-    EXPECT_TRUE(format.SubFormat == KSDATAFORMAT_SUBTYPE_PCM);
+    // Its fields are pinned where it is made.
+    const WAVEFORMATEXTENSIBLE expected = MakeStereoPcmFormat(44100, {24, 24});
+    EXPECT_EQ(std::memcmp(&initialize[0].format, &expected, sizeof expected), 0);
     EXPECT_EQ(stream.uiBitCount, 24u);
 }
 

@@ -1,5 +1,6 @@
 #include "device/RenderThreadProc.h"
 
+#include "device/RenderThreadInputs.h"
 #include "tests/device/DeviceTestSupport.h"
 
 #include <algorithm>
@@ -63,6 +64,7 @@ protected:
         config.bufferFrames = kBufferFrames;
         config.padding = std::move(padding);
         endpoint = &system.AddEndpoint(config);
+        system.SetDefaultEndpoint(system.Endpoints().size() - 1);
         stream.uiPacketFrames = packetFrames;
         double duration = 0.0;
         ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), 1);
@@ -127,31 +129,27 @@ TEST_F(RenderThreadTest, RefillsWithSeveralPacketsAndKeepsTheLeftovers)
     EXPECT_EQ(endpoint->Rendered(), Expected(104));
 }
 
-TEST_F(RenderThreadTest, PacketContributesAtMostTheLocalBuffer)
+// A packet adds its valid frames, but no more than the local buffer (200 values for packets of
+// 100 frames) or the packet holds; one without any adds nothing, and the refill goes on.
+TEST_F(RenderThreadTest, PacketAddsItsValidFramesWithinTheLocalBufferAndItsCapacity)
 {
-    Open({0, 0}, 100);
-    ASSERT_EQ(stream.LocalBufferSize, 200u);
-    source.steps = {{1, 1000, nullptr}, {1, 1000, nullptr}};
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(source.calls, 2u);
-    EXPECT_EQ(endpoint->Rendered(), Expected(128));
-}
-
-TEST_F(RenderThreadTest, PacketContributesAtMostItsCapacity)
-{
-    Open({0}, 24);
-    source.steps = {{1, 40, nullptr}, {1, 40, nullptr}, {1, 40, nullptr}};
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(endpoint->Rendered(), Expected(64));
-}
-
-TEST_F(RenderThreadTest, EmptyPacketAddsNothingAndTheRefillGoesOn)
-{
-    Open({0}, 24);
-    source.steps = {{1, 0, nullptr}, {1, 0, nullptr}};
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(source.calls, 5u);
-    EXPECT_EQ(endpoint->Rendered(), Expected(64));
+    const struct
+    {
+        std::deque<UINT32> padding;
+        uint64_t packetFrames;
+        uint64_t validFrames; // of the first two packets
+        size_t calls;
+        uint64_t rendered;
+    } rows[] = {{{0, 0}, 100, 1000, 2, 128}, {{0}, 24, 40, 3, 64}, {{0}, 24, 0, 5, 64}};
+    for (const auto& row : rows)
+    {
+        Open(row.padding, row.packetFrames);
+        source = ScriptedSource{};
+        source.steps = {{1, row.validFrames, nullptr}, {1, row.validFrames, nullptr}};
+        EXPECT_EQ(Run(), 0);
+        EXPECT_EQ(source.calls, row.calls) << row.validFrames << " valid frames";
+        EXPECT_EQ(endpoint->Rendered(), Expected(row.rendered)) << row.validFrames << " valid frames";
+    }
 }
 
 TEST_F(RenderThreadTest, EndOfDataRendersWhatIsStoredThenSilenceAndEnds)
@@ -163,7 +161,7 @@ TEST_F(RenderThreadTest, EndOfDataRendersWhatIsStoredThenSilenceAndEnds)
     EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u) << "no pass after the last";
     EXPECT_EQ(endpoint->Rendered(), Expected(24, 40));
     EXPECT_TRUE(endpoint->CallsOf(FakeMethod::Stop).empty()) << "the client keeps running";
-    ExpectEndedBecause(HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), L"BufferCallbackFunction");
+    ExpectEndedBecause(HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), RenderThreadInput::kBufferCallbackFunction);
 }
 
 TEST_F(RenderThreadTest, TerminationDuringARefillRendersOnceMoreAndEndsAtTheNextWait)
@@ -177,48 +175,85 @@ TEST_F(RenderThreadTest, TerminationDuringARefillRendersOnceMoreAndEndsAtTheNext
     ExpectEndedBecause(S_OK, nullptr);
 }
 
-TEST_F(RenderThreadTest, FailingGetBufferEndsTheThreadAtOnce)
+// A failing endpoint call ends the thread at once (no pass after it), recorded under its name.
+TEST_F(RenderThreadTest, FailingEndpointCallEndsTheThreadAtOnce)
 {
-    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {16});
-    config.failures[FakeMethod::GetBuffer] = FakeFailure{AUDCLNT_E_DEVICE_INVALIDATED, 1};
-    Open({0, 0, 0}, 64, config);
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(FramesRendered(), (std::vector<int64_t>{64}));
-    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetBuffer).size(), 2u);
-    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 2u);
-    ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, L"IAudioRenderClient::GetBuffer");
+    const struct
+    {
+        FakeMethod method;
+        size_t fromCall;
+        size_t passes;
+        std::vector<int64_t> released;
+        const wchar_t* pszSite;
+    } rows[] = {
+        {FakeMethod::GetBufferSize, 1, 0, {}, L"IAudioClient::GetBufferSize"},
+        {FakeMethod::GetBuffer, 1, 2, {64}, L"IAudioRenderClient::GetBuffer"},
+        {FakeMethod::ReleaseBuffer, 0, 1, {64}, L"IAudioRenderClient::ReleaseBuffer"},
+    };
+    for (const auto& row : rows)
+    {
+        FakeEndpointConfig config = ExclusiveEndpoint({48000}, {16});
+        config.failures[row.method] = FakeFailure{AUDCLNT_E_DEVICE_INVALIDATED, row.fromCall};
+        Open({0, 0, 0}, 64, config);
+        EXPECT_EQ(Run(), 0) << row.pszSite;
+        EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), row.passes) << row.pszSite;
+        EXPECT_EQ(FramesRendered(), row.released) << row.pszSite;
+        ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, row.pszSite);
+    }
 }
 
-TEST_F(RenderThreadTest, FailingReleaseBufferEndsTheThreadAtOnce)
+// Each input as the stream publishes it; without it the thread ends before it touches the client
+// and names it (in the stream's record unless that record is what is missing).
+TEST_F(RenderThreadTest, EachMissingInputIsNamedAndEndsTheThread)
 {
-    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {16});
-    config.failures[FakeMethod::ReleaseBuffer] = FakeFailure{AUDCLNT_E_DEVICE_INVALIDATED};
-    Open({0, 0, 0}, 64, config);
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(endpoint->CallsOf(FakeMethod::ReleaseBuffer).size(), 1u);
-    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u);
-    ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, L"IAudioRenderClient::ReleaseBuffer");
-}
-
-TEST_F(RenderThreadTest, FailingGetBufferSizeEndsTheThreadBeforeAnyPass)
-{
-    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {16});
-    config.failures[FakeMethod::GetBufferSize] = FakeFailure{AUDCLNT_E_DEVICE_INVALIDATED, 1};
-    Open({0}, 64, config);
-    EXPECT_EQ(Run(), 0);
-    EXPECT_TRUE(endpoint->CallsOf(FakeMethod::GetCurrentPadding).empty());
-}
-
-TEST_F(RenderThreadTest, MissingInputsEndTheThreadWithoutTouchingTheClient)
-{
+    using namespace RenderThreadInput;
     Open({0}, 64);
-    CWorkerThread worker;
-    CWorkerContext context{0, 1, &worker, 0};
-    EXPECT_EQ(RenderThreadProc(&context), 0);
+    const struct
+    {
+        const wchar_t* pszName;
+        const void* pPublished;
+    } inputs[] = {
+        {kAudioClient, stream.pAudioClient.Get()},
+        {kAudioRenderClient, stream.pAudioRenderClient.Get()},
+        {kChannelCount, &stream.uiRenderChannelCount},
+        {kBitCount, &stream.uiBitCount},
+        {kBufferCallbackFunction, reinterpret_cast<const void*>(&ScriptedSource::Callback)},
+        {kUserParameter, &source},
+        {kTerminationEvent, &stream.TerminationEvent},
+        {kEventDriven, &stream.bEventDriven},
+        {kBufferEvent, &stream.BufferEvent},
+        {kSoundStreamBuffer, &stream.SoundStreamBuffer},
+        {kDataBuffer, &stream.DataBuffer},
+        {kMultimediaTimer, &stream.MultimediaTimer},
+        {kLocalBuffer, stream.pdfLocalBuffer},
+        {kLocalBufferSize, &stream.LocalBufferSize},
+        {kQuantizer, &stream.Quantizer},
+        {kRenderFailure, &stream.RenderFailure},
+    };
+    CWorkerThread published;
+    ASSERT_GE(stream.PublishRenderParameters(published, ScriptedSource::Callback, &source), 0);
+    for (const auto& missing : inputs)
+    {
+        CWorkerThread worker;
+        for (const auto& input : inputs)
+        {
+            uint64_t value = 0;
+            ASSERT_EQ(published.GetParameter(input.pszName, &value), 1) << input.pszName;
+            if (&input == &missing)
+                EXPECT_EQ(reinterpret_cast<const void*>(static_cast<uintptr_t>(value)), input.pPublished)
+                    << input.pszName;
+            else
+                worker.SetParameter(input.pszName, value);
+        }
+        stream.RenderFailure.Clear();
+        CWorkerContext context{0, 1, &worker, 0};
+        EXPECT_EQ(RenderThreadProc(&context), 0) << missing.pszName;
+        EXPECT_STREQ(stream.RenderFailure.pszSite, missing.pszName != kRenderFailure ? missing.pszName : nullptr);
+    }
+    stream.uiRenderChannelCount = 1;
+    EXPECT_EQ(Run(), 0);
+    ExpectEndedBecause(E_INVALIDARG, kChannelCount);
     EXPECT_EQ(RenderThreadProc(nullptr), 0);
-    ASSERT_GE(stream.PublishRenderParameters(worker, ScriptedSource::Callback, &source), 0);
-    ASSERT_GE(worker.SetParameter(L"pdfLocalBuffer", 0), 0);
-    EXPECT_EQ(RenderThreadProc(&context), 0);
     EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetBufferSize).size(), 1u) << "only the open's";
 }
 

@@ -7,6 +7,7 @@
 #include "synth/CRandomMT.h"
 #include "synth/SignalGenerator.h"
 #include "synth/SynthState.h"
+#include "synth/SynthesizerInputs.h"
 #include "tests/stream/StreamTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -119,13 +121,16 @@ protected:
         ASSERT_EQ(1, buffer.LimitCapacity(kQueueLimit));
     }
 
+    void Publish(CWorkerThread& worker, CSoundStreamBuffer& buffer)
+    {
+        ASSERT_EQ(3, PublishSynthesizerInputs(worker, &buffer, &m_Timer, &m_uiFrames));
+        ASSERT_EQ(3, worker.AllocateMultichannelBuffer(m_uiFrames * kValuesPerFrame * sizeof(double)));
+    }
+
     // The starter's calling order: parameters, block buffer, one thread, time-critical, start.
     void StartSynthesizer(CWorkerThread& worker, CSoundStreamBuffer& buffer)
     {
-        ASSERT_EQ(3, worker.SetParameter(L"pSoundBuffer", reinterpret_cast<uintptr_t>(&buffer)));
-        ASSERT_EQ(3, worker.SetParameter(L"pMultimediaTimer", reinterpret_cast<uintptr_t>(&m_Timer)));
-        ASSERT_EQ(3, worker.SetParameter(L"pBufferSizeToWrite", reinterpret_cast<uintptr_t>(&m_uiFrames)));
-        ASSERT_EQ(3, worker.AllocateMultichannelBuffer(m_uiFrames * kValuesPerFrame * sizeof(double)));
+        Publish(worker, buffer);
         ASSERT_EQ(1, worker.Prepare(1));
         ASSERT_EQ(1, worker.SetTimeCritical());
         ASSERT_EQ(1, worker.Start(&SynthesizerThreadProc));
@@ -274,32 +279,33 @@ TEST_F(SynthesizerThreadProcTest, FailingWriteEndsTheThreadWithMinusOne)
     EXPECT_EQ(1, worker.Release());
 }
 
-TEST_F(SynthesizerThreadProcTest, MissingOrTooSmallInputsEndTheThreadWithMinusOne)
+TEST_F(SynthesizerThreadProcTest, EachMissingOrUnusableInputIsNamedAndEndsTheThreadWithMinusOne)
 {
+    using namespace SynthesizerInput;
     CSoundStreamBuffer buffer;
     SetUpBuffer(buffer);
+    const struct
     {
-        CWorkerThread worker;
-        ASSERT_EQ(3, worker.SetParameter(L"pSoundBuffer", reinterpret_cast<uintptr_t>(&buffer)));
-        ASSERT_EQ(3, worker.SetParameter(L"pBufferSizeToWrite", reinterpret_cast<uintptr_t>(&m_uiFrames)));
-        ASSERT_EQ(3, worker.AllocateMultichannelBuffer(m_uiFrames * 16));
-        ASSERT_EQ(1, worker.Prepare(1));
-        ASSERT_EQ(1, worker.Start(&SynthesizerThreadProc));
-        ASSERT_EQ(1, worker.Join());
-        EXPECT_EQ(-1, worker.GetResult(0));
-        EXPECT_EQ(1, worker.Release());
-    }
+        const wchar_t* pszName;
+        std::function<void(CWorkerThread&)> spoil;
+    } rows[] = {
+        {kSoundBuffer, [](CWorkerThread& worker) { worker.SetParameter(kSoundBuffer, 0); }},
+        {kMultimediaTimer, [](CWorkerThread& worker) { worker.SetParameter(kMultimediaTimer, 0); }},
+        {kBufferSizeToWrite, [](CWorkerThread& worker) { worker.SetParameter(kBufferSizeToWrite, 0); }},
+        {kBufferSizeToWrite, [this](CWorkerThread&) { m_uiFrames = 0; }},
+        {kMultiChannelBuffer,
+         [this](CWorkerThread& worker) { worker.AllocateMultichannelBuffer(m_uiFrames * 16 - 1); }},
+    };
+    for (const auto& row : rows)
     {
+        m_uiFrames = kSynthFrames;
         CWorkerThread worker;
-        ASSERT_EQ(3, worker.SetParameter(L"pSoundBuffer", reinterpret_cast<uintptr_t>(&buffer)));
-        ASSERT_EQ(3, worker.SetParameter(L"pMultimediaTimer", reinterpret_cast<uintptr_t>(&m_Timer)));
-        ASSERT_EQ(3, worker.SetParameter(L"pBufferSizeToWrite", reinterpret_cast<uintptr_t>(&m_uiFrames)));
-        ASSERT_EQ(3, worker.AllocateMultichannelBuffer(m_uiFrames * 16 - 1));
-        ASSERT_EQ(1, worker.Prepare(1));
-        ASSERT_EQ(1, worker.Start(&SynthesizerThreadProc));
-        ASSERT_EQ(1, worker.Join());
-        EXPECT_EQ(-1, worker.GetResult(0));
-        EXPECT_EQ(1, worker.Release());
+        Publish(worker, buffer);
+        row.spoil(worker);
+        SynthesizerInputs inputs;
+        ASSERT_STREQ(row.pszName, ReadSynthesizerInputs(worker, &inputs));
+        CWorkerContext context{0, 1, &worker, 0};
+        EXPECT_EQ(-1, SynthesizerThreadProc(&context)) << row.pszName;
     }
     EXPECT_EQ(0u, buffer.GetQueueStatus().uiFillLevel);
 }
