@@ -10,10 +10,12 @@ struct NamedHResult
     const wchar_t* pszName;
 };
 
-#define CORVANE_NAMED(code)                                                                                            \
-    {                                                                                                                  \
-        code, L"" #code                                                                                                \
-    }
+constexpr NamedHResult Named(HRESULT hr, const wchar_t* name)
+{
+    return {hr, name};
+}
+
+#define CORVANE_NAMED(code) Named(code, L"" #code)
 
 // Codes that older SDK headers lack are named where the headers define them. A code with two
 // names has the one the documentation of these calls uses: E_INVALIDARG is also
