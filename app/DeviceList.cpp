@@ -5,6 +5,7 @@
 #include "device/RenderEndpointList.h"
 #include "runtime/BoundedString.h"
 #include "runtime/CHandleHolder.h"
+#include "runtime/Status.h"
 
 #include <climits>
 #include <string>
@@ -98,7 +99,7 @@ bool SystemControlPanelPath(wchar_t* path, size_t capacity)
         path[0] = L'\0';
         return false;
     }
-    return AppendWideString(path, capacity, L"\\control.exe") == 1;
+    return AppendWideString(path, capacity, L"\\control.exe") == kStatusSuccess;
 }
 
 int32_t OpenSoundSettings(int32_t deviceIndex)

@@ -10,6 +10,7 @@
 #include "device/CSoundStreamWASAPI.h"
 #include "runtime/CWorkerThread.h"
 #include "runtime/MessageBoxSeam.h"
+#include "runtime/Status.h"
 #include "stream/BufferCallbackFunction.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "stream/ChannelCount.h"
@@ -267,7 +268,7 @@ bool StopAndShowIdle(SControlPanel& panel)
 bool StopIfDeviceEnded(SControlPanel& panel)
 {
     uint32_t ended = 0;
-    if (g_bInProgress || !IsPlaying() || pSoundStream->IsTerminated(&ended) != 1 || ended == 0)
+    if (g_bInProgress || !IsPlaying() || pSoundStream->IsTerminated(&ended) != kStatusSuccess || ended == 0)
         return false;
     if (!StopAndShowIdle(panel))
         return false;

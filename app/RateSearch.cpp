@@ -5,6 +5,7 @@
 #include "app/ProcessState.h"
 #include "device/CSoundStreamWASAPI.h"
 #include "runtime/CNamedValueList.h"
+#include "runtime/Status.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "stream/ChannelCount.h"
 #include "synth/CParameterRamp.h"
@@ -41,7 +42,7 @@ void SetRampGlideLength(uint64_t steps)
 int32_t ReplacePacketBuffer(uint64_t frames)
 {
     if (!ReplaceMultiChannelPacketBuffer(frames * kChannels))
-        return -2;
+        return kStatusNotCreated;
     return pNamedValueList->SetPacketBuffer(reinterpret_cast<uint64_t>(pdfMultiChannelPacketBuffer));
 }
 
@@ -50,19 +51,19 @@ int32_t ReplacePacketBuffer(uint64_t frames)
 int32_t AttemptFormat(uint32_t rate, int32_t deviceIndex, Result& result)
 {
     if (pSoundBuffer == nullptr)
-        return Fail(result, SetupFailure::SoundBuffer, -3);
+        return Fail(result, SetupFailure::SoundBuffer, kStatusNotInitialized);
     double period = kBlockPeriod;
     const int32_t status = pSoundBuffer->Initialize(rate, &period);
     if (status < 0)
         return Fail(result, SetupFailure::SoundBuffer, status);
     if (pSoundBuffer->LimitCapacity(static_cast<uint64_t>(rate * kQueueLimitPeriod)) < 0)
-        return Fail(result, SetupFailure::BufferLimit, -1);
+        return Fail(result, SetupFailure::BufferLimit, kStatusFailure);
     const uint64_t blockFrames = pSoundBuffer->GetBlockFrames();
     if (blockFrames == 0)
-        return Fail(result, SetupFailure::BufferSize, -4);
+        return Fail(result, SetupFailure::BufferSize, kStatusInvalidArgument);
     SetRampGlideLength(blockFrames);
     if (pSoundStream->uiState != 0)
-        return Fail(result, SetupFailure::BufferSize, -1);
+        return Fail(result, SetupFailure::BufferSize, kStatusFailure);
     pSoundStream->uiPacketFrames = blockFrames;
     const int32_t packetStatus = ReplacePacketBuffer(blockFrames);
     if (packetStatus < 0)

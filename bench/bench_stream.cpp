@@ -3,6 +3,7 @@
 // multiple of real time for 384 kHz stereo. Rates are per second of this thread's CPU time, so
 // that other load on the machine does not count against them; wall-clock rates are shown beside.
 #include "bench/CpuTime.h"
+#include "runtime/Status.h"
 #include "stream/CQuantizer.h"
 #include "stream/CSoundStreamBuffer.h"
 
@@ -45,7 +46,7 @@ uint64_t WriteBlock(CSoundStreamBuffer& buffer, const std::vector<double>& block
     for (uint64_t done = 0; done < frames;)
     {
         uint64_t accepted = frames - done;
-        if (buffer.Write(block.data() + 2 * done, &accepted) != 1)
+        if (buffer.Write(block.data() + 2 * done, &accepted) != kStatusSuccess)
             return reads;
         done += accepted;
         if (done < frames)
@@ -61,7 +62,8 @@ bool BenchStreamBuffer()
 {
     CSoundStreamBuffer buffer;
     double duration = 0.01;
-    if (buffer.Initialize(kRate, &duration) != 1 || buffer.LimitCapacity(static_cast<uint64_t>(kRate * 0.07)) != 1)
+    if (buffer.Initialize(kRate, &duration) != kStatusSuccess ||
+        buffer.LimitCapacity(static_cast<uint64_t>(kRate * 0.07)) != kStatusSuccess)
         return false;
     const uint64_t blockFrames = buffer.GetBlockFrames();
     std::vector<double> block(static_cast<size_t>(kRate * 0.015) * 2, 0.25);

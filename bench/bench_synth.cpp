@@ -5,6 +5,7 @@
 // runs, measured in CPU time of the process: on a busy machine that leaves out the time other
 // processes take from it (wall time is printed beside it for reference).
 #include "bench/CpuTime.h"
+#include "runtime/Status.h"
 #include "stream/CQuantizer.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "synth/CParameterRamp.h"
@@ -98,7 +99,8 @@ public:
     explicit RenderSide(int32_t enhancer)
     {
         double duration = 0.01;
-        m_bReady = m_Buffer.Initialize(Rate, &duration) == 1 && m_Quantizer.Initialize(24, 32, enhancer) == 1;
+        m_bReady = m_Buffer.Initialize(Rate, &duration) == kStatusSuccess &&
+                   m_Quantizer.Initialize(24, 32, enhancer) == kStatusSuccess;
         m_Block.resize(m_Buffer.GetBlockFrames() * 2);
         m_Device.resize(m_Block.size() * 4);
     }

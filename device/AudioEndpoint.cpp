@@ -2,6 +2,7 @@
 
 #include "device/ComHolder.h"
 #include "device/PcmFormat.h"
+#include "runtime/Status.h"
 
 #include <atomic>
 
@@ -17,7 +18,7 @@ std::atomic<AudioEnumeratorFactory> g_enumeratorFactory{nullptr};
 
 int32_t Fail(DeviceFailure* failure, HRESULT hr, const wchar_t* site)
 {
-    return failure != nullptr ? failure->Record(hr, site) : -1;
+    return failure != nullptr ? failure->Record(hr, site) : kStatusFailure;
 }
 }
 
@@ -58,7 +59,7 @@ int32_t GetAudioEndpoint(const wchar_t* deviceId, IMMDevice** device, DeviceFail
         return Fail(failure, hr,
                     byId ? L"IMMDeviceEnumerator::GetDevice" : L"IMMDeviceEnumerator::GetDefaultAudioEndpoint");
     *device = endpoint.Detach();
-    return 1;
+    return kStatusSuccess;
 }
 
 uint32_t ReadEngineDeviceBits(IMMDevice* device)

@@ -1,6 +1,7 @@
 #include "device/CEndpointWatch.h"
 
 #include "device/AudioEndpoint.h"
+#include "runtime/Status.h"
 
 #include <functiondiscoverykeys_devpkey.h>
 
@@ -101,7 +102,7 @@ int32_t CEndpointWatch::Start(EndpointChangeCallback callback, void* context, De
         return record.Record(hr, L"IMMDeviceEnumerator::RegisterEndpointNotificationCallback");
     *m_Enumerator.Put() = enumerator.Detach();
     *m_Client.Put() = client.Detach();
-    return 1;
+    return kStatusSuccess;
 }
 
 void CEndpointWatch::Stop()

@@ -2,6 +2,7 @@
 
 #include "device/RenderThreadInputs.h"
 #include "device/RenderThreadProc.h"
+#include "runtime/Status.h"
 
 namespace
 {
@@ -32,17 +33,17 @@ CSoundStreamWASAPI::~CSoundStreamWASAPI()
 
 int32_t CSoundStreamWASAPI::StartCapture(BufferCallback, void*)
 {
-    return -1;
+    return kStatusFailure;
 }
 
 int32_t CSoundStreamWASAPI::StartRender(BufferCallback callback, void* userParameter)
 {
     if (uiState != 1 || WorkerThread.GetState() >= CWorkerThread::Running)
-        return -1;
+        return kStatusFailure;
     if (callback == nullptr)
-        return -4;
-    if (TerminationEvent.Create(true) != 1)
-        return -1;
+        return kStatusInvalidArgument;
+    if (TerminationEvent.Create(true) != kStatusSuccess)
+        return kStatusFailure;
     RenderFailure.Clear();
     int32_t status = LoadSilence();
     if (status < 0)
@@ -75,7 +76,7 @@ int32_t CSoundStreamWASAPI::LoadSilence()
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IAudioRenderClient::GetBuffer");
     hr = pAudioRenderClient->ReleaseBuffer(frames, AUDCLNT_BUFFERFLAGS_SILENT);
-    return SUCCEEDED(hr) ? 1 : LastFailure.Record(hr, L"IAudioRenderClient::ReleaseBuffer");
+    return SUCCEEDED(hr) ? kStatusSuccess : LastFailure.Record(hr, L"IAudioRenderClient::ReleaseBuffer");
 }
 
 int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, BufferCallback callback, void* userParameter)
@@ -103,7 +104,7 @@ int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, Buffe
         {kQuantizer, AddressOf(&Quantizer)},
         {kRenderFailure, AddressOf(&RenderFailure)},
     };
-    int32_t status = -1;
+    int32_t status = kStatusFailure;
     for (const auto& parameter : parameters)
     {
         status = worker.SetParameter(parameter.pszName, parameter.uiValue);
@@ -116,15 +117,15 @@ int32_t CSoundStreamWASAPI::PublishRenderParameters(CWorkerThread& worker, Buffe
 int32_t CSoundStreamWASAPI::Start()
 {
     if (uiState == 0 || !pAudioClient || FAILED(pAudioClient->Start()))
-        return -1;
+        return kStatusFailure;
     bStarted = 1;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CSoundStreamWASAPI::Stop()
 {
     if (uiState == 0)
-        return -1;
+        return kStatusFailure;
     TerminationEvent.Set();
     if (pAudioClient)
         pAudioClient->Stop();
@@ -132,17 +133,17 @@ int32_t CSoundStreamWASAPI::Stop()
     WorkerThread.Release();
     Close();
     bStarted = 0;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CSoundStreamWASAPI::IsTerminated(uint32_t* out)
 {
     if (bStarted == 0)
-        return -1;
+        return kStatusFailure;
     if (out == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     *out = WorkerThread.GetTerminationEvent()->IsSignaled() ? 1 : 0;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CSoundStreamWASAPI::Close()
@@ -166,7 +167,7 @@ int32_t CSoundStreamWASAPI::Close()
     bEventDriven = 0;
     BufferEvent.Close();
     uiState = 0;
-    return 1;
+    return kStatusSuccess;
 }
 
 void CSoundStreamWASAPI::EndDeviceThread()

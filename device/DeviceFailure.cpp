@@ -1,6 +1,7 @@
 #include "device/DeviceFailure.h"
 
 #include "device/HResultName.h"
+#include "runtime/Status.h"
 
 #include <cwchar>
 
@@ -19,7 +20,7 @@ int32_t DeviceFailure::Record(HRESULT failure, const wchar_t* site)
         std::swprintf(line, sizeof line / sizeof line[0], L"Corvane WASAPI: %ls failed, HRESULT 0x%08lX\n", where,
                       code);
     OutputDebugStringW(line);
-    return -1;
+    return kStatusFailure;
 }
 
 void DeviceFailure::Clear()

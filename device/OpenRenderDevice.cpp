@@ -4,6 +4,7 @@
 #include "device/AudioEndpoint.h"
 #include "device/ComHolder.h"
 #include "device/PcmFormat.h"
+#include "runtime/Status.h"
 #include "stream/ChannelCount.h"
 
 #include <algorithm>
@@ -125,10 +126,10 @@ int32_t CSoundStreamWASAPI::OpenRenderDevice(uint32_t rate, double* duration, co
     Close();
     LastFailure.Clear();
     if (duration == nullptr || !IsStereoPcmRateRepresentable(rate))
-        return -4;
+        return kStatusInvalidArgument;
     OpenedEndpoint opened;
     const int32_t status = NegotiateAndInitialize(rate, duration, deviceId, opened);
-    if (status != 1)
+    if (status != kStatusSuccess)
     {
         Close();
         return status;
@@ -144,14 +145,15 @@ int32_t CSoundStreamWASAPI::OpenRenderDevice(uint32_t rate, double* duration, co
     uiResolvedBitCount = opened.uiResolvedBits;
     uiState = 1;
     TraceOpenedStream(bSharedMode != 0, rate, opened.Depth, opened.bufferFrames);
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CSoundStreamWASAPI::NegotiateAndInitialize(uint32_t rate, double* duration, const wchar_t* deviceId,
                                                    OpenedEndpoint& opened)
 {
-    if (GetAudioEndpoint(deviceId, opened.Device.Put(), &LastFailure) != 1 || ActivateClient(opened) != 1)
-        return -1;
+    if (GetAudioEndpoint(deviceId, opened.Device.Put(), &LastFailure) != kStatusSuccess ||
+        ActivateClient(opened) != kStatusSuccess)
+        return kStatusFailure;
     REFERENCE_TIME defaultPeriod = 0;
     REFERENCE_TIME minimumPeriod = 0;
     HRESULT hr = opened.AudioClient->GetDevicePeriod(&defaultPeriod, &minimumPeriod);
@@ -166,15 +168,15 @@ int32_t CSoundStreamWASAPI::NegotiateAndInitialize(uint32_t rate, double* durati
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IAudioClient::GetMixFormat");
     const WAVEFORMATEXTENSIBLE format = MakeStereoPcmFormat(rate, opened.Depth);
-    if (InitializeAligned(&format.Format, hns, flags, opened) != 1)
-        return -1;
+    if (InitializeAligned(&format.Format, hns, flags, opened) != kStatusSuccess)
+        return kStatusFailure;
     hr = opened.AudioClient->GetBufferSize(&opened.bufferFrames);
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IAudioClient::GetBufferSize");
     if (uiPacketFrames == 0)
         uiPacketFrames = opened.bufferFrames;
     const int32_t status = SetUpBuffers(opened.bufferFrames);
-    if (status != 1)
+    if (status != kStatusSuccess)
         return status;
     hr = opened.AudioClient->GetService(__uuidof(IAudioRenderClient), opened.AudioRenderClient.PutVoid());
     hr = ResultWithObject(hr, opened.AudioRenderClient.Get());
@@ -198,7 +200,7 @@ int32_t CSoundStreamWASAPI::ActivateClient(OpenedEndpoint& opened)
         return LastFailure.Record(hr, L"IMMDevice::Activate");
     if (bSharedMode != 0)
         RequestRawProcessing(opened.AudioClient.Get());
-    return 1;
+    return kStatusSuccess;
 }
 
 // A shared stream passes the endpoint's effects (equalisers, loudness, spatial sound) unless it
@@ -233,17 +235,17 @@ int32_t CSoundStreamWASAPI::InitializeAligned(const WAVEFORMATEX* format, REFERE
 {
     HRESULT hr = InitializeClient(opened.AudioClient.Get(), format, hns, flags, opened);
     if (hr != AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED)
-        return SUCCEEDED(hr) ? 1 : -1;
+        return SUCCEEDED(hr) ? kStatusSuccess : kStatusFailure;
     UINT32 alignedFrames = 0;
     hr = opened.AudioClient->GetBufferSize(&alignedFrames);
     if (FAILED(hr))
         return LastFailure.Record(hr, L"IAudioClient::GetBufferSize");
     opened.AudioClient.Reset();
-    if (ActivateClient(opened) != 1)
-        return -1;
+    if (ActivateClient(opened) != kStatusSuccess)
+        return kStatusFailure;
     hr = InitializeClient(opened.AudioClient.Get(), format, AlignedPeriod(format->nSamplesPerSec, alignedFrames), flags,
                           opened);
-    return SUCCEEDED(hr) ? 1 : -1;
+    return SUCCEEDED(hr) ? kStatusSuccess : kStatusFailure;
 }
 
 // Shared mode passes no periodicity. Every refusal is recorded; an unaligned buffer ends the
@@ -261,7 +263,7 @@ HRESULT CSoundStreamWASAPI::InitializeClient(IAudioClient* client, const WAVEFOR
             client->Initialize(mode, flags | AUDCLNT_STREAMFLAGS_EVENTCALLBACK, hns, periodicity, format, nullptr);
         if (SUCCEEDED(hr))
         {
-            hr = BufferEvent.Create(false) == 1 ? client->SetEventHandle(BufferEvent.hEvent) : E_FAIL;
+            hr = BufferEvent.Create(false) == kStatusSuccess ? client->SetEventHandle(BufferEvent.hEvent) : E_FAIL;
             opened.bEventDriven = SUCCEEDED(hr);
             if (FAILED(hr))
                 LastFailure.Record(hr, L"IAudioClient::SetEventHandle");
@@ -284,13 +286,13 @@ int32_t CSoundStreamWASAPI::SetUpBuffers(UINT32 bufferFrames)
     FreePacket();
     const uint64_t packetFrames = uiPacketFrames;
     if (packetFrames == 0)
-        return -4;
+        return kStatusInvalidArgument;
     const uint64_t frameBytes = kChannels * sizeof(double);
     if (packetFrames > std::numeric_limits<uint64_t>::max() / frameBytes)
-        return -5;
+        return kStatusOverflow;
     double* samples = new (std::nothrow) double[packetFrames * kChannels]();
     if (samples == nullptr)
-        return -2;
+        return kStatusNotCreated;
     SoundStreamBuffer.pdfSamples = samples;
     SoundStreamBuffer.pOwner = this;
     SoundStreamBuffer.uiKind = SoundStreamPacketRender;
@@ -303,8 +305,8 @@ int32_t CSoundStreamWASAPI::SetUpBuffers(UINT32 bufferFrames)
     const uint64_t localFrames = std::max<uint64_t>(packetFrames, bufferFrames);
     pdfLocalBuffer = new (std::nothrow) double[localFrames * kChannels]();
     if (pdfLocalBuffer == nullptr)
-        return -2;
+        return kStatusNotCreated;
     LocalBufferSize = localFrames * kChannels;
     uiDeviceBufferFrames = bufferFrames;
-    return 1;
+    return kStatusSuccess;
 }

@@ -7,6 +7,7 @@
 #include "runtime/CEventHandle.h"
 #include "runtime/CMultimediaTimer.h"
 #include "runtime/CWorkerInputReader.h"
+#include "runtime/Status.h"
 #include "stream/CQuantizer.h"
 #include "stream/ChannelCount.h"
 #include "stream/SoundStreamPacket.h"
@@ -90,7 +91,7 @@ void TakeRemainderThenSilence(const RenderInputs& in, uint64_t bytes)
 {
     auto* local = reinterpret_cast<uint8_t*>(in.pdfLocalBuffer);
     const uint64_t held = std::min(in.pDataBuffer->GetFill(), bytes) / kFrameBytes * kFrameBytes;
-    if (held == 0 || in.pDataBuffer->Read(local, held) != 1)
+    if (held == 0 || in.pDataBuffer->Read(local, held) != kStatusSuccess)
         std::memset(local, 0, bytes);
     else
         std::memset(local + held, 0, bytes - held);
@@ -129,7 +130,7 @@ Gathered GatherFrames(const RenderInputs& in, uint64_t need, DeviceFailure& reas
     for (;;)
     {
         const int32_t status = in.pDataBuffer->Read(local, need);
-        if (status == 1)
+        if (status == kStatusSuccess)
             return Gathered::Complete;
         if (status < 0)
             Ends(reason, E_FAIL, L"CByteRing::Read");

@@ -1,5 +1,7 @@
 #include "runtime/BoundedString.h"
 
+#include "runtime/Status.h"
+
 namespace
 {
 template <typename Char>
@@ -9,14 +11,14 @@ int32_t CopyBounded(Char* destination, size_t capacity, size_t start, const Char
     for (; i + 1 < capacity && *source != 0; ++i, ++source)
         destination[i] = *source;
     destination[i] = 0;
-    return *source == 0 ? 1 : 0;
+    return *source == 0 ? kStatusSuccess : 0;
 }
 }
 
 int32_t AppendWideString(wchar_t* destination, size_t capacity, const wchar_t* source)
 {
     if (destination == nullptr || source == nullptr || capacity == 0)
-        return -1;
+        return kStatusFailure;
     size_t length = 0;
     while (length < capacity && destination[length] != 0)
         ++length;
@@ -24,7 +26,7 @@ int32_t AppendWideString(wchar_t* destination, size_t capacity, const wchar_t* s
     {
         // The destination was not terminated within its capacity: cut it there.
         destination[capacity - 1] = 0;
-        return *source == 0 ? 1 : 0;
+        return *source == 0 ? kStatusSuccess : 0;
     }
     return CopyBounded(destination, capacity, length, source);
 }
@@ -32,6 +34,6 @@ int32_t AppendWideString(wchar_t* destination, size_t capacity, const wchar_t* s
 int32_t CopyNarrowString(char* destination, size_t capacity, const char* source)
 {
     if (destination == nullptr || source == nullptr || capacity == 0)
-        return -1;
+        return kStatusFailure;
     return CopyBounded(destination, capacity, 0, source);
 }

@@ -2,6 +2,7 @@
 
 #include "runtime/DecimalText.h"
 #include "runtime/MessageBoxSeam.h"
+#include "runtime/Status.h"
 
 #include <cmath>
 #include <cstdint>
@@ -55,19 +56,19 @@ int32_t Deliver(CAssociativeValue* request, const CAssociativeValue* entry, uint
     request->pName = entry->pName;
     request->uiKind = kind;
     request->uiValue = value;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t ParseSigned(const wchar_t* text, uint64_t* out)
 {
     if (text == nullptr)
-        return -1;
+        return kStatusFailure;
     const bool negative = *text == L'-';
     uint64_t magnitude = 0;
     if (!ParseDecimal(negative ? text + 1 : text, DecimalOverflow::Wrap, &magnitude))
-        return -1;
+        return kStatusFailure;
     *out = negative ? 0 - magnitude : magnitude;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t ConvertWideText(CAssociativeValue* request, const CAssociativeValue* entry)
@@ -78,11 +79,11 @@ int32_t ConvertWideText(CAssociativeValue* request, const CAssociativeValue* ent
     {
     case CAssociativeValue::Unsigned32:
         if (!ParseDecimal(text, DecimalOverflow::Saturate32, &value))
-            return -1;
+            return kStatusFailure;
         return Deliver(request, entry, CAssociativeValue::Unsigned32, value);
     case CAssociativeValue::Signed:
-        if (ParseSigned(text, &value) < 1)
-            return -1;
+        if (ParseSigned(text, &value) != kStatusSuccess)
+            return kStatusFailure;
         return Deliver(request, entry, CAssociativeValue::Signed, value);
     case CAssociativeValue::Unsigned64:
         // Anything that is not a number reads as 0 here, by design of this kind.
@@ -90,7 +91,7 @@ int32_t ConvertWideText(CAssociativeValue* request, const CAssociativeValue* ent
             value = 0;
         return Deliver(request, entry, CAssociativeValue::Unsigned64, value);
     default:
-        return -1;
+        return kStatusFailure;
     }
 }
 
@@ -101,22 +102,22 @@ int32_t ConvertToText(CAssociativeValue* request, const CAssociativeValue* entry
         return Deliver(request, entry, CAssociativeValue::WideText, entry->uiValue);
     if (request->uiKind == CAssociativeValue::NarrowText)
         return Deliver(request, entry, CAssociativeValue::NarrowText, AddressOf(entry->pNarrowText));
-    return -1;
+    return kStatusFailure;
 }
 
 int32_t ConvertFloating(CAssociativeValue* request, const CAssociativeValue* entry)
 {
     const uint32_t kind = request->uiKind;
     if (kind == CAssociativeValue::WideText)
-        return -1;
+        return kStatusFailure;
     if (kind != CAssociativeValue::Unsigned32 && kind != CAssociativeValue::Signed &&
         kind != CAssociativeValue::Floating && kind != CAssociativeValue::Unsigned64)
     {
         ShowMessageBox(nullptr, L"Unexpected ID for the associative value", L"Debug", MB_OK | MB_ICONERROR);
-        return 1;
+        return kStatusSuccess;
     }
     if (entry->pdfNumber == nullptr)
-        return -1;
+        return kStatusFailure;
     const double x = *entry->pdfNumber;
     switch (kind)
     {
@@ -146,13 +147,13 @@ const wchar_t* CAssociativeValue::GetWideText() const
 int32_t CAssociativeValue::Convert(CAssociativeValue* request, const CAssociativeValue* entry)
 {
     if (request == nullptr || entry == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     if (request->uiKind == Empty || entry->uiKind == Empty)
     {
         request->pName = nullptr;
         request->uiKind = Empty;
         request->uiValue = 0;
-        return -1;
+        return kStatusFailure;
     }
     switch (entry->uiKind)
     {
@@ -165,10 +166,10 @@ int32_t CAssociativeValue::Convert(CAssociativeValue* request, const CAssociativ
         // Integers are handed over as they are, and reported as not converted.
         if (IsIntegerKind(request->uiKind))
             Deliver(request, entry, entry->uiKind, entry->uiValue);
-        return -1;
+        return kStatusFailure;
     case Floating:
         return ConvertFloating(request, entry);
     default:
-        return -99;
+        return kStatusUnrecognized;
     }
 }

@@ -1,5 +1,6 @@
 #include "runtime/CByteRing.h"
 
+#include "runtime/Status.h"
 #include "runtime/SystemBeep.h"
 
 #include <cstddef>
@@ -27,20 +28,20 @@ int32_t CByteRing::Allocate(uint64_t a, uint64_t b)
 {
     Free();
     if (a == 0 || b == 0)
-        return -4;
+        return kStatusInvalidArgument;
     const uint64_t max = std::numeric_limits<uint64_t>::max();
     if (a > max - b)
-        return -1;
+        return kStatusFailure;
     if (a + b > max / 2)
-        return -5;
+        return kStatusOverflow;
     const uint64_t capacity = 2 * (a + b);
     if (capacity > SIZE_MAX)
-        return -5;
+        return kStatusOverflow;
     m_pStorage = new (std::nothrow) uint8_t[static_cast<size_t>(capacity)]();
     if (m_pStorage == nullptr)
-        return -2;
+        return kStatusNotCreated;
     m_uiCapacity = capacity;
-    return 1;
+    return kStatusSuccess;
 }
 
 void CByteRing::Free()
@@ -65,37 +66,37 @@ bool CByteRing::CheckConsistency() const
 int32_t CByteRing::Write(const uint8_t* source, uint64_t length)
 {
     if (m_pStorage == nullptr)
-        return -1;
+        return kStatusFailure;
     if (length == 0)
-        return 0;
+        return kStatusNothingDone;
     if (source == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     if (!CheckConsistency())
-        return -1;
+        return kStatusFailure;
     if (length > m_uiCapacity - m_uiFill)
-        return -1;
+        return kStatusFailure;
     const uint64_t first = FirstPart(m_uiWritePosition, length, m_uiCapacity);
     std::memcpy(m_pStorage + m_uiWritePosition, source, static_cast<size_t>(first));
     std::memcpy(m_pStorage, source + first, static_cast<size_t>(length - first));
     m_uiWritePosition = Advance(m_uiWritePosition, length, m_uiCapacity);
     m_uiFill += length;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CByteRing::Read(uint8_t* destination, uint64_t length)
 {
     if (m_pStorage == nullptr)
-        return -1;
+        return kStatusFailure;
     if (destination == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     if (!CheckConsistency())
-        return -1;
+        return kStatusFailure;
     if (length > m_uiFill)
-        return 0;
+        return kStatusNothingDone;
     const uint64_t first = FirstPart(m_uiReadPosition, length, m_uiCapacity);
     std::memcpy(destination, m_pStorage + m_uiReadPosition, static_cast<size_t>(first));
     std::memcpy(destination + first, m_pStorage, static_cast<size_t>(length - first));
     m_uiReadPosition = Advance(m_uiReadPosition, length, m_uiCapacity);
     m_uiFill -= length;
-    return 1;
+    return kStatusSuccess;
 }

@@ -1,5 +1,7 @@
 #include "runtime/CEventHandle.h"
 
+#include "runtime/Status.h"
+
 CEventHandle::~CEventHandle()
 {
     Close();
@@ -31,42 +33,42 @@ int32_t CEventHandle::Create(bool bManualReset)
     const DWORD flags = bManualReset ? CREATE_EVENT_MANUAL_RESET : 0;
     hEvent = CreateEventExW(nullptr, nullptr, flags, SYNCHRONIZE | EVENT_MODIFY_STATE);
     uiSignaled.store(0, std::memory_order_release);
-    return hEvent != nullptr ? 1 : -1;
+    return hEvent != nullptr ? kStatusSuccess : kStatusFailure;
 }
 
 int32_t CEventHandle::Set()
 {
     if (hEvent == nullptr)
-        return -1;
+        return kStatusFailure;
     if (uiSignaled.load(std::memory_order_acquire) == 1)
-        return 1;
+        return kStatusSuccess;
     if (!SetEvent(hEvent))
-        return -1;
+        return kStatusFailure;
     uiSignaled.store(1, std::memory_order_release);
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CEventHandle::Reset()
 {
     if (hEvent == nullptr)
-        return -1;
+        return kStatusFailure;
     if (uiSignaled.load(std::memory_order_acquire) == 0)
-        return 1;
+        return kStatusSuccess;
     if (!ResetEvent(hEvent))
-        return -1;
+        return kStatusFailure;
     uiSignaled.store(0, std::memory_order_release);
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CEventHandle::Close()
 {
     uiSignaled.store(0, std::memory_order_release);
     if (hEvent == nullptr)
-        return 1;
+        return kStatusSuccess;
     if (!CloseHandle(hEvent))
-        return -1;
+        return kStatusFailure;
     hEvent = nullptr;
-    return 1;
+    return kStatusSuccess;
 }
 
 bool CEventHandle::IsSignaled() const

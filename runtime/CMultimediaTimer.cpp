@@ -1,6 +1,7 @@
 #include "runtime/CMultimediaTimer.h"
 
 #include "runtime/CSystemLibrary.h"
+#include "runtime/Status.h"
 
 #include <mmsystem.h>
 
@@ -79,17 +80,17 @@ CMultimediaTimer::~CMultimediaTimer()
 int32_t CMultimediaTimer::GetFrequency(uint64_t* out)
 {
     if (out == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     *out = 1000;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CMultimediaTimer::GetCounter(uint64_t* out)
 {
     if (out == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     *out = m_uiTickCount.load(std::memory_order_relaxed);
-    return 1;
+    return kStatusSuccess;
 }
 
 void CALLBACK CMultimediaTimer::Tick(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR)
@@ -108,18 +109,18 @@ int32_t CMultimediaTimer::Start()
     m_uiTickCount = 0;
     const UINT id = SetTimerEvent(1, &CMultimediaTimer::Tick, reinterpret_cast<DWORD_PTR>(this), TIME_PERIODIC);
     if (id == 0)
-        return -1;
+        return kStatusFailure;
     uint64_t count = 0;
-    if (GetCounter(&count) < 1)
+    if (GetCounter(&count) != kStatusSuccess)
     {
         KillTimerEvent(id);
-        return -1;
+        return kStatusFailure;
     }
     m_uiStartCount = count;
     m_bRunning = 1;
     m_bMeasured = 0;
     m_uiTimerId = id;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CMultimediaTimer::Stop()

@@ -1,6 +1,7 @@
 #include "runtime/CNamedValueList.h"
 
 #include "runtime/DecimalText.h"
+#include "runtime/Status.h"
 
 #include <cstring>
 #include <cwchar>
@@ -41,9 +42,9 @@ int32_t ParseText(const Char* text, uint64_t* out)
 {
     uint64_t value = 0;
     if (!ParseDecimal(text, DecimalOverflow::Refuse, &value))
-        return -1;
+        return kStatusFailure;
     *out = value;
-    return 1;
+    return kStatusSuccess;
 }
 }
 
@@ -84,16 +85,16 @@ void CNamedValue::ClearValue()
 int32_t CNamedValue::ToUnsigned(uint64_t* out) const
 {
     if (out == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     *out = 0;
     switch (uiType)
     {
     case Empty:
-        return 1;
+        return kStatusSuccess;
     case Integer64A:
     case Integer64B:
         *out = uiInteger64;
-        return 1;
+        return kStatusSuccess;
     case NarrowDecimal:
         return ParseText(pNarrowText, out);
     case WideDecimal:
@@ -101,31 +102,31 @@ int32_t CNamedValue::ToUnsigned(uint64_t* out) const
     case Signed32A:
     case Signed32B:
         *out = static_cast<uint64_t>(static_cast<int64_t>(iValue32));
-        return 1;
+        return kStatusSuccess;
     case Value64A:
     case Value64B:
         *out = uiValue64;
-        return 1;
+        return kStatusSuccess;
     case Unsigned32A:
     case Unsigned32B:
         *out = uiValue32;
-        return 1;
+        return kStatusSuccess;
     case OpaqueA:
     case OpaqueB:
-        return -1;
+        return kStatusFailure;
     default:
-        return 0;
+        return kStatusNothingDone;
     }
 }
 
 int32_t CNamedValueList::Append(uint64_t* outIndex)
 {
     if (m_Elements.size() >= m_Elements.max_size())
-        return -1;
+        return kStatusFailure;
     m_Elements.push_back(std::make_unique<CNamedValue>());
     if (outIndex != nullptr)
         *outIndex = m_Elements.size() - 1;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CNamedValueList::SetPacketBuffer(uint64_t address)
@@ -135,15 +136,15 @@ int32_t CNamedValueList::SetPacketBuffer(uint64_t address)
     if (element == nullptr)
     {
         uint64_t index = 0;
-        if (Append(&index) < 1)
-            return -1;
+        if (Append(&index) != kStatusSuccess)
+            return kStatusFailure;
         element = At(index);
         element->SetName(kName);
     }
     element->ClearValue();
     element->uiType = CNamedValue::Integer64B;
     element->uiInteger64 = address;
-    return 1;
+    return kStatusSuccess;
 }
 
 CNamedValue* CNamedValueList::Find(const wchar_t* name)

@@ -1,6 +1,7 @@
 #include "runtime/CParameterTable.h"
 
 #include "runtime/DecimalText.h"
+#include "runtime/Status.h"
 
 #include <windows.h>
 
@@ -23,7 +24,7 @@ CParameterTable::CParameterTable(SMemory& memory)
 void CParameterTable::AllocateEntries()
 {
     void* storage = nullptr;
-    if (m_pMemory->Allocate(&storage, sizeof(CAssociativeValue) * kCapacity) < 1)
+    if (m_pMemory->Allocate(&storage, sizeof(CAssociativeValue) * kCapacity) != kStatusSuccess)
         return;
     m_pEntries = static_cast<CAssociativeValue*>(storage);
     for (int32_t i = 0; i < kCapacity; ++i)
@@ -63,12 +64,12 @@ CAssociativeValue* CParameterTable::FindEntry(const wchar_t* name) const
 int32_t CParameterTable::SetText(const wchar_t* name, const wchar_t* text)
 {
     if (name == nullptr || text == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     if (!IsUsable())
-        return -1;
+        return kStatusFailure;
     CAssociativeValue* entry = FindEntry(name);
     if (entry == nullptr && m_iCount >= kCapacity)
-        return -1;
+        return kStatusFailure;
     // Every copy is made before the table changes, so that a refused allocation leaves it as it
     // was: a reader must not find the name without its text.
     CAssociativeValue copy;
@@ -79,17 +80,17 @@ int32_t CParameterTable::SetText(const wchar_t* name, const wchar_t* text)
     if ((entry == nullptr && copy.pName == nullptr) || copy.uiValue == 0 || copy.pNarrowText == nullptr)
     {
         FreeEntry(copy);
-        return -2;
+        return kStatusNotCreated;
     }
     if (entry != nullptr)
     {
         FreeValue(*entry);
         copy.pName = entry->pName;
         *entry = copy;
-        return 5;
+        return kStatusReplaced;
     }
     m_pEntries[m_iCount++] = copy;
-    return 3;
+    return kStatusAdded;
 }
 
 int32_t CParameterTable::SetUnsigned(const wchar_t* name, uint64_t value)
@@ -102,23 +103,23 @@ int32_t CParameterTable::SetUnsigned(const wchar_t* name, uint64_t value)
 int32_t CParameterTable::GetUnsigned(const wchar_t* name, uint64_t* out)
 {
     if (name == nullptr || out == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     if (!IsUsable())
-        return -1;
+        return kStatusFailure;
     const CAssociativeValue* entry = Find(name);
     if (entry == nullptr)
-        return -10;
+        return kStatusNameNotFound;
     return ReadUnsigned(*entry, out);
 }
 
 int32_t CParameterTable::GetUnsignedAt(int32_t index, uint64_t* out)
 {
     if (out == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     if (!IsUsable())
-        return -1;
+        return kStatusFailure;
     if (index < 0 || index >= m_iCount)
-        return -10;
+        return kStatusNameNotFound;
     return ReadUnsigned(m_pEntries[index], out);
 }
 
@@ -126,20 +127,20 @@ int32_t CParameterTable::ReadUnsigned(const CAssociativeValue& entry, uint64_t* 
 {
     CAssociativeValue request;
     request.uiKind = CAssociativeValue::Unsigned64;
-    if (CAssociativeValue::Convert(&request, &entry) < 1)
-        return -100;
+    if (CAssociativeValue::Convert(&request, &entry) != kStatusSuccess)
+        return kStatusNotConvertible;
     *out = request.uiValue;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CParameterTable::Clear()
 {
     if (!IsUsable())
-        return -1;
+        return kStatusFailure;
     for (int32_t i = 0; i < m_iCount; ++i)
         FreeEntry(m_pEntries[i]);
     m_iCount = 0;
-    return 1;
+    return kStatusSuccess;
 }
 
 void CParameterTable::FreeValue(CAssociativeValue& entry)
@@ -168,7 +169,7 @@ wchar_t* CParameterTable::CopyWide(const wchar_t* text)
 {
     const size_t units = std::wcslen(text) + 1;
     void* copy = nullptr;
-    if (m_pMemory->Allocate(&copy, units * sizeof(wchar_t)) < 1)
+    if (m_pMemory->Allocate(&copy, units * sizeof(wchar_t)) != kStatusSuccess)
         return nullptr;
     std::wmemcpy(static_cast<wchar_t*>(copy), text, units);
     return static_cast<wchar_t*>(copy);
@@ -180,7 +181,7 @@ char* CParameterTable::CopyToCodePage(const wchar_t* text)
     if (bytes <= 0)
         return nullptr;
     void* copy = nullptr;
-    if (m_pMemory->Allocate(&copy, static_cast<uint64_t>(bytes)) < 1)
+    if (m_pMemory->Allocate(&copy, static_cast<uint64_t>(bytes)) != kStatusSuccess)
         return nullptr;
     if (WideCharToMultiByte(CP_ACP, 0, text, -1, static_cast<char*>(copy), bytes, nullptr, nullptr) != bytes)
     {

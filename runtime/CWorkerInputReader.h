@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/CWorkerThread.h"
+#include "runtime/Status.h"
 
 #include <cstdint>
 
@@ -12,7 +13,10 @@ public:
     explicit CWorkerInputReader(CWorkerThread& owner) : m_Owner(owner) {}
 
     // The value under name as it was set, null included.
-    bool Value(const wchar_t* name, uint64_t* out) { return m_Owner.GetParameter(name, out) == 1 || Refuse(name); }
+    bool Value(const wchar_t* name, uint64_t* out)
+    {
+        return m_Owner.GetParameter(name, out) == kStatusSuccess || Refuse(name);
+    }
 
     // The address under name; a null one is missing too.
     template <class T>

@@ -3,6 +3,7 @@
 #include "runtime/BoundedString.h"
 #include "runtime/CMmcssRegistration.h"
 #include "runtime/MessageBoxSeam.h"
+#include "runtime/Status.h"
 #include "runtime/ThreadCreationSeam.h"
 
 #include <algorithm>
@@ -90,7 +91,7 @@ CWorkerThread::~CWorkerThread()
 int32_t CWorkerThread::Prepare(uint64_t threads)
 {
     if (m_State.load() >= Running)
-        return -1;
+        return kStatusFailure;
     const uint64_t n = threads == 0 ? m_uiProcessorCount : threads;
     const size_t count = static_cast<size_t>(n);
     std::unique_ptr<DWORD[]> ids(new DWORD[count]());
@@ -107,25 +108,25 @@ int32_t CWorkerThread::Prepare(uint64_t threads)
     m_Contexts = std::move(contexts);
     m_uiThreadCount = n;
     m_State = Prepared;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CWorkerThread::SetParameter(const wchar_t* name, uint64_t value)
 {
     if (name == nullptr)
-        return -4;
-    if (m_State.load() != Prepared && Prepare(0) < 1)
-        return -1;
+        return kStatusInvalidArgument;
+    if (m_State.load() != Prepared && Prepare(0) != kStatusSuccess)
+        return kStatusFailure;
     return m_Parameters.SetUnsigned(ScopedName(name).c_str(), value);
 }
 
 int32_t CWorkerThread::GetParameter(const wchar_t* name, uint64_t* out)
 {
     if (out == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     *out = 0;
     if (name == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     return m_Parameters.GetUnsigned(ScopedName(name).c_str(), out);
 }
 
@@ -133,32 +134,32 @@ int32_t CWorkerThread::SetTimeCritical()
 {
     m_iPriorityClass = 0;
     if (m_State.load() != Running)
-        return 1;
+        return kStatusSuccess;
     bool failed = false;
     for (uint64_t i = 0; i < m_uiThreadCount; ++i)
     {
         if (!m_ThreadHandles[i] || !SetThreadPriority(m_ThreadHandles[i].Get(), PriorityValue(m_iPriorityClass)))
             failed = true;
     }
-    return failed ? -1 : 1;
+    return failed ? kStatusFailure : kStatusSuccess;
 }
 
 int32_t CWorkerThread::Start(WorkerThreadFunction function)
 {
     if (function == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     // Starting again over live or unjoined threads would lose their handles.
     if (m_State.load() != Prepared)
-        return -1;
+        return kStatusFailure;
     m_pfnFunction = function;
     if (!CreateThreads())
-        return -2;
+        return kStatusNotCreated;
     if (m_TerminationEvent.IsSignaled())
         m_TerminationEvent.Reset();
     m_State = Running;
     for (uint64_t i = 0; i < m_uiThreadCount; ++i)
         ResumeThread(m_ThreadHandles[i].Get());
-    return 1;
+    return kStatusSuccess;
 }
 
 // Creates every thread suspended; none runs until all exist, so that a failure part-way can
@@ -220,7 +221,7 @@ int32_t CWorkerThread::Join()
 {
     const int32_t state = m_State.load();
     if (state != Running && state != StopRequested)
-        return 0;
+        return kStatusNothingDone;
     WaitForThreads();
     for (uint64_t i = 0; i < m_uiThreadCount; ++i)
     {
@@ -228,7 +229,7 @@ int32_t CWorkerThread::Join()
             GetExitCodeThread(m_ThreadHandles[i].Get(), &m_ExitCodes[i]);
     }
     m_State = Joined;
-    return 1;
+    return kStatusSuccess;
 }
 
 void CWorkerThread::WaitForThreads()
@@ -254,15 +255,15 @@ int32_t CWorkerThread::Release()
 {
     const int32_t state = m_State.load();
     if (state == Empty)
-        return 0;
+        return kStatusNothingDone;
     if (state != Joined)
-        return -1;
+        return kStatusFailure;
     FreeThreads();
     FreeBlocks();
     m_Blocks.Clear();
     m_BlockSizes.Clear();
     m_Parameters.Clear();
-    return 1;
+    return kStatusSuccess;
 }
 
 void CWorkerThread::FreeThreads()
@@ -283,7 +284,7 @@ void CWorkerThread::FreeBlocks()
     for (int32_t i = 0; i < CParameterTable::kCapacity; ++i)
     {
         uint64_t address = 0;
-        if (m_Blocks.GetUnsignedAt(i, &address) < 1)
+        if (m_Blocks.GetUnsignedAt(i, &address) != kStatusSuccess)
             break;
         if (address != 0)
             std::free(BlockAddress(address));
@@ -300,32 +301,33 @@ int64_t CWorkerThread::GetResult(uint64_t index) const
 int32_t CWorkerThread::GetMultichannelBuffer(void** buffer, uint64_t* bytes)
 {
     if (buffer == nullptr || bytes == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     *buffer = nullptr;
     *bytes = 0;
     const std::wstring key = ScopedName(kMultichannelBufferName);
     uint64_t size = 0;
     uint64_t address = 0;
-    if (m_BlockSizes.GetUnsigned(key.c_str(), &size) < 1 || m_Blocks.GetUnsigned(key.c_str(), &address) < 1)
-        return -1;
+    if (m_BlockSizes.GetUnsigned(key.c_str(), &size) != kStatusSuccess ||
+        m_Blocks.GetUnsigned(key.c_str(), &address) != kStatusSuccess)
+        return kStatusFailure;
     *buffer = BlockAddress(address);
     *bytes = size;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CWorkerThread::AllocateMultichannelBuffer(uint64_t bytes)
 {
     if (bytes == 0)
-        return -4;
+        return kStatusInvalidArgument;
     if (bytes > SIZE_MAX)
-        return -2;
+        return kStatusNotCreated;
     void* block = std::calloc(static_cast<size_t>(bytes), 1);
     if (block == nullptr)
-        return -2;
+        return kStatusNotCreated;
     const std::wstring key = ScopedName(kMultichannelBufferName);
     void* previous = nullptr;
     uint64_t previousBytes = 0;
-    if (GetMultichannelBuffer(&previous, &previousBytes) == 1)
+    if (GetMultichannelBuffer(&previous, &previousBytes) == kStatusSuccess)
     {
         std::free(previous);
         // Forget the freed address at once, so that no later failure leaves it to be freed twice.

@@ -1,5 +1,7 @@
 #include "runtime/STimer.h"
 
+#include "runtime/Status.h"
+
 STimer::~STimer()
 {
     m_bRunning = 0;
@@ -17,15 +19,15 @@ int32_t STimer::Start()
     m_uiStartCount = count;
     m_bRunning = 1;
     m_bMeasured = 0;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t STimer::Stop()
 {
     if (m_bRunning == 0)
-        return -1;
+        return kStatusFailure;
     GetCounter(&m_uiStopCount);
     m_bRunning = 0;
     m_bMeasured = 1;
-    return 1;
+    return kStatusSuccess;
 }

@@ -1,6 +1,7 @@
 #include "stream/BufferCallbackFunction.h"
 
 #include "runtime/CNamedValueList.h"
+#include "runtime/Status.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "stream/ChannelCount.h"
 
@@ -17,7 +18,7 @@ double* FindPacketBuffer(void* userParameter)
     auto* list = static_cast<CNamedValueList*>(userParameter);
     CNamedValue* element = list != nullptr ? list->Find(L"pdfMultiChannelPacketBuffer") : nullptr;
     uint64_t address = 0;
-    if (element == nullptr || element->ToUnsigned(&address) != 1)
+    if (element == nullptr || element->ToUnsigned(&address) != kStatusSuccess)
         return nullptr;
     return reinterpret_cast<double*>(static_cast<uintptr_t>(address));
 }

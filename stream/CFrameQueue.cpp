@@ -1,6 +1,7 @@
 #include "stream/CFrameQueue.h"
 
 #include "runtime/CLockGuard.h"
+#include "runtime/Status.h"
 #include "stream/CRingBuffer.h"
 #include "stream/ChannelCount.h"
 
@@ -55,12 +56,12 @@ int32_t CFrameQueue::Initialize(double rate, uint64_t capacity)
 {
     Reset();
     if (!(rate > 0.0) || capacity < 4)
-        return -4;
+        return kStatusInvalidArgument;
     if (capacity > kMax / kChannels)
-        return -5;
+        return kStatusOverflow;
     std::unique_ptr<CRingBuffer> ring;
     const int32_t status = CreateRing(capacity, ring);
-    if (status != 1)
+    if (status != kStatusSuccess)
         return status;
     CLockGuard guard(m_Lock);
     m_uiGrowthStep = capacity;
@@ -69,7 +70,7 @@ int32_t CFrameQueue::Initialize(double rate, uint64_t capacity)
     SetCapacity(capacity);
     m_pRing = std::move(ring);
     m_iState = 1;
-    return 1;
+    return kStatusSuccess;
 }
 
 void CFrameQueue::SetCapacity(uint64_t capacity)
@@ -89,37 +90,37 @@ int32_t CFrameQueue::FindGrowthCandidate(uint64_t capacity, uint64_t floor, bool
 {
     const uint64_t step = m_uiGrowthStep;
     if (step == 0)
-        return -5;
+        return kStatusOverflow;
     uint64_t steps = floor >= capacity ? (floor - capacity) / step + 1 : 1;
     if (steps > (kMax - capacity) / step)
-        return -5;
+        return kStatusOverflow;
     uint64_t k = capacity + steps * step;
     while (!fits(k, step, frames))
     {
         if (k > kMax - step)
-            return -5;
+            return kStatusOverflow;
         k += step;
     }
     *candidate = k;
-    return 1;
+    return kStatusSuccess;
 }
 
 // Whether the queue may grow to capacity: 1, 0 refused by the maximum capacity, -5 too large.
 int32_t CFrameQueue::AdmitCapacity(uint64_t capacity) const
 {
     if (capacity > kMax / kChannels)
-        return -5;
+        return kStatusOverflow;
     if (m_uiMaximumCapacity != 0 && capacity > m_uiMaximumCapacity)
-        return 0;
-    return 1;
+        return kStatusNothingDone;
+    return kStatusSuccess;
 }
 
 // Takes candidate as the new *capacity when the queue may grow to it: 1, 0 refused by the
 // maximum capacity, or found's failure or -5.
 int32_t CFrameQueue::GrowTo(int32_t found, uint64_t candidate, uint64_t* capacity) const
 {
-    const int32_t status = found == 1 ? AdmitCapacity(candidate) : found;
-    if (status == 1)
+    const int32_t status = found == kStatusSuccess ? AdmitCapacity(candidate) : found;
+    if (status == kStatusSuccess)
         *capacity = candidate;
     return status;
 }
@@ -130,19 +131,19 @@ int32_t CFrameQueue::GrowTo(int32_t found, uint64_t candidate, uint64_t* capacit
 int32_t CFrameQueue::PlanGrowth(uint64_t frames, uint64_t* capacity) const
 {
     uint64_t k = m_uiCapacity;
-    if (m_uiPendingCapacity > k && AdmitCapacity(m_uiPendingCapacity) == 1)
+    if (m_uiPendingCapacity > k && AdmitCapacity(m_uiPendingCapacity) == kStatusSuccess)
         k = m_uiPendingCapacity;
     *capacity = k;
     if (m_bGrowth != 0 || m_uiMaximumCapacity != 0)
     {
         if (frames > kMax - m_uiFillLevel)
-            return -5;
+            return kStatusOverflow;
         const uint64_t total = m_uiFillLevel + frames;
         if (total > ComputeWatermarks(k, m_uiGrowthStep).uiHigh)
         {
             // high(K) never exceeds 3K/4, so no K up to 4/3 of the total can fit.
             if (total > kMax / 4 * 3)
-                return -5;
+                return kStatusOverflow;
             uint64_t candidate = 0;
             const int32_t found = FindGrowthCandidate(k, total + total / 3, StaysBelowHigh, total, &candidate);
             const int32_t status = GrowTo(found, candidate, capacity);
@@ -152,7 +153,7 @@ int32_t CFrameQueue::PlanGrowth(uint64_t frames, uint64_t* capacity) const
         }
     }
     if (frames > kMax / 4)
-        return -5;
+        return kStatusOverflow;
     if (2 * frames >= k - ComputeWatermarks(k, m_uiGrowthStep).uiMiddle)
     {
         // The middle watermark never falls below K/2 - S/2, so no K up to 4n - 2(S/2) can fit.
@@ -164,17 +165,17 @@ int32_t CFrameQueue::PlanGrowth(uint64_t frames, uint64_t* capacity) const
         if (status < 0)
             return status;
     }
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CFrameQueue::Write(const double* frames, uint64_t* count)
 {
     if (count == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     const uint64_t offered = *count;
     *count = 0;
     if (frames == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     // A new ring is allocated outside the lock, which the device thread takes between reading
     // the padding and releasing the buffer. Another thread may change the queue meanwhile, so
     // the growth is decided again under the lock, and allocated again if it came out otherwise.
@@ -186,7 +187,7 @@ int32_t CFrameQueue::Write(const double* frames, uint64_t* count)
         {
             CLockGuard guard(m_Lock);
             if (m_iState != 1)
-                return -1;
+                return kStatusFailure;
             const int32_t growth = PlanGrowth(offered, &capacity);
             if (capacity == m_uiCapacity || capacity == ringCapacity)
             {
@@ -197,7 +198,7 @@ int32_t CFrameQueue::Write(const double* frames, uint64_t* count)
             }
         }
         const int32_t status = CreateRing(capacity, ring);
-        if (status != 1)
+        if (status != kStatusSuccess)
             return status;
         ringCapacity = capacity;
     }
@@ -207,12 +208,12 @@ int32_t CFrameQueue::Write(const double* frames, uint64_t* count)
 int32_t CFrameQueue::Store(const double* frames, uint64_t offered, uint64_t* count)
 {
     if (offered > kMax / m_uiChannels)
-        return -1;
+        return kStatusFailure;
     uint64_t values = offered * m_uiChannels;
     int32_t status = m_pRing->Write(frames, &values);
     uint64_t accepted = values / m_uiChannels;
     if (values % m_uiChannels != 0)
-        status = -99;
+        status = kStatusNotWholeFrames;
     *count = accepted;
     m_uiFillLevel += accepted;
     if (m_bRefill != 0 && m_uiFillLevel >= m_uiMiddleWatermark)
@@ -226,7 +227,7 @@ uint64_t CFrameQueue::Read(double* destination, uint64_t frames)
     if (m_iState != 1 || frames > kMax / m_uiChannels)
         return 0;
     uint64_t values = frames * m_uiChannels;
-    if (m_pRing->Read(destination, &values) != 1)
+    if (m_pRing->Read(destination, &values) != kStatusSuccess)
         return 0;
     uint64_t obtained = values / m_uiChannels;
     if (m_uiFillLevel < obtained)
@@ -258,9 +259,9 @@ int32_t CFrameQueue::CreateRing(uint64_t frames, std::unique_ptr<CRingBuffer>& r
 {
     ring.reset(new (std::nothrow) CRingBuffer());
     if (ring == nullptr)
-        return -2;
+        return kStatusNotCreated;
     const int32_t status = ring->Allocate(frames * kChannels);
-    if (status != 1)
+    if (status != kStatusSuccess)
         ring.reset();
     return status;
 }
@@ -281,7 +282,7 @@ int32_t CFrameQueue::Reset()
     m_uiLowWatermark = m_uiMiddleWatermark = m_uiHighWatermark = 0;
     m_bRefill = 0;
     m_uiPendingCapacity = 0;
-    return 1;
+    return kStatusSuccess;
 }
 
 FrameQueueStatus CFrameQueue::GetStatus()
@@ -305,9 +306,9 @@ int32_t CFrameQueue::SetFlagWhenReady(int32_t* flag, int32_t value)
 {
     CLockGuard guard(m_Lock);
     if (m_iState != 1)
-        return -1;
+        return kStatusFailure;
     *flag = value;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CFrameQueue::SetStopFlag()
@@ -324,7 +325,7 @@ int32_t CFrameQueue::SetMaximumCapacity(uint64_t frames)
 {
     CLockGuard guard(m_Lock);
     if (m_iState != 1)
-        return -1;
+        return kStatusFailure;
     m_uiMaximumCapacity = frames;
-    return 1;
+    return kStatusSuccess;
 }

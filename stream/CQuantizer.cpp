@@ -1,6 +1,7 @@
 #include "stream/CQuantizer.h"
 
 #include "runtime/CpuFeatures.h"
+#include "runtime/Status.h"
 #include "stream/ChannelCount.h"
 #include "stream/QuantizerAvx2.h"
 
@@ -291,7 +292,7 @@ int32_t CQuantizer::Initialize(uint32_t effectiveBits, uint32_t containerBits, i
 {
     *this = CQuantizer();
     if (effectiveBits == 0 || effectiveBits > containerBits || containerBits % 8 != 0 || containerBits > 32)
-        return -4;
+        return kStatusInvalidArgument;
     m_uiContainerBits = containerBits;
     m_uiChannels = kChannels;
     m_uiEffectiveBits = effectiveBits;
@@ -303,15 +304,15 @@ int32_t CQuantizer::Initialize(uint32_t effectiveBits, uint32_t containerBits, i
     m_dfLevels = std::ldexp(1.0, static_cast<int>(effectiveBits) - 1) - 1.0;
     m_dfStep = 1.0 / m_dfLevels;
     m_iState = 1;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CQuantizer::Convert(const double* source, uint64_t frames, uint8_t* destination)
 {
     if (source == nullptr || destination == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     if (m_iState != 1)
-        return -3;
+        return kStatusNotInitialized;
     const Grid grid{m_dfStep, m_dfLevels > 0.0 ? m_dfStep : 0.0, m_uiMagnitudeMask, m_uiUnit, 32 - m_uiEffectiveBits};
     const bool enhancer = m_bEnhancer != 0;
     CarriedErrors carried{m_adfCarriedError[0], m_adfCarriedError[1]};
@@ -332,5 +333,5 @@ int32_t CQuantizer::Convert(const double* source, uint64_t frames, uint8_t* dest
     }
     m_adfCarriedError[0] = carried.dfLeft;
     m_adfCarriedError[1] = carried.dfRight;
-    return 1;
+    return kStatusSuccess;
 }

@@ -1,6 +1,7 @@
 #include "stream/CRingBuffer.h"
 
 #include "runtime/CLockGuard.h"
+#include "runtime/Status.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -23,27 +24,27 @@ int32_t CRingBuffer::Allocate(uint64_t values)
     CLockGuard guard(m_Lock);
     Free();
     if (values == 0)
-        return -4;
+        return kStatusInvalidArgument;
     if (values > SIZE_MAX / sizeof(double))
-        return -5;
+        return kStatusOverflow;
     m_pdfStorage = new (std::nothrow) double[static_cast<size_t>(values)]();
     if (m_pdfStorage == nullptr)
-        return -2;
+        return kStatusNotCreated;
     m_uiCapacity = values;
     m_iState = 1;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CRingBuffer::Free()
 {
     CLockGuard guard(m_Lock);
     if (m_iState != 1)
-        return 0;
+        return kStatusNothingDone;
     delete[] m_pdfStorage;
     m_pdfStorage = nullptr;
     m_uiCapacity = m_uiCount = m_uiWriteIndex = m_uiReadIndex = 0;
     m_iState = 0;
-    return 1;
+    return kStatusSuccess;
 }
 
 // Advances an index by n slots (n never exceeds the capacity), wrapping at the end.
@@ -74,35 +75,35 @@ void CRingBuffer::CopyOut(double* destination, uint64_t values)
 int32_t CRingBuffer::Write(const double* source, uint64_t* count)
 {
     if (count == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     CLockGuard guard(m_Lock);
     uint64_t offered = *count;
     *count = 0;
     if (source == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     if (m_iState != 1)
-        return -1;
+        return kStatusFailure;
     uint64_t n = std::min(offered, m_uiCapacity - m_uiCount);
     CopyIn(source, n);
     *count = n;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CRingBuffer::Read(double* destination, uint64_t* count)
 {
     if (count == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     CLockGuard guard(m_Lock);
     uint64_t wanted = *count;
     *count = 0;
     if (destination == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     if (m_iState != 1)
-        return -1;
+        return kStatusFailure;
     uint64_t n = std::min(wanted, m_uiCount);
     CopyOut(destination, n);
     *count = n;
-    return 1;
+    return kStatusSuccess;
 }
 
 void CRingBuffer::TakeContentsOf(CRingBuffer& source)
@@ -113,9 +114,9 @@ void CRingBuffer::TakeContentsOf(CRingBuffer& source)
     for (;;)
     {
         uint64_t moved = 64;
-        if (source.Read(chunk, &moved) != 1 || moved == 0)
+        if (source.Read(chunk, &moved) != kStatusSuccess || moved == 0)
             return;
-        if (Write(chunk, &moved) != 1)
+        if (Write(chunk, &moved) != kStatusSuccess)
             return;
     }
 }

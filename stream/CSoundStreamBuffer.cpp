@@ -1,6 +1,7 @@
 #include "stream/CSoundStreamBuffer.h"
 
 #include "runtime/CLockGuard.h"
+#include "runtime/Status.h"
 #include "stream/ChannelCount.h"
 
 #include <cmath>
@@ -45,20 +46,20 @@ int32_t CSoundStreamBuffer::Initialize(double rate, double* duration)
 {
     Release();
     if (duration == nullptr || !(rate > 0.0) || !(*duration > 0.0))
-        return -4;
+        return kStatusInvalidArgument;
     const double frames = std::ceil(rate * *duration);
     // Checked before the conversion: a value out of range would not convert meaningfully.
     if (frames >= kTwoToThe63)
-        return -5;
+        return kStatusOverflow;
     const uint64_t blockFrames = static_cast<uint64_t>(frames);
     if (blockFrames == 0)
-        return -1;
+        return kStatusFailure;
     int32_t status = AllocateArrays(blockFrames);
-    if (status == 1)
+    if (status == kStatusSuccess)
         status = m_Queue.Initialize(rate, 2 * blockFrames);
-    if (status == 1)
+    if (status == kStatusSuccess)
         status = m_Queue.ClearGrowthFlag();
-    if (status != 1)
+    if (status != kStatusSuccess)
     {
         Release();
         return status;
@@ -72,7 +73,7 @@ int32_t CSoundStreamBuffer::Initialize(double rate, double* duration)
     m_bFaded = 1;
     *duration = m_dfBlockDuration;
     m_iState = 1;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CSoundStreamBuffer::AllocateArrays(uint64_t blockFrames)
@@ -81,9 +82,9 @@ int32_t CSoundStreamBuffer::AllocateArrays(uint64_t blockFrames)
     m_pdfCurrentBlock = AllocateDoubles(blockFrames * kChannels);
     m_pdfHeldBlock = AllocateDoubles(blockFrames * kChannels);
     if (m_pdfFadeRamp == nullptr || m_pdfCurrentBlock == nullptr || m_pdfHeldBlock == nullptr)
-        return -2;
+        return kStatusNotCreated;
     FillFadeRamp(m_pdfFadeRamp, blockFrames);
-    return 1;
+    return kStatusSuccess;
 }
 
 void CSoundStreamBuffer::FreeArrays()
@@ -106,38 +107,38 @@ int32_t CSoundStreamBuffer::Release()
     m_dfBlockDuration = 0.0;
     m_uiBlockFrames = 0;
     m_bFaded = 0;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CSoundStreamBuffer::LimitCapacity(uint64_t frames)
 {
     if (m_iState != 1)
-        return -1;
+        return kStatusFailure;
     return m_Queue.SetMaximumCapacity(frames);
 }
 
 int32_t CSoundStreamBuffer::Write(const double* frames, uint64_t* count)
 {
     if (count == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     uint64_t offered = *count;
     *count = 0;
     if (m_iState != 1)
-        return -1;
+        return kStatusFailure;
     if (m_Queue.GetStatus().bStop != 0)
-        return 0;
+        return kStatusNothingDone;
     uint64_t accepted = offered;
     int32_t status = m_Queue.Write(frames, &accepted);
     if (status < 0)
         return status;
     *count = accepted;
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CSoundStreamBuffer::Read(double* destination)
 {
     if (m_iState != 1)
-        return -1;
+        return kStatusFailure;
     const uint64_t blockFrames = m_uiBlockFrames;
     const FrameQueueStatus queue = m_Queue.GetStatus();
     const bool take = queue.bStop != 0 || (queue.bRefill == 0 && queue.uiFillLevel >= queue.uiLowWatermark);
@@ -151,7 +152,7 @@ int32_t CSoundStreamBuffer::Read(double* destination)
         else
             std::memcpy(m_pdfHeldBlock, m_pdfCurrentBlock,
                         static_cast<size_t>(blockFrames * kChannels) * sizeof(double));
-        return 1;
+        return kStatusSuccess;
     }
     if (m_bFaded != 0)
         SilenceCurrentBlock(0);
@@ -159,7 +160,7 @@ int32_t CSoundStreamBuffer::Read(double* destination)
         FadeOut(obtained);
     Output(destination);
     std::memcpy(m_pdfHeldBlock, m_pdfCurrentBlock, static_cast<size_t>(blockFrames * kChannels) * sizeof(double));
-    return 1;
+    return kStatusSuccess;
 }
 
 void CSoundStreamBuffer::Output(double* destination)
@@ -201,8 +202,8 @@ void CSoundStreamBuffer::SilenceCurrentBlock(uint64_t fromFrame)
 int32_t CSoundStreamBuffer::RequestStop()
 {
     if (m_iState != 1)
-        return 0;
-    return m_Queue.SetStopFlag() == 1 ? 1 : 0;
+        return kStatusNothingDone;
+    return m_Queue.SetStopFlag() == kStatusSuccess ? kStatusSuccess : kStatusNothingDone;
 }
 
 uint64_t CSoundStreamBuffer::GetBlockFrames() const

@@ -1,6 +1,7 @@
 #include "synth/CParameterRamp.h"
 
 #include "runtime/CLockGuard.h"
+#include "runtime/Status.h"
 
 #include <cfloat>
 #include <cmath>
@@ -51,25 +52,25 @@ int32_t CParameterRamp::Initialize(double value)
     if (!IsAcceptedValue(value))
     {
         Publish();
-        return -4;
+        return kStatusInvalidArgument;
     }
     m_dfStart = value;
     m_dfCurrent = value;
     m_uiDefaultLength = 1;
     m_uiState = 1;
     Publish();
-    return 1;
+    return kStatusSuccess;
 }
 
 int32_t CParameterRamp::SetTarget(double value)
 {
     if (!IsAcceptedValue(value))
-        return -4;
+        return kStatusInvalidArgument;
     uint64_t length = 0;
     {
         CLockGuard guard(m_pLockInUse);
         if (m_uiState != 1)
-            return -1;
+            return kStatusFailure;
         length = m_uiDefaultLength;
     }
     return SetTargetWithLength(value, length);
@@ -79,23 +80,23 @@ int32_t CParameterRamp::SetTargetWithLength(double value, uint64_t length)
 {
     CLockGuard guard(m_pLockInUse);
     if (!IsAcceptedValue(value) || length == 0)
-        return -4;
+        return kStatusInvalidArgument;
     if (m_uiState != 1)
-        return -1;
+        return kStatusFailure;
     if (m_bRamping != 0)
     {
         // At most one glide waits: a later target replaces it.
         m_dfQueuedTarget = value;
         m_uiQueuedLength = length;
         m_bQueued = 1;
-        return 0;
+        return kStatusNothingDone;
     }
     m_dfTarget = value;
     m_uiLength = length;
     m_uiPosition = 0;
     m_bRamping = 1;
     Publish();
-    return 1;
+    return kStatusSuccess;
 }
 
 void CParameterRamp::SetDefaultLength(uint64_t length)
@@ -123,7 +124,7 @@ void CParameterRamp::Publish()
 int32_t CParameterRamp::GetNextUnderLock(double* out)
 {
     if (out == nullptr)
-        return -4;
+        return kStatusInvalidArgument;
     CLockGuard guard(m_pLockInUse);
     return Advance(out);
 }
@@ -132,11 +133,11 @@ int32_t CParameterRamp::Advance(double* out)
 {
     *out = 0.0;
     if (m_uiState != 1)
-        return -1;
+        return kStatusFailure;
     if (m_bRamping == 0)
     {
         *out = m_dfCurrent;
-        return 1;
+        return kStatusSuccess;
     }
     if (m_uiPosition >= m_uiLength)
     {
@@ -156,7 +157,7 @@ int32_t CParameterRamp::Advance(double* out)
         EndGlide();
         Publish();
     }
-    return 1;
+    return kStatusSuccess;
 }
 
 void CParameterRamp::EndGlide()

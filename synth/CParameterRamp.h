@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/CLock.h"
+#include "runtime/Status.h"
 
 #include <atomic>
 #include <cstdint>
@@ -41,7 +42,7 @@ public:
         if (out != nullptr && m_bSteady.load(std::memory_order_acquire) != 0)
         {
             *out = m_dfSteadyValue.load(std::memory_order_relaxed);
-            return 1;
+            return kStatusSuccess;
         }
         return GetNextUnderLock(out);
     }

@@ -1,5 +1,7 @@
 #include "synth/CRandomMT.h"
 
+#include "runtime/Status.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -93,14 +95,14 @@ void TemperAll(const uint32_t* state, uint32_t* words)
 int32_t CRandomMT::GetState(void* buffer, uint32_t* size)
 {
     if (buffer != nullptr || size == nullptr)
-        return -1;
+        return kStatusFailure;
     *size = static_cast<uint32_t>(sizeof(uint32_t) * (StateWords + 1));
-    return 0;
+    return kStatusNothingDone;
 }
 
 int32_t CRandomMT::SetState(const void*, uint32_t)
 {
-    return -1;
+    return kStatusFailure;
 }
 
 int32_t CRandomMT::Seed(uint32_t seed)
@@ -112,7 +114,7 @@ int32_t CRandomMT::Seed(uint32_t seed)
         m_uiState[i] = 1812433253u * (previous ^ (previous >> 30)) + static_cast<uint32_t>(i);
     }
     m_iIndex = StateWords;
-    return 1;
+    return kStatusSuccess;
 }
 
 void CRandomMT::Next64(uint64_t* out)

@@ -1,6 +1,7 @@
 #include "synth/SynthesizerInputs.h"
 
 #include "runtime/CWorkerInputReader.h"
+#include "runtime/Status.h"
 #include "stream/ChannelCount.h"
 
 int32_t PublishSynthesizerInputs(CWorkerThread& worker, CSoundStreamBuffer* soundBuffer, CMultimediaTimer* timer,
@@ -16,7 +17,7 @@ int32_t PublishSynthesizerInputs(CWorkerThread& worker, CSoundStreamBuffer* soun
         {kMultimediaTimer, timer},
         {kBufferSizeToWrite, framesPerBlock},
     };
-    int32_t status = -1;
+    int32_t status = kStatusFailure;
     for (const auto& parameter : parameters)
     {
         status = worker.SetParameter(parameter.pszName, reinterpret_cast<uintptr_t>(parameter.pAddress));
@@ -38,7 +39,7 @@ const wchar_t* ReadSynthesizerInputs(CWorkerThread& worker, SynthesizerInputs* i
         // An empty block would make the loop spin without ever pausing.
         if (inputs->uiFrames == 0)
             reader.Refuse(kBufferSizeToWrite);
-        else if (worker.GetMultichannelBuffer(&block, &bytes) != 1 || block == nullptr ||
+        else if (worker.GetMultichannelBuffer(&block, &bytes) != kStatusSuccess || block == nullptr ||
                  inputs->uiFrames > bytes / (kChannels * sizeof(double)))
             reader.Refuse(kMultiChannelBuffer);
     }

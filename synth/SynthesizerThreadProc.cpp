@@ -2,6 +2,7 @@
 
 #include "runtime/CMultimediaTimer.h"
 #include "runtime/CWorkerThread.h"
+#include "runtime/Status.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "stream/ChannelCount.h"
 #include "synth/CRandomMT.h"
@@ -51,13 +52,13 @@ int32_t WriteBlock(const SynthesizerInputs& inputs, const CEventHandle& stop)
         const uint64_t offered = inputs.uiFrames - written;
         uint64_t count = offered;
         if (inputs.pSoundBuffer->Write(inputs.pdfBlock + written * kChannels, &count) < 0)
-            return -1;
+            return kStatusFailure;
         written += count < offered ? count : offered;
         if (written == inputs.uiFrames)
-            return 1;
+            return kStatusSuccess;
         inputs.pTimer->Wait(PauseForRoom(inputs.uiFrames - written));
         if (stop.IsSignaled())
-            return 1;
+            return kStatusSuccess;
     }
 }
 }

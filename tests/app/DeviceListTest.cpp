@@ -2,6 +2,7 @@
 #include "app/DeviceListRefresh.h"
 #include "app/PlaybackControl.h"
 #include "device/CEndpointWatch.h"
+#include "runtime/Status.h"
 #include "tests/app/CEngineFixture.h"
 #include "tests/device/DeviceTestSupport.h"
 #include "tests/device/FakeAudioSystem.h"
@@ -43,7 +44,7 @@ protected:
     {
         CEngineFixture::SetUp();
         m_pDock = &system.AddEndpoint(Named(L"Dock", DEVICE_STATE_UNPLUGGED, L"dock"));
-        ASSERT_EQ(watch.Start([](void* noted) { ++*static_cast<std::atomic<int>*>(noted); }, &changes), 1);
+        ASSERT_EQ(watch.Start([](void* noted) { ++*static_cast<std::atomic<int>*>(noted); }, &changes), kStatusSuccess);
     }
     void TearDown() override
     {

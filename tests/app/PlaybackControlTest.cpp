@@ -6,6 +6,7 @@
 #include "app/RateTable.h"
 #include "runtime/CNamedValueList.h"
 #include "runtime/CWorkerThread.h"
+#include "runtime/Status.h"
 #include "runtime/ThreadCreationSeam.h"
 #include "stream/CSoundStreamBuffer.h"
 #include "tests/app/CEngineFixture.h"
@@ -116,12 +117,12 @@ TEST_F(PlaybackControlTest, UpwardSearchFromEightKilohertzFindsFortyFourPointOne
     EXPECT_EQ(uiBufferSizeToWrite, 661u);
     void* block = nullptr;
     uint64_t blockBytes = 0;
-    ASSERT_EQ(pSynthesizerThread->GetMultichannelBuffer(&block, &blockBytes), 1);
+    ASSERT_EQ(pSynthesizerThread->GetMultichannelBuffer(&block, &blockBytes), kStatusSuccess);
     EXPECT_EQ(blockBytes, 661u * 16u);
     uint64_t packetAddress = 0;
     CNamedValue* packet = NamedValueList.Find(L"pdfMultiChannelPacketBuffer");
     ASSERT_NE(packet, nullptr);
-    ASSERT_EQ(packet->ToUnsigned(&packetAddress), 1);
+    ASSERT_EQ(packet->ToUnsigned(&packetAddress), kStatusSuccess);
     EXPECT_EQ(packetAddress, reinterpret_cast<uint64_t>(pdfMultiChannelPacketBuffer));
     // 16-bit device below the 24 bits asked for: the edit shows what the device does.
     EXPECT_EQ(panel.bitsText, L"16");

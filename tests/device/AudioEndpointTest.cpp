@@ -3,6 +3,7 @@
 #include "device/CEndpointWatch.h"
 #include "device/ComHolder.h"
 #include "device/RenderEndpointList.h"
+#include "runtime/Status.h"
 #include "tests/device/DeviceTestSupport.h"
 #include "tests/device/FakeAudioSystem.h"
 
@@ -64,7 +65,7 @@ TEST_F(AudioEndpointTest, NullIdIsTheDefaultConsoleRenderEndpoint)
 {
     system.SetDefaultEndpoint(3);
     IMMDevice* device = nullptr;
-    ASSERT_EQ(GetAudioEndpoint(nullptr, &device), 1);
+    ASSERT_EQ(GetAudioEndpoint(nullptr, &device), kStatusSuccess);
     EXPECT_EQ(IdOf(device), L"headphones");
     ASSERT_EQ(system.defaultLookups.size(), 1u);
     EXPECT_EQ(system.defaultLookups[0], std::make_pair(int{eRender}, int{eConsole}));
@@ -83,7 +84,7 @@ TEST_F(AudioEndpointTest, ListGivesActiveRenderEndpointsWhoseIdsOpenThemWherever
 
     system.Endpoints()[2]->SetState(DEVICE_STATE_ACTIVE);
     CComHolder<IMMDevice> device;
-    ASSERT_EQ(GetAudioEndpoint(entries[1].Id.c_str(), device.Put()), 1);
+    ASSERT_EQ(GetAudioEndpoint(entries[1].Id.c_str(), device.Put()), kStatusSuccess);
     EXPECT_EQ(IdOf(device.Get()), L"headphones") << "not the endpoint plugged in ahead of it";
     EXPECT_EQ(system.idLookups, (std::vector<std::wstring>{L"headphones"}));
     EXPECT_EQ(system.OutstandingReferences(), 1);
@@ -93,18 +94,18 @@ TEST_F(AudioEndpointTest, FailuresReturnMinusOneRecordTheCallAndReleaseEverythin
 {
     IMMDevice* device = reinterpret_cast<IMMDevice*>(this);
     DeviceFailure failure;
-    EXPECT_EQ(GetAudioEndpoint(L"gone", &device, &failure), -1);
+    EXPECT_EQ(GetAudioEndpoint(L"gone", &device, &failure), kStatusFailure);
     EXPECT_EQ(device, nullptr);
     EXPECT_EQ(failure.hr, HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
     EXPECT_STREQ(failure.pszSite, L"IMMDeviceEnumerator::GetDevice");
-    EXPECT_EQ(GetAudioEndpoint(L"", &device), -1) << "an endpoint whose ID could not be read";
-    EXPECT_EQ(GetAudioEndpoint(nullptr, nullptr), -1);
+    EXPECT_EQ(GetAudioEndpoint(L"", &device), kStatusFailure) << "an endpoint whose ID could not be read";
+    EXPECT_EQ(GetAudioEndpoint(nullptr, nullptr), kStatusFailure);
 
     system.SetDefaultEndpoint(std::nullopt);
-    EXPECT_EQ(GetAudioEndpoint(nullptr, &device), -1) << "no default endpoint";
+    EXPECT_EQ(GetAudioEndpoint(nullptr, &device), kStatusFailure) << "no default endpoint";
 
     system.createFailure = REGDB_E_CLASSNOTREG;
-    EXPECT_EQ(GetAudioEndpoint(L"speakers", &device, &failure), -1);
+    EXPECT_EQ(GetAudioEndpoint(L"speakers", &device, &failure), kStatusFailure);
     EXPECT_EQ(failure.hr, REGDB_E_CLASSNOTREG);
     EXPECT_EQ(device, nullptr);
 }
@@ -152,7 +153,7 @@ TEST_F(AudioEndpointTest, WatchPassesOnChangesFromTheServiceThreadUntilItEnds)
     // Its end (before TearDown's checks) unregisters.
     std::atomic<int> changes{0};
     CEndpointWatch watch;
-    ASSERT_EQ(watch.Start(CountChange, &changes), 1);
+    ASSERT_EQ(watch.Start(CountChange, &changes), kStatusSuccess);
     std::thread([this] {
         system.Notify([](IMMNotificationClient& client) {
             client.OnDeviceAdded(L"usb");
@@ -176,12 +177,12 @@ TEST_F(AudioEndpointTest, WatchThatCannotRegisterHoldsNothingAndMayStartAgain)
     CEndpointWatch watch;
     DeviceFailure failure;
     system.registerFailure = E_OUTOFMEMORY;
-    EXPECT_EQ(watch.Start(CountChange, &changes, &failure), -1);
+    EXPECT_EQ(watch.Start(CountChange, &changes, &failure), kStatusFailure);
     EXPECT_STREQ(failure.pszSite, L"IMMDeviceEnumerator::RegisterEndpointNotificationCallback");
     EXPECT_FALSE(watch.IsWatching());
     EXPECT_EQ(system.OutstandingReferences(), 0);
     system.registerFailure = S_OK;
-    ASSERT_EQ(watch.Start(CountChange, &changes), 1);
-    ASSERT_EQ(watch.Start(CountChange, &changes), 1);
+    ASSERT_EQ(watch.Start(CountChange, &changes), kStatusSuccess);
+    ASSERT_EQ(watch.Start(CountChange, &changes), kStatusSuccess);
     EXPECT_EQ(system.Registrations(), 1u) << "a second start replaces the first registration";
 }

@@ -1,3 +1,4 @@
+#include "runtime/Status.h"
 #include "tests/device/DeviceTestSupport.h"
 
 #include <atomic>
@@ -40,7 +41,7 @@ protected:
         FakeEndpoint& endpoint = system.AddEndpoint(config);
         stream.uiPacketFrames = 480;
         double duration = 0.0;
-        EXPECT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), 1);
+        EXPECT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), kStatusSuccess);
         return endpoint;
     }
 
@@ -52,50 +53,50 @@ TEST_F(SoundStreamTest, ClosedObjectRefusesEveryOperationButClose)
 {
     EXPECT_NE(stream.TerminationEvent.hEvent, nullptr) << "created with the object";
     EXPECT_NE(stream.BufferEvent.hEvent, nullptr) << "created with the object";
-    EXPECT_EQ(stream.StartRender(SilentSource::Callback, &source), -1);
+    EXPECT_EQ(stream.StartRender(SilentSource::Callback, &source), kStatusFailure);
     EXPECT_EQ(stream.WorkerThread.GetState(), CWorkerThread::Empty) << "no thread started";
-    EXPECT_EQ(stream.StartCapture(SilentSource::Callback, &source), -1);
-    EXPECT_EQ(stream.Start(), -1);
-    EXPECT_EQ(stream.Stop(), -1);
+    EXPECT_EQ(stream.StartCapture(SilentSource::Callback, &source), kStatusFailure);
+    EXPECT_EQ(stream.Start(), kStatusFailure);
+    EXPECT_EQ(stream.Stop(), kStatusFailure);
     uint32_t terminated = 7;
-    EXPECT_EQ(stream.IsTerminated(&terminated), -1);
+    EXPECT_EQ(stream.IsTerminated(&terminated), kStatusFailure);
     EXPECT_EQ(terminated, 7u);
 
-    EXPECT_EQ(stream.Close(), 1);
+    EXPECT_EQ(stream.Close(), kStatusSuccess);
     EXPECT_EQ(stream.TerminationEvent.hEvent, nullptr);
     EXPECT_EQ(stream.BufferEvent.hEvent, nullptr);
-    EXPECT_EQ(stream.Close(), 1);
+    EXPECT_EQ(stream.Close(), kStatusSuccess);
     EXPECT_EQ(stream.uiState, 0u);
 }
 
 TEST_F(SoundStreamTest, OpenedObjectStartsRendersAndStops)
 {
     FakeEndpoint& endpoint = OpenEndpoint();
-    EXPECT_EQ(stream.StartCapture(SilentSource::Callback, &source), -1);
+    EXPECT_EQ(stream.StartCapture(SilentSource::Callback, &source), kStatusFailure);
     uint32_t terminated = 7;
-    EXPECT_EQ(stream.IsTerminated(&terminated), -1) << "not started yet";
-    EXPECT_EQ(stream.StartRender(nullptr, &source), -4);
-    ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), 1);
+    EXPECT_EQ(stream.IsTerminated(&terminated), kStatusFailure) << "not started yet";
+    EXPECT_EQ(stream.StartRender(nullptr, &source), kStatusInvalidArgument);
+    ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), kStatusSuccess);
     EXPECT_EQ(stream.WorkerThread.GetState(), CWorkerThread::Running);
     EXPECT_EQ(stream.WorkerThread.GetPriorityClass(), 0) << "time-critical";
-    EXPECT_EQ(stream.StartRender(SilentSource::Callback, &source), -1) << "one device thread at a time";
-    ASSERT_EQ(stream.Start(), 1);
+    EXPECT_EQ(stream.StartRender(SilentSource::Callback, &source), kStatusFailure) << "one device thread at a time";
+    ASSERT_EQ(stream.Start(), kStatusSuccess);
     EXPECT_EQ(stream.bStarted, 1u);
     EXPECT_TRUE(WaitUntil([&] { return endpoint.RenderedFrames() >= 960; }));
-    EXPECT_EQ(stream.IsTerminated(&terminated), 1);
+    EXPECT_EQ(stream.IsTerminated(&terminated), kStatusSuccess);
     EXPECT_EQ(terminated, 0u);
 
-    EXPECT_EQ(stream.Stop(), 1);
+    EXPECT_EQ(stream.Stop(), kStatusSuccess);
     EXPECT_EQ(stream.bStarted, 0u);
     EXPECT_EQ(stream.uiState, 0u);
     EXPECT_EQ(stream.WorkerThread.GetState(), CWorkerThread::Empty);
     EXPECT_EQ(endpoint.CallsOf(FakeMethod::Start).size(), 1u);
     EXPECT_EQ(endpoint.CallsOf(FakeMethod::Stop).size(), 1u);
     EXPECT_EQ(system.OutstandingReferences(), 0);
-    EXPECT_EQ(stream.Close(), 1) << "close right after stop is harmless";
-    EXPECT_EQ(stream.Stop(), -1);
+    EXPECT_EQ(stream.Close(), kStatusSuccess) << "close right after stop is harmless";
+    EXPECT_EQ(stream.Stop(), kStatusFailure);
     terminated = 7;
-    EXPECT_EQ(stream.IsTerminated(&terminated), -1) << "stopped";
+    EXPECT_EQ(stream.IsTerminated(&terminated), kStatusFailure) << "stopped";
     EXPECT_EQ(terminated, 7u);
 }
 
@@ -103,15 +104,15 @@ TEST_F(SoundStreamTest, StopAfterTheThreadEndedByItself)
 {
     FakeEndpoint& endpoint = OpenEndpoint();
     source.end = true;
-    ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), 1);
-    ASSERT_EQ(stream.Start(), 1);
+    ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), kStatusSuccess);
+    ASSERT_EQ(stream.Start(), kStatusSuccess);
     ASSERT_TRUE(WaitUntil([&] { return endpoint.CallsOf(FakeMethod::ReleaseBuffer).size() == 1; }));
     uint32_t terminated = 0;
-    EXPECT_TRUE(WaitUntil([&] { return stream.IsTerminated(&terminated) == 1 && terminated == 1; }))
+    EXPECT_TRUE(WaitUntil([&] { return stream.IsTerminated(&terminated) == kStatusSuccess && terminated == 1; }))
         << "a thread that ended by itself is reported";
     EXPECT_EQ(source.calls, 1);
     EXPECT_EQ(stream.uiState, 1u) << "the stream stays open";
-    EXPECT_EQ(stream.Stop(), 1);
+    EXPECT_EQ(stream.Stop(), kStatusSuccess);
     EXPECT_EQ(stream.uiState, 0u);
     EXPECT_EQ(system.OutstandingReferences(), 0);
 }
@@ -119,14 +120,14 @@ TEST_F(SoundStreamTest, StopAfterTheThreadEndedByItself)
 TEST_F(SoundStreamTest, CloseEndsARunningThreadAndReleasesEverything)
 {
     FakeEndpoint& endpoint = OpenEndpoint();
-    ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), 1);
-    ASSERT_EQ(stream.Start(), 1);
+    ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), kStatusSuccess);
+    ASSERT_EQ(stream.Start(), kStatusSuccess);
     ASSERT_TRUE(WaitUntil([&] { return endpoint.RenderedFrames() > 0; }));
-    EXPECT_EQ(stream.Close(), 1);
+    EXPECT_EQ(stream.Close(), kStatusSuccess);
     EXPECT_EQ(stream.bStarted, 1u) << "Close leaves the started flag";
     EXPECT_EQ(stream.WorkerThread.GetState(), CWorkerThread::Empty);
     EXPECT_EQ(system.OutstandingReferences(), 0);
-    EXPECT_EQ(stream.Close(), 1);
+    EXPECT_EQ(stream.Close(), kStatusSuccess);
 }
 
 TEST_F(SoundStreamTest, RefusedClientStartLeavesTheStreamUnstarted)
@@ -135,8 +136,8 @@ TEST_F(SoundStreamTest, RefusedClientStartLeavesTheStreamUnstarted)
     config.failures[FakeMethod::Start] = FakeFailure{AUDCLNT_E_DEVICE_IN_USE};
     system.AddEndpoint(config);
     double duration = 0.0;
-    ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), 1);
-    EXPECT_EQ(stream.Start(), -1);
+    ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), kStatusSuccess);
+    EXPECT_EQ(stream.Start(), kStatusFailure);
     EXPECT_EQ(stream.bStarted, 0u);
 }
 
@@ -150,9 +151,9 @@ TEST(SoundStreamLifetime, DestroyingARunningStreamEndsItsThread)
     {
         CSoundStreamWASAPI stream;
         double duration = 0.0;
-        ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), 1);
-        ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), 1);
-        ASSERT_EQ(stream.Start(), 1);
+        ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), kStatusSuccess);
+        ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), kStatusSuccess);
+        ASSERT_EQ(stream.Start(), kStatusSuccess);
         ASSERT_TRUE(WaitUntil([&] { return endpoint.RenderedFrames() > 0; }));
     }
     EXPECT_EQ(system.OutstandingReferences(), 0);
@@ -183,11 +184,11 @@ TEST(SoundStreamStart, StartsOnSilenceAndAsksOnlyForWhatTheDevicePlayed)
             stream.uiPacketFrames = packet;
             double duration = 0.0;
             const std::string row = std::to_string(rate) + (shared != 0 ? " Hz shared" : " Hz exclusive");
-            ASSERT_EQ(stream.OpenRenderDevice(rate, &duration, nullptr), 1) << row;
-            ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), 1) << row;
-            ASSERT_EQ(stream.Start(), 1) << row;
+            ASSERT_EQ(stream.OpenRenderDevice(rate, &duration, nullptr), kStatusSuccess) << row;
+            ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), kStatusSuccess) << row;
+            ASSERT_EQ(stream.Start(), kStatusSuccess) << row;
             Sleep(30);
-            ASSERT_EQ(stream.Stop(), 1) << row;
+            ASSERT_EQ(stream.Stop(), kStatusSuccess) << row;
 
             const uint64_t asked = static_cast<uint64_t>(source.calls) * packet;
             const uint64_t played = endpoint.PlayedFrames();

@@ -1,6 +1,7 @@
 #include "device/RenderThreadProc.h"
 
 #include "device/RenderThreadInputs.h"
+#include "runtime/Status.h"
 #include "tests/device/DeviceTestSupport.h"
 
 #include <algorithm>
@@ -67,7 +68,7 @@ protected:
         system.SetDefaultEndpoint(system.Endpoints().size() - 1);
         stream.uiPacketFrames = packetFrames;
         double duration = 0.0;
-        ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), 1);
+        ASSERT_EQ(stream.OpenRenderDevice(48000, &duration, nullptr), kStatusSuccess);
     }
 
     // Runs the device thread procedure on this thread over the stream's published inputs.
@@ -238,7 +239,7 @@ TEST_F(RenderThreadTest, EachMissingInputIsNamedAndEndsTheThread)
         for (const auto& input : inputs)
         {
             uint64_t value = 0;
-            ASSERT_EQ(published.GetParameter(input.pszName, &value), 1) << input.pszName;
+            ASSERT_EQ(published.GetParameter(input.pszName, &value), kStatusSuccess) << input.pszName;
             if (&input == &missing)
                 EXPECT_EQ(reinterpret_cast<const void*>(static_cast<uintptr_t>(value)), input.pPublished)
                     << input.pszName;

@@ -4,6 +4,7 @@
 // file named by CORVANE_CAPTURE_WAV, through a test card that drains at the real rate. The
 // captured samples must be exactly what the quantizer makes of the generator's frames, none
 // missing.
+#include "runtime/Status.h"
 #include "tests/device/CapturedAudio.h"
 
 #include "device/CSoundStreamWASAPI.h"
@@ -33,9 +34,9 @@ constexpr uint32_t kEffectiveBits = 16;
 void QueueWholeTone(CSoundStreamBuffer& buffer, const std::vector<double>& tone)
 {
     uint64_t count = tone.size() / 2;
-    ASSERT_EQ(buffer.Write(tone.data(), &count), 1);
+    ASSERT_EQ(buffer.Write(tone.data(), &count), kStatusSuccess);
     ASSERT_EQ(count, tone.size() / 2);
-    ASSERT_EQ(buffer.RequestStop(), 1);
+    ASSERT_EQ(buffer.RequestStop(), kStatusSuccess);
 }
 
 template <class Condition>
@@ -112,14 +113,14 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
 
     CSoundStreamBuffer buffer;
     double blockDuration = 0.01;
-    ASSERT_EQ(buffer.Initialize(kRate, &blockDuration), 1);
+    ASSERT_EQ(buffer.Initialize(kRate, &blockDuration), kStatusSuccess);
     const uint64_t blockFrames = buffer.GetBlockFrames();
     ASSERT_EQ(kToneFrames % blockFrames, 0u);
     QueueWholeTone(buffer, tone);
     pSoundBuffer = &buffer;
     std::vector<double> packetBuffer(blockFrames * 2, 0.0);
     CNamedValueList list;
-    ASSERT_EQ(list.SetPacketBuffer(reinterpret_cast<uintptr_t>(packetBuffer.data())), 1);
+    ASSERT_EQ(list.SetPacketBuffer(reinterpret_cast<uintptr_t>(packetBuffer.data())), kStatusSuccess);
 
     // Shared mode, which the program's own runs reach only where exclusive mode is refused.
     CSoundStreamWASAPI stream;
@@ -128,14 +129,14 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
     stream.bResolutionEnhancer = 0;
     stream.uiPacketFrames = blockFrames;
     double deviceDuration = 0.0;
-    ASSERT_EQ(stream.OpenRenderDevice(kRate, &deviceDuration, nullptr), 1);
+    ASSERT_EQ(stream.OpenRenderDevice(kRate, &deviceDuration, nullptr), kStatusSuccess);
     ASSERT_EQ(stream.uiBitCount, 32u) << "Wine takes the deepest container in shared mode";
-    ASSERT_EQ(stream.StartRender(BufferCallbackFunction, &list), 1);
-    ASSERT_EQ(stream.Start(), 1);
+    ASSERT_EQ(stream.StartRender(BufferCallbackFunction, &list), kStatusSuccess);
+    ASSERT_EQ(stream.Start(), kStatusSuccess);
     EXPECT_TRUE(WaitUntil([&] { return buffer.GetQueueStatus().uiFillLevel == 0; })) << "the tone was not drained";
     EXPECT_TRUE(WaitForCapturedSound(capturePath, (kToneFrames - 2 * blockFrames) * 2, kRate / 10 * 2))
         << "the tone and 100 ms of silence after it did not reach the capture file";
-    EXPECT_EQ(stream.Stop(), 1);
+    EXPECT_EQ(stream.Stop(), kStatusSuccess);
     pSoundBuffer = nullptr;
 
     WavFile wav;
@@ -151,7 +152,7 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
     // Exactly the quantized tone, faded in over its first block and out over its last as the
     // queue runs dry, with nothing missing: not one silent period within it.
     CQuantizer quantizer;
-    ASSERT_EQ(quantizer.Initialize(kEffectiveBits, 32, 0), 1);
+    ASSERT_EQ(quantizer.Initialize(kEffectiveBits, 32, 0), kStatusSuccess);
     const PlayComparison comparison = ComparePlayedTone(captured, tone, blockFrames, quantizer, 32);
     EXPECT_TRUE(comparison.bExact) << "the capture departs from the tone at frame " << comparison.uiMatched;
     EXPECT_EQ(comparison.uiEnd, kToneFrames) << "the tone ends faded out at its last frame";

@@ -1,4 +1,5 @@
 #include "runtime/CByteRing.h"
+#include "runtime/Status.h"
 #include "runtime/SystemBeep.h"
 
 #include <gtest/gtest.h>
@@ -44,36 +45,36 @@ private:
 TEST(CByteRing, AllocateSizesAndChecksItsArguments)
 {
     CByteRing ring;
-    ASSERT_EQ(1, ring.Allocate(8, 8));
+    ASSERT_EQ(kStatusSuccess, ring.Allocate(8, 8));
     EXPECT_EQ(32u, ring.GetCapacity());
     const uint64_t max = std::numeric_limits<uint64_t>::max();
-    EXPECT_EQ(-4, ring.Allocate(0, 8));
+    EXPECT_EQ(kStatusInvalidArgument, ring.Allocate(0, 8));
     EXPECT_EQ(0u, ring.GetCapacity()); // a failed Allocate leaves no storage
     const uint8_t byte = 1;
-    EXPECT_EQ(-1, ring.Write(&byte, 1));
-    EXPECT_EQ(-4, ring.Allocate(8, 0));
-    EXPECT_EQ(-1, ring.Allocate(max, 1));
-    EXPECT_EQ(-5, ring.Allocate(max / 2, 1));
-    ASSERT_EQ(1, ring.Allocate(2, 2));
+    EXPECT_EQ(kStatusFailure, ring.Write(&byte, 1));
+    EXPECT_EQ(kStatusInvalidArgument, ring.Allocate(8, 0));
+    EXPECT_EQ(kStatusFailure, ring.Allocate(max, 1));
+    EXPECT_EQ(kStatusOverflow, ring.Allocate(max / 2, 1));
+    ASSERT_EQ(kStatusSuccess, ring.Allocate(2, 2));
     EXPECT_EQ(8u, ring.GetCapacity());
 }
 
 TEST(CByteRing, WrapsAroundTheEndAndKeepsOrder)
 {
     CByteRing ring;
-    ASSERT_EQ(1, ring.Allocate(8, 8));
+    ASSERT_EQ(kStatusSuccess, ring.Allocate(8, 8));
     std::vector<uint8_t> out(20);
-    ASSERT_EQ(1, ring.Write(Sequence(0, 20).data(), 20));
-    ASSERT_EQ(1, ring.Read(out.data(), 20));
+    ASSERT_EQ(kStatusSuccess, ring.Write(Sequence(0, 20).data(), 20));
+    ASSERT_EQ(kStatusSuccess, ring.Read(out.data(), 20));
     const std::vector<uint8_t> second = Sequence(100, 20);
-    ASSERT_EQ(1, ring.Write(second.data(), 20));
+    ASSERT_EQ(kStatusSuccess, ring.Write(second.data(), 20));
     // 12 bytes went to the end of the storage, 8 to its start.
     const uint8_t* storage = Access::Storage(ring);
     EXPECT_EQ(std::vector<uint8_t>(second.begin(), second.begin() + 12),
               std::vector<uint8_t>(storage + 20, storage + 32));
     EXPECT_EQ(std::vector<uint8_t>(second.begin() + 12, second.end()), std::vector<uint8_t>(storage, storage + 8));
     EXPECT_EQ(8u, Access::WritePosition(ring));
-    ASSERT_EQ(1, ring.Read(out.data(), 20));
+    ASSERT_EQ(kStatusSuccess, ring.Read(out.data(), 20));
     EXPECT_EQ(second, out);
     EXPECT_EQ(0u, ring.GetFill());
 }
@@ -81,13 +82,13 @@ TEST(CByteRing, WrapsAroundTheEndAndKeepsOrder)
 TEST(CByteRing, WriteEndingExactlyAtTheEndWrapsThePositionToZero)
 {
     CByteRing ring;
-    ASSERT_EQ(1, ring.Allocate(8, 8));
-    ASSERT_EQ(1, ring.Write(Sequence(0, 20).data(), 20));
-    ASSERT_EQ(1, ring.Write(Sequence(20, 12).data(), 12));
+    ASSERT_EQ(kStatusSuccess, ring.Allocate(8, 8));
+    ASSERT_EQ(kStatusSuccess, ring.Write(Sequence(0, 20).data(), 20));
+    ASSERT_EQ(kStatusSuccess, ring.Write(Sequence(20, 12).data(), 12));
     EXPECT_EQ(0u, Access::WritePosition(ring));
     EXPECT_EQ(32u, ring.GetFill());
     std::vector<uint8_t> out(32);
-    ASSERT_EQ(1, ring.Read(out.data(), 32));
+    ASSERT_EQ(kStatusSuccess, ring.Read(out.data(), 32));
     EXPECT_EQ(Sequence(0, 32), out);
     EXPECT_EQ(0u, Access::ReadPosition(ring));
 }
@@ -95,16 +96,16 @@ TEST(CByteRing, WriteEndingExactlyAtTheEndWrapsThePositionToZero)
 TEST(CByteRing, RefusesWholeTransfersThatDoNotFit)
 {
     CByteRing ring;
-    ASSERT_EQ(1, ring.Allocate(8, 8));
+    ASSERT_EQ(kStatusSuccess, ring.Allocate(8, 8));
     std::vector<uint8_t> out(33, 0xEE);
-    EXPECT_EQ(-1, ring.Write(Sequence(0, 33).data(), 33));
-    EXPECT_EQ(0, ring.Read(out.data(), 1));
-    ASSERT_EQ(1, ring.Write(Sequence(0, 20).data(), 20));
-    EXPECT_EQ(-1, ring.Write(Sequence(50, 13).data(), 13));
-    EXPECT_EQ(0, ring.Read(out.data(), 21));
+    EXPECT_EQ(kStatusFailure, ring.Write(Sequence(0, 33).data(), 33));
+    EXPECT_EQ(kStatusNothingDone, ring.Read(out.data(), 1));
+    ASSERT_EQ(kStatusSuccess, ring.Write(Sequence(0, 20).data(), 20));
+    EXPECT_EQ(kStatusFailure, ring.Write(Sequence(50, 13).data(), 13));
+    EXPECT_EQ(kStatusNothingDone, ring.Read(out.data(), 21));
     EXPECT_EQ(0xEE, out[0]);
     EXPECT_EQ(20u, ring.GetFill());
-    ASSERT_EQ(1, ring.Read(out.data(), 20));
+    ASSERT_EQ(kStatusSuccess, ring.Read(out.data(), 20));
     EXPECT_EQ(Sequence(0, 20), std::vector<uint8_t>(out.begin(), out.begin() + 20));
 }
 
@@ -112,23 +113,23 @@ TEST(CByteRing, EmptyAndAbsentArguments)
 {
     CByteRing ring;
     uint8_t byte = 0;
-    EXPECT_EQ(-1, ring.Read(&byte, 1));
-    ASSERT_EQ(1, ring.Allocate(1, 1));
-    EXPECT_EQ(0, ring.Write(nullptr, 0));
-    EXPECT_EQ(-4, ring.Write(nullptr, 1));
-    EXPECT_EQ(-4, ring.Read(nullptr, 1));
-    EXPECT_EQ(1, ring.Read(&byte, 0));
+    EXPECT_EQ(kStatusFailure, ring.Read(&byte, 1));
+    ASSERT_EQ(kStatusSuccess, ring.Allocate(1, 1));
+    EXPECT_EQ(kStatusNothingDone, ring.Write(nullptr, 0));
+    EXPECT_EQ(kStatusInvalidArgument, ring.Write(nullptr, 1));
+    EXPECT_EQ(kStatusInvalidArgument, ring.Read(nullptr, 1));
+    EXPECT_EQ(kStatusSuccess, ring.Read(&byte, 0));
     ring.Free();
     EXPECT_EQ(0u, ring.GetCapacity());
-    EXPECT_EQ(-1, ring.Write(&byte, 1));
+    EXPECT_EQ(kStatusFailure, ring.Write(&byte, 1));
 }
 
 TEST(CByteRing, CorruptedPositionsSoundTheAlarmAndCopyNothing)
 {
     BeepCounter counter;
     CByteRing ring;
-    ASSERT_EQ(1, ring.Allocate(8, 8));
-    ASSERT_EQ(1, ring.Write(Sequence(0, 4).data(), 4));
+    ASSERT_EQ(kStatusSuccess, ring.Allocate(8, 8));
+    ASSERT_EQ(kStatusSuccess, ring.Write(Sequence(0, 4).data(), 4));
     const std::vector<uint8_t> before(Access::Storage(ring), Access::Storage(ring) + 32);
 
     struct Corruption
@@ -145,8 +146,8 @@ TEST(CByteRing, CorruptedPositionsSoundTheAlarmAndCopyNothing)
         c.field = c.value;
         const int beeps = g_Beeps;
         std::vector<uint8_t> out(4, 0xEE);
-        EXPECT_EQ(-1, ring.Write(Sequence(9, 4).data(), 4));
-        EXPECT_EQ(-1, ring.Read(out.data(), 4));
+        EXPECT_EQ(kStatusFailure, ring.Write(Sequence(9, 4).data(), 4));
+        EXPECT_EQ(kStatusFailure, ring.Read(out.data(), 4));
         EXPECT_EQ(beeps + 2, g_Beeps);
         EXPECT_EQ(std::vector<uint8_t>(4, 0xEE), out);
         EXPECT_EQ(before, std::vector<uint8_t>(Access::Storage(ring), Access::Storage(ring) + 32));
@@ -154,6 +155,6 @@ TEST(CByteRing, CorruptedPositionsSoundTheAlarmAndCopyNothing)
         c.field = saved;
     }
     std::vector<uint8_t> out(4);
-    ASSERT_EQ(1, ring.Read(out.data(), 4));
+    ASSERT_EQ(kStatusSuccess, ring.Read(out.data(), 4));
     EXPECT_EQ(Sequence(0, 4), out);
 }

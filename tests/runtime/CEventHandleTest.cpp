@@ -1,5 +1,7 @@
 #include "runtime/CEventHandle.h"
 
+#include "runtime/Status.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -22,29 +24,29 @@ bool HandleIsOpen(HANDLE handle)
 TEST(CEventHandle, SetResetTrackTheFlagAndTheEvent)
 {
     CEventHandle event;
-    ASSERT_EQ(1, event.Create(true));
+    ASSERT_EQ(kStatusSuccess, event.Create(true));
     EXPECT_FALSE(event.IsSignaled());
-    EXPECT_EQ(1, event.Set());
+    EXPECT_EQ(kStatusSuccess, event.Set());
     EXPECT_EQ(1u, event.uiSignaled.load());
     EXPECT_TRUE(event.IsSignaled());
     EXPECT_TRUE(HandleIsSignaled(event.hEvent));
-    EXPECT_EQ(1, event.Reset());
+    EXPECT_EQ(kStatusSuccess, event.Reset());
     EXPECT_EQ(0u, event.uiSignaled.load());
     EXPECT_FALSE(event.IsSignaled());
     EXPECT_FALSE(HandleIsSignaled(event.hEvent));
-    EXPECT_EQ(1, event.Close());
+    EXPECT_EQ(kStatusSuccess, event.Close());
     EXPECT_EQ(nullptr, event.hEvent);
 }
 
 TEST(CEventHandle, SetWhileFlaggedDoesNotCallTheSystem)
 {
     CEventHandle event;
-    ASSERT_EQ(1, event.Create(true));
-    ASSERT_EQ(1, event.Set());
+    ASSERT_EQ(kStatusSuccess, event.Create(true));
+    ASSERT_EQ(kStatusSuccess, event.Set());
     // Reset behind the flag's back: a flagged Set must not signal again, and the flag, which
     // reflects Set on this object only, still reads set.
     ResetEvent(event.hEvent);
-    EXPECT_EQ(1, event.Set());
+    EXPECT_EQ(kStatusSuccess, event.Set());
     EXPECT_FALSE(HandleIsSignaled(event.hEvent));
     EXPECT_TRUE(event.IsSignaled());
 }
@@ -53,14 +55,14 @@ TEST(CEventHandle, SetWhileFlaggedDoesNotCallTheSystem)
 TEST(CEventHandle, SetIsSeenByAThreadPollingTheFlag)
 {
     CEventHandle event;
-    ASSERT_EQ(1, event.Create(true));
+    ASSERT_EQ(kStatusSuccess, event.Create(true));
     std::thread poller([&event] {
         while (!event.IsSignaled())
         {
         }
     });
     Sleep(10);
-    ASSERT_EQ(1, event.Set());
+    ASSERT_EQ(kStatusSuccess, event.Set());
     poller.join();
     EXPECT_TRUE(HandleIsSignaled(event.hEvent));
 }
@@ -68,10 +70,10 @@ TEST(CEventHandle, SetIsSeenByAThreadPollingTheFlag)
 TEST(CEventHandle, ClosedHandleRefusesSetAndCloseTwiceIsHarmless)
 {
     CEventHandle event;
-    EXPECT_EQ(-1, event.Set());
-    EXPECT_EQ(-1, event.Reset());
-    EXPECT_EQ(1, event.Close());
-    EXPECT_EQ(1, event.Close());
+    EXPECT_EQ(kStatusFailure, event.Set());
+    EXPECT_EQ(kStatusFailure, event.Reset());
+    EXPECT_EQ(kStatusSuccess, event.Close());
+    EXPECT_EQ(kStatusSuccess, event.Close());
     EXPECT_FALSE(event.IsSignaled());
 }
 
@@ -80,14 +82,14 @@ TEST(CEventHandle, OwnsItsHandleAndMovesItOn)
     HANDLE first = nullptr;
     {
         CEventHandle event;
-        ASSERT_EQ(1, event.Create(true));
+        ASSERT_EQ(kStatusSuccess, event.Create(true));
         first = event.hEvent;
     }
     EXPECT_FALSE(HandleIsOpen(first)) << "the destructor closes the handle";
 
     CEventHandle source;
-    ASSERT_EQ(1, source.Create(true));
-    ASSERT_EQ(1, source.Set());
+    ASSERT_EQ(kStatusSuccess, source.Create(true));
+    ASSERT_EQ(kStatusSuccess, source.Set());
     const HANDLE moved = source.hEvent;
     CEventHandle target(std::move(source));
     EXPECT_EQ(moved, target.hEvent);
@@ -96,7 +98,7 @@ TEST(CEventHandle, OwnsItsHandleAndMovesItOn)
     EXPECT_FALSE(source.IsSignaled());
 
     CEventHandle other;
-    ASSERT_EQ(1, other.Create(false));
+    ASSERT_EQ(kStatusSuccess, other.Create(false));
     const HANDLE replaced = other.hEvent;
     other = std::move(target);
     EXPECT_FALSE(HandleIsOpen(replaced)) << "assignment closes the handle it replaces";

@@ -1,5 +1,7 @@
 #include "runtime/CMemoryANSI.h"
 
+#include "runtime/Status.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,22 +11,22 @@ TEST(CMemoryANSI, AllocatesZeroFilledBlocksAndFreesThem)
     CMemoryANSI memory;
     SMemory& allocator = memory;
     void* block = nullptr;
-    ASSERT_EQ(1, allocator.Allocate(&block, 20480));
+    ASSERT_EQ(kStatusSuccess, allocator.Allocate(&block, 20480));
     ASSERT_NE(nullptr, block);
     const unsigned char* bytes = static_cast<const unsigned char*>(block);
     for (size_t i = 0; i < 20480; ++i)
         ASSERT_EQ(0, bytes[i]) << "byte " << i;
     std::memset(block, 0xA5, 20480);
-    EXPECT_EQ(1, allocator.Free(block));
+    EXPECT_EQ(kStatusSuccess, allocator.Free(block));
 }
 
 TEST(CMemoryANSI, RefusesNullArgumentsAndReportsARefusedHeapAsMinusTwo)
 {
     CMemoryANSI memory;
-    EXPECT_EQ(-4, memory.Free(nullptr));
-    EXPECT_EQ(-4, memory.Allocate(nullptr, 16));
+    EXPECT_EQ(kStatusInvalidArgument, memory.Free(nullptr));
+    EXPECT_EQ(kStatusInvalidArgument, memory.Allocate(nullptr, 16));
     void* block = reinterpret_cast<void*>(&memory);
     // Beyond any heap: refused with a null block, not an exception.
-    EXPECT_EQ(-2, memory.Allocate(&block, UINT64_MAX));
+    EXPECT_EQ(kStatusNotCreated, memory.Allocate(&block, UINT64_MAX));
     EXPECT_EQ(nullptr, block);
 }

@@ -1,5 +1,7 @@
 #include "runtime/CMultimediaTimer.h"
 
+#include "runtime/Status.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -52,16 +54,16 @@ TEST(CMultimediaTimer, CountsMillisecondsBetweenStartAndStop)
     CMultimediaTimer timer;
     STimer& base = timer;
     uint64_t frequency = 0;
-    EXPECT_EQ(1, base.GetFrequency(&frequency));
+    EXPECT_EQ(kStatusSuccess, base.GetFrequency(&frequency));
     EXPECT_EQ(1000u, frequency);
-    EXPECT_EQ(-1, base.Stop());
+    EXPECT_EQ(kStatusFailure, base.Stop());
     EXPECT_EQ(0u, timer.IsMeasured());
 
     const Clock::time_point start = Clock::now();
-    ASSERT_EQ(1, base.Start());
+    ASSERT_EQ(kStatusSuccess, base.Start());
     EXPECT_EQ(1u, timer.IsRunning());
     Sleep(100);
-    ASSERT_EQ(1, base.Stop());
+    ASSERT_EQ(kStatusSuccess, base.Stop());
     const double wall = Milliseconds(Clock::now() - start);
     EXPECT_EQ(0u, timer.IsRunning());
     EXPECT_EQ(1u, timer.IsMeasured());
@@ -79,19 +81,19 @@ TEST(CMultimediaTimer, CountsMillisecondsBetweenStartAndStop)
     Sleep(30);
     timer.GetCounter(&after);
     EXPECT_EQ(before, after);
-    EXPECT_EQ(-1, base.Stop());
+    EXPECT_EQ(kStatusFailure, base.Stop());
 }
 
 TEST(CMultimediaTimer, RestartCountsFromZero)
 {
     CMultimediaTimer timer;
-    ASSERT_EQ(1, timer.Start());
+    ASSERT_EQ(kStatusSuccess, timer.Start());
     Sleep(50);
     const Clock::time_point restart = Clock::now();
-    ASSERT_EQ(1, timer.Start());
+    ASSERT_EQ(kStatusSuccess, timer.Start());
     EXPECT_EQ(0u, timer.IsMeasured());
     Sleep(20);
-    ASSERT_EQ(1, timer.Stop());
+    ASSERT_EQ(kStatusSuccess, timer.Stop());
     const double wall = Milliseconds(Clock::now() - restart);
     // About one tick per millisecond since the restart; a second periodic timer left running
     // from the first Start would double the count.

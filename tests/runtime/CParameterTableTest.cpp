@@ -1,5 +1,6 @@
 #include "runtime/CMemoryANSI.h"
 #include "runtime/CParameterTable.h"
+#include "runtime/Status.h"
 
 #include "tests/runtime/MessageBoxRecorder.h"
 
@@ -28,7 +29,7 @@ struct CRefusingMemory final : SMemory
     int32_t Allocate(void** out, uint64_t size) override
     {
         if (iUntilRefusal-- == 0)
-            return -2;
+            return kStatusNotCreated;
         ++iOutstanding;
         return Heap.Allocate(out, size);
     }
@@ -57,33 +58,33 @@ TEST(CParameterTable, StoresNumbersAsDecimalTextAndReadsThemBack)
 {
     CParameterTable table;
     ASSERT_EQ(0, table.GetCount());
-    ASSERT_EQ(3, table.SetUnsigned(L"zero", 0));
-    ASSERT_EQ(3, table.SetUnsigned(L"max", UINT64_MAX));
+    ASSERT_EQ(kStatusAdded, table.SetUnsigned(L"zero", 0));
+    ASSERT_EQ(kStatusAdded, table.SetUnsigned(L"max", UINT64_MAX));
     EXPECT_STREQ(L"0", table.Find(L"zero")->GetWideText());
     EXPECT_STREQ(L"18446744073709551615", table.Find(L"max")->GetWideText());
     EXPECT_STREQ("18446744073709551615", table.Find(L"max")->pNarrowText);
 
     uint64_t value = 77;
-    EXPECT_EQ(1, table.GetUnsigned(L"zero", &value));
+    EXPECT_EQ(kStatusSuccess, table.GetUnsigned(L"zero", &value));
     EXPECT_EQ(0u, value);
-    EXPECT_EQ(1, table.GetUnsigned(L"max", &value));
+    EXPECT_EQ(kStatusSuccess, table.GetUnsigned(L"max", &value));
     EXPECT_EQ(UINT64_MAX, value);
-    EXPECT_EQ(1, table.GetUnsignedAt(1, &value));
+    EXPECT_EQ(kStatusSuccess, table.GetUnsignedAt(1, &value));
     EXPECT_EQ(UINT64_MAX, value);
 
     value = 77;
-    EXPECT_EQ(-10, table.GetUnsigned(L"missing", &value));
-    EXPECT_EQ(-10, table.GetUnsigned(L"Zero", &value));
-    EXPECT_EQ(-10, table.GetUnsignedAt(2, &value));
+    EXPECT_EQ(kStatusNameNotFound, table.GetUnsigned(L"missing", &value));
+    EXPECT_EQ(kStatusNameNotFound, table.GetUnsigned(L"Zero", &value));
+    EXPECT_EQ(kStatusNameNotFound, table.GetUnsignedAt(2, &value));
     EXPECT_EQ(77u, value);
-    EXPECT_EQ(-4, table.GetUnsigned(nullptr, &value));
-    EXPECT_EQ(-4, table.SetUnsigned(nullptr, 1));
-    EXPECT_EQ(-4, table.SetText(L"x", nullptr));
+    EXPECT_EQ(kStatusInvalidArgument, table.GetUnsigned(nullptr, &value));
+    EXPECT_EQ(kStatusInvalidArgument, table.SetUnsigned(nullptr, 1));
+    EXPECT_EQ(kStatusInvalidArgument, table.SetText(L"x", nullptr));
 
     // Replacing keeps the count and the order.
-    EXPECT_EQ(5, table.SetUnsigned(L"zero", 42));
+    EXPECT_EQ(kStatusReplaced, table.SetUnsigned(L"zero", 42));
     EXPECT_EQ(2, table.GetCount());
-    EXPECT_EQ(1, table.GetUnsignedAt(0, &value));
+    EXPECT_EQ(kStatusSuccess, table.GetUnsignedAt(0, &value));
     EXPECT_EQ(42u, value);
 }
 
@@ -91,15 +92,15 @@ TEST(CParameterTable, RefusesThe513thNameButStillReplaces)
 {
     CParameterTable table;
     for (int i = 0; i < CParameterTable::kCapacity; ++i)
-        ASSERT_EQ(3, table.SetUnsigned(std::to_wstring(i).c_str(), static_cast<uint64_t>(i)));
-    EXPECT_EQ(-1, table.SetUnsigned(L"512", 512));
-    EXPECT_EQ(-1, table.SetText(L"one more", L"1"));
+        ASSERT_EQ(kStatusAdded, table.SetUnsigned(std::to_wstring(i).c_str(), static_cast<uint64_t>(i)));
+    EXPECT_EQ(kStatusFailure, table.SetUnsigned(L"512", 512));
+    EXPECT_EQ(kStatusFailure, table.SetText(L"one more", L"1"));
     EXPECT_EQ(512, table.GetCount());
-    EXPECT_EQ(5, table.SetUnsigned(L"511", 7));
+    EXPECT_EQ(kStatusReplaced, table.SetUnsigned(L"511", 7));
     uint64_t value = 0;
-    EXPECT_EQ(1, table.GetUnsigned(L"511", &value));
+    EXPECT_EQ(kStatusSuccess, table.GetUnsigned(L"511", &value));
     EXPECT_EQ(7u, value);
-    EXPECT_EQ(-10, table.GetUnsigned(L"512", &value));
+    EXPECT_EQ(kStatusNameNotFound, table.GetUnsigned(L"512", &value));
 }
 
 // Adding copies the name, the text and its narrow form; replacing copies the two texts. Whichever
@@ -111,15 +112,15 @@ TEST(CParameterTable, ARefusedCopyFailsAndChangesNothing)
         CRefusingMemory memory;
         {
             CParameterTable table(memory);
-            ASSERT_EQ(3, table.SetUnsigned(L"kept", 1));
+            ASSERT_EQ(kStatusAdded, table.SetUnsigned(L"kept", 1));
             memory.iUntilRefusal = refused;
-            EXPECT_EQ(-2, table.SetUnsigned(L"added", 2)) << refused;
+            EXPECT_EQ(kStatusNotCreated, table.SetUnsigned(L"added", 2)) << refused;
             EXPECT_EQ(nullptr, table.Find(L"added"));
             EXPECT_EQ(1, table.GetCount());
             memory.iUntilRefusal = refused;
-            EXPECT_EQ(refused < 2 ? -2 : 5, table.SetUnsigned(L"kept", 3)) << refused;
+            EXPECT_EQ(refused < 2 ? kStatusNotCreated : kStatusReplaced, table.SetUnsigned(L"kept", 3)) << refused;
             uint64_t value = 0;
-            EXPECT_EQ(1, table.GetUnsigned(L"kept", &value));
+            EXPECT_EQ(kStatusSuccess, table.GetUnsigned(L"kept", &value));
             EXPECT_EQ(refused < 2 ? 1u : 3u, value);
         }
         EXPECT_EQ(0, memory.iOutstanding) << "a copy was not freed";
@@ -129,51 +130,52 @@ TEST(CParameterTable, ARefusedCopyFailsAndChangesNothing)
 TEST(CParameterTable, ClearEmptiesTheTableForNewNames)
 {
     CParameterTable table;
-    ASSERT_EQ(3, table.SetUnsigned(L"a", 1));
-    ASSERT_EQ(3, table.SetUnsigned(L"b", 2));
-    EXPECT_EQ(1, table.Clear());
+    ASSERT_EQ(kStatusAdded, table.SetUnsigned(L"a", 1));
+    ASSERT_EQ(kStatusAdded, table.SetUnsigned(L"b", 2));
+    EXPECT_EQ(kStatusSuccess, table.Clear());
     EXPECT_EQ(0, table.GetCount());
     uint64_t value = 0;
-    EXPECT_EQ(-10, table.GetUnsigned(L"a", &value));
-    EXPECT_EQ(-10, table.GetUnsigned(L"b", &value));
-    EXPECT_EQ(3, table.SetUnsigned(L"c", 3));
-    EXPECT_EQ(1, table.GetUnsignedAt(0, &value));
+    EXPECT_EQ(kStatusNameNotFound, table.GetUnsigned(L"a", &value));
+    EXPECT_EQ(kStatusNameNotFound, table.GetUnsigned(L"b", &value));
+    EXPECT_EQ(kStatusAdded, table.SetUnsigned(L"c", 3));
+    EXPECT_EQ(kStatusSuccess, table.GetUnsignedAt(0, &value));
     EXPECT_EQ(3u, value);
-    EXPECT_EQ(1, table.Clear());
-    EXPECT_EQ(1, table.Clear());
+    EXPECT_EQ(kStatusSuccess, table.Clear());
+    EXPECT_EQ(kStatusSuccess, table.Clear());
 }
 
 TEST(CParameterTable, TextConvertsByKind)
 {
     const TextCase cases[] = {
-        {L"1,234", 1, 1234, 1, 1234, 1234},
-        {L"12a", -1, 0, -1, 0, 0},
-        {L"99999999999", 1, 4294967295u, 1, 99999999999, 99999999999},
-        {L"-5", -1, 0, 1, -5, 0},
-        {L"", 1, 0, 1, 0, 0},
+        {L"1,234", kStatusSuccess, 1234, kStatusSuccess, 1234, 1234},
+        {L"12a", kStatusFailure, 0, kStatusFailure, 0, 0},
+        {L"99999999999", kStatusSuccess, 4294967295u, kStatusSuccess, 99999999999, 99999999999},
+        {L"-5", kStatusFailure, 0, kStatusSuccess, -5, 0},
+        {L"", kStatusSuccess, 0, kStatusSuccess, 0, 0},
         // 10^22 - 1: kind 1 saturates, as if gathered beyond 64 bits; kinds 2 and 6 wrap.
-        {L"9999999999999999999999", 1, 4294967295u, 1, 1864712049423024127, 1864712049423024127},
+        {L"9999999999999999999999", kStatusSuccess, 4294967295u, kStatusSuccess, 1864712049423024127,
+         1864712049423024127},
     };
     CParameterTable table;
     for (const TextCase& c : cases)
     {
         SCOPED_TRACE(std::wstring(L"text ") + c.text);
-        ASSERT_GE(table.SetText(L"v", c.text), 3);
+        ASSERT_GE(table.SetText(L"v", c.text), kStatusAdded);
         uint64_t value = 0;
         EXPECT_EQ(c.kind1Status, ConvertAs(table, L"v", CAssociativeValue::Unsigned32, &value));
-        if (c.kind1Status == 1)
+        if (c.kind1Status == kStatusSuccess)
         {
             EXPECT_EQ(c.kind1Value, value);
         }
         EXPECT_EQ(c.kind2Status, ConvertAs(table, L"v", CAssociativeValue::Signed, &value));
-        if (c.kind2Status == 1)
+        if (c.kind2Status == kStatusSuccess)
         {
             EXPECT_EQ(c.kind2Value, static_cast<int64_t>(value));
         }
-        EXPECT_EQ(1, ConvertAs(table, L"v", CAssociativeValue::Unsigned64, &value));
+        EXPECT_EQ(kStatusSuccess, ConvertAs(table, L"v", CAssociativeValue::Unsigned64, &value));
         EXPECT_EQ(c.kind6Value, value);
         value = 77;
-        EXPECT_EQ(1, table.GetUnsigned(L"v", &value));
+        EXPECT_EQ(kStatusSuccess, table.GetUnsigned(L"v", &value));
         EXPECT_EQ(c.kind6Value, value);
     }
 }
@@ -181,18 +183,18 @@ TEST(CParameterTable, TextConvertsByKind)
 TEST(CAssociativeValue, TextRequestsShareTheStoredTexts)
 {
     CParameterTable table;
-    ASSERT_EQ(3, table.SetText(L"name", L"Text 1"));
+    ASSERT_EQ(kStatusAdded, table.SetText(L"name", L"Text 1"));
     const CAssociativeValue* entry = table.Find(L"name");
     CAssociativeValue request;
     request.uiKind = CAssociativeValue::WideText;
-    ASSERT_EQ(1, CAssociativeValue::Convert(&request, entry));
+    ASSERT_EQ(kStatusSuccess, CAssociativeValue::Convert(&request, entry));
     EXPECT_EQ(entry->pName, request.pName);
     EXPECT_EQ(entry->GetWideText(), request.GetWideText());
     request.uiKind = CAssociativeValue::NarrowText;
-    ASSERT_EQ(1, CAssociativeValue::Convert(&request, entry));
+    ASSERT_EQ(kStatusSuccess, CAssociativeValue::Convert(&request, entry));
     EXPECT_STREQ("Text 1", reinterpret_cast<const char*>(static_cast<uintptr_t>(request.uiValue)));
     request.uiKind = CAssociativeValue::Floating;
-    EXPECT_EQ(-1, CAssociativeValue::Convert(&request, entry));
+    EXPECT_EQ(kStatusFailure, CAssociativeValue::Convert(&request, entry));
 }
 
 TEST(CAssociativeValue, RefusesEmptyNullAndUnknownKinds)
@@ -202,23 +204,23 @@ TEST(CAssociativeValue, RefusesEmptyNullAndUnknownKinds)
     request.pName = entry.pName;
     request.uiKind = CAssociativeValue::Unsigned64;
     request.uiValue = 9;
-    EXPECT_EQ(-1, CAssociativeValue::Convert(&request, &entry));
+    EXPECT_EQ(kStatusFailure, CAssociativeValue::Convert(&request, &entry));
     EXPECT_EQ(0u, request.uiKind);
     EXPECT_EQ(0u, request.uiValue);
-    EXPECT_EQ(-4, CAssociativeValue::Convert(nullptr, &entry));
-    EXPECT_EQ(-4, CAssociativeValue::Convert(&request, nullptr));
+    EXPECT_EQ(kStatusInvalidArgument, CAssociativeValue::Convert(nullptr, &entry));
+    EXPECT_EQ(kStatusInvalidArgument, CAssociativeValue::Convert(&request, nullptr));
 
     entry.uiKind = CAssociativeValue::Signed;
     request.uiKind = CAssociativeValue::Unsigned64;
-    EXPECT_EQ(-99, CAssociativeValue::Convert(&request, &entry));
+    EXPECT_EQ(kStatusUnrecognized, CAssociativeValue::Convert(&request, &entry));
     entry.uiKind = 9;
-    EXPECT_EQ(-99, CAssociativeValue::Convert(&request, &entry));
+    EXPECT_EQ(kStatusUnrecognized, CAssociativeValue::Convert(&request, &entry));
 
     // Integers are handed over unchanged but reported as not converted.
     entry.uiKind = CAssociativeValue::Unsigned64;
     entry.uiValue = 123;
     request.uiKind = CAssociativeValue::Unsigned32;
-    EXPECT_EQ(-1, CAssociativeValue::Convert(&request, &entry));
+    EXPECT_EQ(kStatusFailure, CAssociativeValue::Convert(&request, &entry));
     EXPECT_EQ(CAssociativeValue::Unsigned64, request.uiKind);
     EXPECT_EQ(123u, request.uiValue);
 }
@@ -233,7 +235,7 @@ TEST(CAssociativeValue, FloatingConvertsWithoutUndefinedResults)
         number = x;
         CAssociativeValue request;
         request.uiKind = kind;
-        EXPECT_EQ(1, CAssociativeValue::Convert(&request, &entry));
+        EXPECT_EQ(kStatusSuccess, CAssociativeValue::Convert(&request, &entry));
         EXPECT_EQ(kind, request.uiKind);
         return request.uiValue;
     };
@@ -252,7 +254,7 @@ TEST(CAssociativeValue, FloatingConvertsWithoutUndefinedResults)
 
     CAssociativeValue request;
     request.uiKind = CAssociativeValue::WideText;
-    EXPECT_EQ(-1, CAssociativeValue::Convert(&request, &entry));
+    EXPECT_EQ(kStatusFailure, CAssociativeValue::Convert(&request, &entry));
 }
 
 TEST(CAssociativeValue, FloatingAsNarrowTextRaisesTheDebugAlarm)
@@ -265,7 +267,7 @@ TEST(CAssociativeValue, FloatingAsNarrowTextRaisesTheDebugAlarm)
     CAssociativeValue request;
     request.uiKind = CAssociativeValue::NarrowText;
     request.uiValue = 31;
-    EXPECT_EQ(1, CAssociativeValue::Convert(&request, &entry));
+    EXPECT_EQ(kStatusSuccess, CAssociativeValue::Convert(&request, &entry));
     EXPECT_EQ(31u, request.uiValue);
     EXPECT_EQ(CAssociativeValue::NarrowText, request.uiKind);
     EXPECT_EQ(1, boxes.Count());

@@ -1,4 +1,5 @@
 #include "stream/CFrameQueue.h"
+#include "runtime/Status.h"
 #include "stream/CRingBuffer.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +46,7 @@ std::vector<double> NumberedFrames(uint64_t first, uint64_t count)
     return frames;
 }
 
-uint64_t WriteFrames(CFrameQueue& queue, uint64_t first, uint64_t count, int32_t expectedStatus = 1)
+uint64_t WriteFrames(CFrameQueue& queue, uint64_t first, uint64_t count, int32_t expectedStatus = kStatusSuccess)
 {
     std::vector<double> frames = NumberedFrames(first, count);
     uint64_t accepted = count;
@@ -64,27 +65,27 @@ void ExpectFramesInOrder(CFrameQueue& queue, uint64_t first, uint64_t count)
 TEST(CRingBuffer, WrapsPartialWritesAroundTheEnd)
 {
     CRingBuffer ring;
-    ASSERT_EQ(1, ring.Allocate(8));
+    ASSERT_EQ(kStatusSuccess, ring.Allocate(8));
     double in[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     double out[8] = {};
     uint64_t n = 6;
-    ASSERT_EQ(1, ring.Write(in, &n));
+    ASSERT_EQ(kStatusSuccess, ring.Write(in, &n));
     n = 4;
-    ASSERT_EQ(1, ring.Read(out, &n));
+    ASSERT_EQ(kStatusSuccess, ring.Read(out, &n));
     // Write index 6, 2 values stored: 6 of the 8 offered fit, 2 at the end and 4 at the start.
     n = 8;
-    ASSERT_EQ(1, ring.Write(in, &n));
+    ASSERT_EQ(kStatusSuccess, ring.Write(in, &n));
     EXPECT_EQ(6u, n);
     EXPECT_EQ(8u, ring.GetCount());
     n = 8;
-    ASSERT_EQ(1, ring.Read(out, &n));
+    ASSERT_EQ(kStatusSuccess, ring.Read(out, &n));
     ASSERT_EQ(8u, n);
     const double expected[8] = {5, 6, 1, 2, 3, 4, 5, 6};
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(expected[i], out[i]) << i;
     // Reading from an empty ring delivers nothing but succeeds.
     n = 3;
-    EXPECT_EQ(1, ring.Read(out, &n));
+    EXPECT_EQ(kStatusSuccess, ring.Read(out, &n));
     EXPECT_EQ(0u, n);
 }
 
@@ -93,18 +94,18 @@ TEST(CRingBuffer, RefusesNullAndUnallocatedTransfers)
     CRingBuffer ring;
     double value = 1.0;
     uint64_t n = 1;
-    EXPECT_EQ(-1, ring.Write(&value, &n));
+    EXPECT_EQ(kStatusFailure, ring.Write(&value, &n));
     EXPECT_EQ(0u, n);
-    ASSERT_EQ(1, ring.Allocate(4));
+    ASSERT_EQ(kStatusSuccess, ring.Allocate(4));
     n = 1;
-    EXPECT_EQ(-4, ring.Write(nullptr, &n));
+    EXPECT_EQ(kStatusInvalidArgument, ring.Write(nullptr, &n));
     EXPECT_EQ(0u, n);
     n = 1;
-    EXPECT_EQ(-4, ring.Read(nullptr, &n));
-    EXPECT_EQ(-4, ring.Write(&value, nullptr));
-    EXPECT_EQ(-4, ring.Read(&value, nullptr));
-    EXPECT_EQ(1, ring.Free());
-    EXPECT_EQ(0, ring.Free());
+    EXPECT_EQ(kStatusInvalidArgument, ring.Read(nullptr, &n));
+    EXPECT_EQ(kStatusInvalidArgument, ring.Write(&value, nullptr));
+    EXPECT_EQ(kStatusInvalidArgument, ring.Read(&value, nullptr));
+    EXPECT_EQ(kStatusSuccess, ring.Free());
+    EXPECT_EQ(kStatusNothingDone, ring.Free());
 }
 
 TEST(ComputeWatermarks, FollowsTheCapacityAndGrowthStep)
@@ -126,12 +127,12 @@ TEST(ComputeWatermarks, FollowsTheCapacityAndGrowthStep)
 TEST(CFrameQueue, InitializeChecksRateAndCapacity)
 {
     CFrameQueue queue;
-    EXPECT_EQ(-4, queue.Initialize(44100.0, 3));
-    EXPECT_EQ(-4, queue.Initialize(0.0, 882));
-    EXPECT_EQ(-4, queue.Initialize(std::numeric_limits<double>::quiet_NaN(), 882));
-    EXPECT_EQ(-5, queue.Initialize(44100.0, std::numeric_limits<uint64_t>::max() / 2 + 1));
+    EXPECT_EQ(kStatusInvalidArgument, queue.Initialize(44100.0, 3));
+    EXPECT_EQ(kStatusInvalidArgument, queue.Initialize(0.0, 882));
+    EXPECT_EQ(kStatusInvalidArgument, queue.Initialize(std::numeric_limits<double>::quiet_NaN(), 882));
+    EXPECT_EQ(kStatusOverflow, queue.Initialize(44100.0, std::numeric_limits<uint64_t>::max() / 2 + 1));
     EXPECT_EQ(0, queue.GetStatus().iState);
-    ASSERT_EQ(1, queue.Initialize(44100.0, 4));
+    ASSERT_EQ(kStatusSuccess, queue.Initialize(44100.0, 4));
     FrameQueueStatus status = queue.GetStatus();
     EXPECT_EQ(1, status.iState);
     EXPECT_EQ(1, status.bGrowth);
@@ -141,8 +142,8 @@ TEST(CFrameQueue, InitializeChecksRateAndCapacity)
 TEST(CFrameQueue, WriteAheadGrowsToTheFirstFittingCandidateWithinTheMaximum)
 {
     CFrameQueue queue;
-    ASSERT_EQ(1, queue.Initialize(44100.0, 882));
-    ASSERT_EQ(1, queue.SetMaximumCapacity(2646));
+    ASSERT_EQ(kStatusSuccess, queue.Initialize(44100.0, 882));
+    ASSERT_EQ(kStatusSuccess, queue.SetMaximumCapacity(2646));
     // 661 does not pass the high watermark 661; write-ahead needs 441 + 1322 < K: 2646, which
     // the maximum allows.
     EXPECT_EQ(661u, WriteFrames(queue, 0, 661));
@@ -160,12 +161,12 @@ TEST(CFrameQueue, WriteAheadGrowsToTheFirstFittingCandidateWithinTheMaximum)
 TEST(CFrameQueue, GrowthAllocatesOutsideTheLockAndHeedsAMaximumSetMeanwhile)
 {
     CFrameQueue queue;
-    ASSERT_EQ(1, queue.Initialize(44100.0, 882));
+    ASSERT_EQ(kStatusSuccess, queue.Initialize(44100.0, 882));
     std::atomic<bool> limited{false};
     bool limitedInTime = false;
     std::thread other;
     g_WhileAllocating = [&] {
-        other = std::thread([&] { limited = queue.SetMaximumCapacity(1000) == 1; });
+        other = std::thread([&] { limited = queue.SetMaximumCapacity(1000) == kStatusSuccess; });
         for (int ms = 0; ms < 2000 && !limited; ++ms)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         limitedInTime = limited;
@@ -183,7 +184,7 @@ TEST(CFrameQueue, GrowthAllocatesOutsideTheLockAndHeedsAMaximumSetMeanwhile)
 TEST(CFrameQueue, KeepsOrderAcrossGrowthWhenTheOldRingWrapped)
 {
     CFrameQueue queue;
-    ASSERT_EQ(1, queue.Initialize(1000.0, 8)); // low 2, middle 4, high 6
+    ASSERT_EQ(kStatusSuccess, queue.Initialize(1000.0, 8)); // low 2, middle 4, high 6
     for (uint64_t i = 0; i < 6; ++i)
         ASSERT_EQ(1u, WriteFrames(queue, i, 1));
     ExpectFramesInOrder(queue, 0, 3);
@@ -200,9 +201,9 @@ TEST(CFrameQueue, KeepsOrderAcrossGrowthWhenTheOldRingWrapped)
 TEST(CFrameQueue, UnderrunSetsRefillUntilTheMiddleWatermark)
 {
     CFrameQueue queue;
-    ASSERT_EQ(1, queue.Initialize(44100.0, 882));
-    ASSERT_EQ(1, queue.ClearGrowthFlag());
-    ASSERT_EQ(1, queue.SetMaximumCapacity(882));
+    ASSERT_EQ(kStatusSuccess, queue.Initialize(44100.0, 882));
+    ASSERT_EQ(kStatusSuccess, queue.ClearGrowthFlag());
+    ASSERT_EQ(kStatusSuccess, queue.SetMaximumCapacity(882));
     ASSERT_EQ(441u, WriteFrames(queue, 0, 441));
     std::vector<double> out(600);
     ASSERT_EQ(300u, queue.Read(out.data(), 300));
@@ -219,8 +220,8 @@ TEST(CFrameQueue, UnderrunSetsRefillUntilTheMiddleWatermark)
 TEST(CFrameQueue, UnderrunGrowsByOneStepAtTheNextWriteWithoutAMaximum)
 {
     CFrameQueue queue;
-    ASSERT_EQ(1, queue.Initialize(44100.0, 882));
-    ASSERT_EQ(1, queue.ClearGrowthFlag());
+    ASSERT_EQ(kStatusSuccess, queue.Initialize(44100.0, 882));
+    ASSERT_EQ(kStatusSuccess, queue.ClearGrowthFlag());
     ASSERT_EQ(200u, WriteFrames(queue, 0, 200));
     ASSERT_EQ(882u, queue.GetStatus().uiCapacity);
     std::vector<double> out(200);
@@ -236,14 +237,14 @@ TEST(CFrameQueue, UnderrunGrowsByOneStepAtTheNextWriteWithoutAMaximum)
 TEST(CFrameQueue, AbsurdOffersFinishPromptly)
 {
     CFrameQueue queue;
-    ASSERT_EQ(1, queue.Initialize(44100.0, 882));
-    ASSERT_EQ(1, queue.SetMaximumCapacity(882));
+    ASSERT_EQ(kStatusSuccess, queue.Initialize(44100.0, 882));
+    ASSERT_EQ(kStatusSuccess, queue.SetMaximumCapacity(882));
     std::vector<double> frames = NumberedFrames(0, 882);
     uint64_t count = uint64_t{1} << 40;
-    EXPECT_EQ(1, queue.Write(frames.data(), &count));
+    EXPECT_EQ(kStatusSuccess, queue.Write(frames.data(), &count));
     EXPECT_EQ(882u, count);
     count = std::numeric_limits<uint64_t>::max();
-    EXPECT_EQ(-5, queue.Write(frames.data(), &count));
+    EXPECT_EQ(kStatusOverflow, queue.Write(frames.data(), &count));
     EXPECT_EQ(0u, count);
     ExpectFramesInOrder(queue, 0, 882);
 }
@@ -253,16 +254,16 @@ TEST(CFrameQueue, RejectsNullAndUnreadyUse)
     CFrameQueue queue;
     double frame[2] = {0.0, 0.0};
     uint64_t count = 1;
-    EXPECT_EQ(-4, queue.Write(nullptr, &count));
+    EXPECT_EQ(kStatusInvalidArgument, queue.Write(nullptr, &count));
     EXPECT_EQ(0u, count);
     count = 1;
-    EXPECT_EQ(-1, queue.Write(frame, &count));
+    EXPECT_EQ(kStatusFailure, queue.Write(frame, &count));
     EXPECT_EQ(0u, queue.Read(frame, 1));
-    EXPECT_EQ(-1, queue.SetStopFlag());
-    ASSERT_EQ(1, queue.Initialize(44100.0, 8));
-    EXPECT_EQ(-4, queue.Write(frame, nullptr));
+    EXPECT_EQ(kStatusFailure, queue.SetStopFlag());
+    ASSERT_EQ(kStatusSuccess, queue.Initialize(44100.0, 8));
+    EXPECT_EQ(kStatusInvalidArgument, queue.Write(frame, nullptr));
     EXPECT_EQ(0u, queue.Read(nullptr, 1));
-    EXPECT_EQ(1, queue.Reset());
+    EXPECT_EQ(kStatusSuccess, queue.Reset());
     FrameQueueStatus status = queue.GetStatus();
     EXPECT_EQ(0, status.iState);
     EXPECT_EQ(1, status.bGrowth);

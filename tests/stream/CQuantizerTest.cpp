@@ -1,4 +1,5 @@
 #include "stream/CQuantizer.h"
+#include "runtime/Status.h"
 #include "tests/runtime/VectorForms.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,7 @@ const double kPi = 3.141592653589793;
 std::vector<uint8_t> Convert(CQuantizer& quantizer, const std::vector<double>& samples, uint32_t bytesPerSample)
 {
     std::vector<uint8_t> out(samples.size() * bytesPerSample, 0xAA);
-    EXPECT_EQ(1, quantizer.Convert(samples.data(), samples.size() / 2, out.data()));
+    EXPECT_EQ(kStatusSuccess, quantizer.Convert(samples.data(), samples.size() / 2, out.data()));
     return out;
 }
 
@@ -26,7 +27,7 @@ std::vector<uint8_t> ConvertOnce(uint32_t effective, uint32_t container, int32_t
                                  const std::vector<double>& samples)
 {
     CQuantizer quantizer;
-    EXPECT_EQ(1, quantizer.Initialize(effective, container, enhancer));
+    EXPECT_EQ(kStatusSuccess, quantizer.Initialize(effective, container, enhancer));
     return Convert(quantizer, samples, container / 8);
 }
 
@@ -156,8 +157,8 @@ TEST(CQuantizer, EachChannelCarriesItsOwnErrorAcrossCalls)
     for (int i = 0; i < 500; ++i)
         samples.push_back(0.37 * std::sin(i * 0.05) / 32767);
     CQuantizer whole, pieces;
-    ASSERT_EQ(1, whole.Initialize(16, 24, 1));
-    ASSERT_EQ(1, pieces.Initialize(16, 24, 1));
+    ASSERT_EQ(kStatusSuccess, whole.Initialize(16, 24, 1));
+    ASSERT_EQ(kStatusSuccess, pieces.Initialize(16, 24, 1));
     const Bytes expected = Convert(whole, samples, 3);
     Bytes actual;
     for (size_t f = 0; f < samples.size() / 2; ++f)
@@ -180,16 +181,16 @@ TEST(CQuantizer, RejectsImpossibleFormatsAndAbsentBuffers)
     CQuantizer quantizer;
     double samples[2] = {0.5, 0.5};
     uint8_t out[8] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
-    EXPECT_EQ(-3, quantizer.Convert(samples, 1, out));
-    ASSERT_EQ(1, quantizer.Initialize(16, 16, 0));
+    EXPECT_EQ(kStatusNotInitialized, quantizer.Convert(samples, 1, out));
+    ASSERT_EQ(kStatusSuccess, quantizer.Initialize(16, 16, 0));
     for (uint32_t bits : {0u, 17u})
-        EXPECT_EQ(-4, quantizer.Initialize(bits, 16, 0));
-    EXPECT_EQ(-4, quantizer.Initialize(8, 12, 0));
-    EXPECT_EQ(-4, quantizer.Initialize(8, 40, 0));
-    EXPECT_EQ(-3, quantizer.Convert(samples, 1, out)); // a failed Initialize leaves it unusable
-    ASSERT_EQ(1, quantizer.Initialize(16, 16, 0));
-    EXPECT_EQ(-4, quantizer.Convert(nullptr, 1, out));
-    EXPECT_EQ(-4, quantizer.Convert(samples, 1, nullptr));
+        EXPECT_EQ(kStatusInvalidArgument, quantizer.Initialize(bits, 16, 0));
+    EXPECT_EQ(kStatusInvalidArgument, quantizer.Initialize(8, 12, 0));
+    EXPECT_EQ(kStatusInvalidArgument, quantizer.Initialize(8, 40, 0));
+    EXPECT_EQ(kStatusNotInitialized, quantizer.Convert(samples, 1, out)); // a failed Initialize leaves it unusable
+    ASSERT_EQ(kStatusSuccess, quantizer.Initialize(16, 16, 0));
+    EXPECT_EQ(kStatusInvalidArgument, quantizer.Convert(nullptr, 1, out));
+    EXPECT_EQ(kStatusInvalidArgument, quantizer.Convert(samples, 1, nullptr));
     for (uint8_t b : out)
         EXPECT_EQ(0xAA, b);
 }
@@ -309,14 +310,15 @@ std::vector<uint8_t> ConvertInPieces(uint32_t effective, uint32_t container, int
                                      const std::vector<double>& samples)
 {
     CQuantizer quantizer;
-    EXPECT_EQ(1, quantizer.Initialize(effective, container, enhancer));
+    EXPECT_EQ(kStatusSuccess, quantizer.Initialize(effective, container, enhancer));
     std::vector<uint8_t> out(samples.size() * container / 8, 0xAA);
     const uint64_t frames = samples.size() / 2;
     std::mt19937 lengths(effective + container);
     for (uint64_t first = 0; first < frames;)
     {
         const uint64_t count = std::min<uint64_t>(frames - first, 1 + lengths() % 300);
-        EXPECT_EQ(1, quantizer.Convert(samples.data() + 2 * first, count, out.data() + first * container / 4));
+        EXPECT_EQ(kStatusSuccess,
+                  quantizer.Convert(samples.data() + 2 * first, count, out.data() + first * container / 4));
         first += count;
     }
     return out;

@@ -1,6 +1,7 @@
 #include "stream/CSoundStreamBuffer.h"
 
 #include "StreamTestSupport.h"
+#include "runtime/Status.h"
 
 #include <gtest/gtest.h>
 
@@ -36,24 +37,24 @@ protected:
     void SetUp() override
     {
         double duration = 0.01;
-        ASSERT_EQ(1, buffer.Initialize(800.0, &duration));
+        ASSERT_EQ(kStatusSuccess, buffer.Initialize(800.0, &duration));
         ASSERT_EQ(B, buffer.GetBlockFrames());
         // The initial capacity as the maximum keeps the watermarks fixed: low 4, middle 8.
-        ASSERT_EQ(1, buffer.LimitCapacity(2 * B));
+        ASSERT_EQ(kStatusSuccess, buffer.LimitCapacity(2 * B));
     }
 
     void Write(uint64_t first, uint64_t count)
     {
         std::vector<double> frames = Frames(first, count);
         uint64_t accepted = count;
-        ASSERT_EQ(1, buffer.Write(frames.data(), &accepted));
+        ASSERT_EQ(kStatusSuccess, buffer.Write(frames.data(), &accepted));
         ASSERT_EQ(count, accepted);
     }
 
     void ExpectRead(const std::vector<Expected>& expected)
     {
         std::vector<double> out(B * 2, -99.0);
-        ASSERT_EQ(1, buffer.Read(out.data()));
+        ASSERT_EQ(kStatusSuccess, buffer.Read(out.data()));
         for (uint64_t j = 0; j < B; ++j)
         {
             const Expected e = j < expected.size() ? expected[j] : Expected{0, 0.0};
@@ -93,7 +94,7 @@ TEST(CSoundStreamBufferInitialize, SizesTheBlockFromRateAndDuration)
 {
     CSoundStreamBuffer buffer;
     double duration = 0.01;
-    ASSERT_EQ(1, buffer.Initialize(44100.0, &duration));
+    ASSERT_EQ(kStatusSuccess, buffer.Initialize(44100.0, &duration));
     EXPECT_EQ(441u, buffer.GetBlockFrames());
     EXPECT_EQ(0.01, duration);
     EXPECT_EQ(2u, buffer.GetChannels());
@@ -101,7 +102,7 @@ TEST(CSoundStreamBufferInitialize, SizesTheBlockFromRateAndDuration)
     EXPECT_DOUBLE_EQ(0.02, buffer.GetLatency());
 
     duration = 0.01;
-    ASSERT_EQ(1, buffer.Initialize(22050.0, &duration));
+    ASSERT_EQ(kStatusSuccess, buffer.Initialize(22050.0, &duration));
     EXPECT_EQ(221u, buffer.GetBlockFrames());
     EXPECT_EQ(221.0 / 22050.0, duration);
 }
@@ -120,17 +121,17 @@ TEST(CSoundStreamBufferInitialize, RejectsImpossibleSettingsAndStaysReleased)
     {
         CSoundStreamBuffer buffer;
         double duration = 0.01;
-        ASSERT_EQ(1, buffer.Initialize(44100.0, &duration));
+        ASSERT_EQ(kStatusSuccess, buffer.Initialize(44100.0, &duration));
         duration = c.duration;
         EXPECT_EQ(c.status, buffer.Initialize(c.rate, &duration)) << c.rate << " " << c.duration;
         EXPECT_EQ(0u, buffer.GetBlockFrames());
         EXPECT_EQ(0.0, buffer.GetLatency());
-        EXPECT_EQ(-1, buffer.Read(nullptr));
-        EXPECT_EQ(0, buffer.RequestStop());
-        EXPECT_EQ(-1, buffer.LimitCapacity(100));
+        EXPECT_EQ(kStatusFailure, buffer.Read(nullptr));
+        EXPECT_EQ(kStatusNothingDone, buffer.RequestStop());
+        EXPECT_EQ(kStatusFailure, buffer.LimitCapacity(100));
     }
     CSoundStreamBuffer buffer;
-    EXPECT_EQ(-4, buffer.Initialize(44100.0, nullptr));
+    EXPECT_EQ(kStatusInvalidArgument, buffer.Initialize(44100.0, nullptr));
 }
 
 TEST(CSoundStreamBufferInitialize, WriteBeforeSetUpIsRefused)
@@ -138,19 +139,19 @@ TEST(CSoundStreamBufferInitialize, WriteBeforeSetUpIsRefused)
     CSoundStreamBuffer buffer;
     double frame[2] = {0.5, 0.5};
     uint64_t count = 1;
-    EXPECT_EQ(-1, buffer.Write(frame, &count));
+    EXPECT_EQ(kStatusFailure, buffer.Write(frame, &count));
     EXPECT_EQ(0u, count);
-    EXPECT_EQ(1, buffer.Release());
-    EXPECT_EQ(1, buffer.Release());
+    EXPECT_EQ(kStatusSuccess, buffer.Release());
+    EXPECT_EQ(kStatusSuccess, buffer.Release());
 }
 
 TEST_F(SoundStreamBufferTest, AbsentFramesAreRefused)
 {
     uint64_t count = 4;
-    EXPECT_EQ(-4, buffer.Write(nullptr, &count));
+    EXPECT_EQ(kStatusInvalidArgument, buffer.Write(nullptr, &count));
     EXPECT_EQ(0u, count);
     const double frame[2] = {0.5, 0.5};
-    EXPECT_EQ(-4, buffer.Write(frame, nullptr));
+    EXPECT_EQ(kStatusInvalidArgument, buffer.Write(frame, nullptr));
     EXPECT_EQ(0u, buffer.GetQueueStatus().uiFillLevel);
 }
 
@@ -207,10 +208,10 @@ TEST_F(SoundStreamBufferTest, StopDrainsBelowTheWatermarksThenFallsSilent)
 {
     StartRunning();
     Write(16, 3); // below the low watermark and refilling
-    EXPECT_EQ(1, buffer.RequestStop());
+    EXPECT_EQ(kStatusSuccess, buffer.RequestStop());
     std::vector<double> frames = Frames(19, 4);
     uint64_t count = 4;
-    EXPECT_EQ(0, buffer.Write(frames.data(), &count));
+    EXPECT_EQ(kStatusNothingDone, buffer.Write(frames.data(), &count));
     EXPECT_EQ(0u, count);
     ExpectRead({{8, 1}, {9, 1}, {10, 1}, {11, ramp[7]}, {12, ramp[6]}, {13, ramp[5]}, {14, ramp[4]}, {15, ramp[3]}});
     ExpectRead({{16, ramp[2]}, {17, ramp[1]}, {18, ramp[0]}});
@@ -222,7 +223,7 @@ TEST_F(SoundStreamBufferTest, ReadWithoutDestinationStillAdvances)
 {
     StartRunning();
     Write(16, 13);
-    ASSERT_EQ(1, buffer.Read(nullptr)); // outputs 8..15 nowhere, holds 16..23
+    ASSERT_EQ(kStatusSuccess, buffer.Read(nullptr)); // outputs 8..15 nowhere, holds 16..23
     EXPECT_EQ(5u, buffer.GetQueueStatus().uiFillLevel);
     ExpectRead({{16, 1}, {17, 1}, {18, 1}, {19, 1}, {20, 1}, {21, ramp[7]}, {22, ramp[6]}, {23, ramp[5]}});
 }
@@ -238,15 +239,15 @@ TEST_F(SoundStreamBufferTest, InitializeAgainStartsAfresh)
                 {13, ramp[2]},
                 {14, ramp[1]},
                 {15, ramp[0]}}); // now faded out
-    ASSERT_EQ(1, buffer.RequestStop());
+    ASSERT_EQ(kStatusSuccess, buffer.RequestStop());
     double duration = 0.01;
-    ASSERT_EQ(1, buffer.Initialize(800.0, &duration));
+    ASSERT_EQ(kStatusSuccess, buffer.Initialize(800.0, &duration));
     FrameQueueStatus status = buffer.GetQueueStatus();
     EXPECT_EQ(0, status.bStop);
     EXPECT_EQ(0u, status.uiFillLevel);
     EXPECT_EQ(0u, status.uiMaximumCapacity);
     EXPECT_EQ(0, status.bGrowth);
-    ASSERT_EQ(1, buffer.LimitCapacity(2 * B));
+    ASSERT_EQ(kStatusSuccess, buffer.LimitCapacity(2 * B));
     // Faded out from the start: a queue filled before the first read still fades in, so
     // playback never starts with a click.
     Write(0, 16);

@@ -1,3 +1,4 @@
+#include "runtime/Status.h"
 #include "stream/CSoundStreamBuffer.h"
 
 #include "StreamTestSupport.h"
@@ -66,7 +67,7 @@ int32_t Produce(CSoundStreamBuffer& buffer, const std::atomic<uint64_t>& reads)
         {
             uint64_t accepted = count - done;
             const int32_t status = buffer.Write(block.data() + 2 * done, &accepted);
-            if (status != 1)
+            if (status != kStatusSuccess)
                 return status;
             done += accepted;
             if (done < count)
@@ -76,7 +77,7 @@ int32_t Produce(CSoundStreamBuffer& buffer, const std::atomic<uint64_t>& reads)
         Pace(random);
         MaybeStallUntilUnderrun(random, buffer, reads);
     }
-    return 1;
+    return kStatusSuccess;
 }
 
 // Checks the output frame by frame: it must consist of runs of audio separated by silence; each
@@ -163,8 +164,8 @@ private:
 
 struct StreamRun
 {
-    int32_t iWriteStatus = 0;
-    int32_t iReadStatus = 1;
+    int32_t iWriteStatus = kStatusNothingDone;
+    int32_t iReadStatus = kStatusSuccess;
     uint64_t uiFinalCapacity = 0;
 };
 
@@ -175,8 +176,8 @@ StreamRun RunProducerAndConsumer(double limitSeconds, OutputChecker& checker)
     StreamRun run;
     CSoundStreamBuffer buffer;
     double duration = 0.01;
-    if (buffer.Initialize(kRate, &duration) != 1 || buffer.GetBlockFrames() != kBlock ||
-        buffer.LimitCapacity(static_cast<uint64_t>(kRate * limitSeconds)) != 1)
+    if (buffer.Initialize(kRate, &duration) != kStatusSuccess || buffer.GetBlockFrames() != kBlock ||
+        buffer.LimitCapacity(static_cast<uint64_t>(kRate * limitSeconds)) != kStatusSuccess)
         return run;
 
     std::atomic<uint64_t> reads{0};
@@ -189,7 +190,7 @@ StreamRun RunProducerAndConsumer(double limitSeconds, OutputChecker& checker)
             const bool stopping = stopRequested.load();
             run.iReadStatus = buffer.Read(destination.data());
             ++reads;
-            if (run.iReadStatus != 1)
+            if (run.iReadStatus != kStatusSuccess)
                 return;
             bool silent = true;
             for (uint64_t j = 0; j < kBlock; ++j)
@@ -216,8 +217,8 @@ StreamRun RunProducerAndConsumer(double limitSeconds, OutputChecker& checker)
 
 void ExpectEveryFrameOnceInOrder(const StreamRun& run, const OutputChecker& checker)
 {
-    EXPECT_EQ(1, run.iWriteStatus);
-    EXPECT_EQ(1, run.iReadStatus);
+    EXPECT_EQ(kStatusSuccess, run.iWriteStatus);
+    EXPECT_EQ(kStatusSuccess, run.iReadStatus);
     EXPECT_EQ("", checker.m_Error);
     // Frames go missing only at underruns: a faded-out output drops a short block rather than
     // play it, so at most the last block can be missing at the end; most frames come through.

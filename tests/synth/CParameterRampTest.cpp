@@ -1,5 +1,7 @@
 #include "synth/CParameterRamp.h"
 
+#include "runtime/Status.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -21,7 +23,7 @@ std::vector<double> Draw(CParameterRamp& ramp, int count)
     for (int i = 0; i < count; ++i)
     {
         double value = -123.0;
-        EXPECT_EQ(1, ramp.GetNext(&value));
+        EXPECT_EQ(kStatusSuccess, ramp.GetNext(&value));
         values.push_back(value);
     }
     return values;
@@ -38,7 +40,7 @@ void ExpectValues(const std::vector<double>& expected, const std::vector<double>
 TEST(CParameterRamp, HoldsItsInitialValue)
 {
     CParameterRamp ramp;
-    ASSERT_EQ(1, ramp.Initialize(2.0));
+    ASSERT_EQ(kStatusSuccess, ramp.Initialize(2.0));
     ExpectValues({2.0, 2.0, 2.0}, Draw(ramp, 3));
 }
 
@@ -46,7 +48,7 @@ TEST(CParameterRamp, DefaultGlideTakesEffectOnTheSecondSample)
 {
     CParameterRamp ramp;
     ramp.Initialize(0.0);
-    EXPECT_EQ(1, ramp.SetTarget(1.0));
+    EXPECT_EQ(kStatusSuccess, ramp.SetTarget(1.0));
     ExpectValues({0.0, 1.0, 1.0, 1.0}, Draw(ramp, 4));
 }
 
@@ -55,10 +57,10 @@ TEST(CParameterRamp, GlidesAlongARaisedCosine)
     CParameterRamp ramp;
     ramp.Initialize(0.0);
     ramp.SetDefaultLength(4);
-    EXPECT_EQ(1, ramp.SetTarget(1.0));
+    EXPECT_EQ(kStatusSuccess, ramp.SetTarget(1.0));
     ExpectValues({0.0, 0.5 - 0.5 * std::cos(Pi / 4), 0.5, 0.5 - 0.5 * std::cos(3 * Pi / 4), 1.0, 1.0}, Draw(ramp, 6));
     // Downward and away from zero: the curve is scaled and offset by start and target.
-    EXPECT_EQ(1, ramp.SetTargetWithLength(-3.0, 2));
+    EXPECT_EQ(kStatusSuccess, ramp.SetTargetWithLength(-3.0, 2));
     ExpectValues({1.0, -1.0, -3.0, -3.0}, Draw(ramp, 4));
 }
 
@@ -66,10 +68,10 @@ TEST(CParameterRamp, QueuesOneGlideAndReplacesIt)
 {
     CParameterRamp ramp;
     ramp.Initialize(0.0);
-    EXPECT_EQ(1, ramp.SetTargetWithLength(1.0, 2));
+    EXPECT_EQ(kStatusSuccess, ramp.SetTargetWithLength(1.0, 2));
     ExpectValues({0.0}, Draw(ramp, 1));
-    EXPECT_EQ(0, ramp.SetTargetWithLength(5.0, 1));
-    EXPECT_EQ(0, ramp.SetTargetWithLength(3.0, 2));
+    EXPECT_EQ(kStatusNothingDone, ramp.SetTargetWithLength(5.0, 1));
+    EXPECT_EQ(kStatusNothingDone, ramp.SetTargetWithLength(3.0, 2));
     // The running glide ends on 1.0; the replacement then starts from there, never heading for 5.0.
     ExpectValues({0.5, 1.0, 1.0, 2.0, 3.0, 3.0}, Draw(ramp, 6));
 }
@@ -79,12 +81,12 @@ TEST(CParameterRamp, DefaultLengthAppliesOnlyToLaterGlides)
     CParameterRamp ramp;
     ramp.Initialize(0.0);
     ramp.SetDefaultLength(2);
-    EXPECT_EQ(1, ramp.SetTarget(1.0));
-    EXPECT_EQ(0, ramp.SetTarget(3.0));
+    EXPECT_EQ(kStatusSuccess, ramp.SetTarget(1.0));
+    EXPECT_EQ(kStatusNothingDone, ramp.SetTarget(3.0));
     ramp.SetDefaultLength(4);
     ramp.SetDefaultLength(0); // ignored
     ExpectValues({0.0, 0.5, 1.0, 1.0, 2.0, 3.0, 3.0}, Draw(ramp, 7));
-    EXPECT_EQ(1, ramp.SetTarget(7.0));
+    EXPECT_EQ(kStatusSuccess, ramp.SetTarget(7.0));
     ExpectValues({3.0, 5.0 - 2.0 * std::cos(Pi / 4), 5.0, 5.0 - 2.0 * std::cos(3 * Pi / 4), 7.0, 7.0}, Draw(ramp, 6));
 }
 
@@ -93,15 +95,15 @@ TEST(CParameterRamp, RefusesInvalidTargetsWithoutChange)
     CParameterRamp ramp;
     ramp.Initialize(0.0);
     ramp.SetDefaultLength(2);
-    EXPECT_EQ(1, ramp.SetTarget(1.0));
+    EXPECT_EQ(kStatusSuccess, ramp.SetTarget(1.0));
     ExpectValues({0.0}, Draw(ramp, 1));
     // Infinities and values beyond half the double range would turn a glide into NaN.
     for (double bad : {NaN, Infinity, -Infinity, DBL_MAX, -DBL_MAX})
     {
-        EXPECT_EQ(-4, ramp.SetTarget(bad)) << bad;
-        EXPECT_EQ(-4, ramp.SetTargetWithLength(bad, 3)) << bad;
+        EXPECT_EQ(kStatusInvalidArgument, ramp.SetTarget(bad)) << bad;
+        EXPECT_EQ(kStatusInvalidArgument, ramp.SetTargetWithLength(bad, 3)) << bad;
     }
-    EXPECT_EQ(-4, ramp.SetTargetWithLength(1.0, 0));
+    EXPECT_EQ(kStatusInvalidArgument, ramp.SetTargetWithLength(1.0, 0));
     // The running glide goes on as before, with nothing queued.
     ExpectValues({0.5, 1.0, 1.0}, Draw(ramp, 3));
 }
@@ -110,16 +112,16 @@ TEST(CParameterRamp, RefusesEverythingBeforeInitialize)
 {
     CParameterRamp ramp;
     double value = 42.0;
-    EXPECT_EQ(-1, ramp.GetNext(&value));
+    EXPECT_EQ(kStatusFailure, ramp.GetNext(&value));
     EXPECT_EQ(0.0, value);
-    EXPECT_EQ(-1, ramp.SetTarget(1.0));
-    EXPECT_EQ(-1, ramp.SetTargetWithLength(1.0, 4));
+    EXPECT_EQ(kStatusFailure, ramp.SetTarget(1.0));
+    EXPECT_EQ(kStatusFailure, ramp.SetTargetWithLength(1.0, 4));
     ramp.SetDefaultLength(8); // ignored: no value yet
-    EXPECT_EQ(-4, ramp.SetTarget(NaN));
-    EXPECT_EQ(-4, ramp.GetNext(nullptr));
+    EXPECT_EQ(kStatusInvalidArgument, ramp.SetTarget(NaN));
+    EXPECT_EQ(kStatusInvalidArgument, ramp.GetNext(nullptr));
 
-    ASSERT_EQ(1, ramp.Initialize(0.0));
-    EXPECT_EQ(1, ramp.SetTarget(1.0));
+    ASSERT_EQ(kStatusSuccess, ramp.Initialize(0.0));
+    EXPECT_EQ(kStatusSuccess, ramp.SetTarget(1.0));
     ExpectValues({0.0, 1.0}, Draw(ramp, 2));
 }
 
@@ -131,18 +133,18 @@ TEST(CParameterRamp, InitializeJumpsOrClears)
     ramp.SetTargetWithLength(20.0, 100);
     Draw(ramp, 3);
     // A number discards running and queued glides and resets the default length.
-    ASSERT_EQ(1, ramp.Initialize(4.0));
+    ASSERT_EQ(kStatusSuccess, ramp.Initialize(4.0));
     ExpectValues({4.0, 4.0}, Draw(ramp, 2));
-    EXPECT_EQ(1, ramp.SetTarget(5.0));
+    EXPECT_EQ(kStatusSuccess, ramp.SetTarget(5.0));
     ExpectValues({4.0, 5.0, 5.0}, Draw(ramp, 3));
     // NaN leaves the ramp without a value, whatever it held.
-    EXPECT_EQ(-4, ramp.Initialize(NaN));
+    EXPECT_EQ(kStatusInvalidArgument, ramp.Initialize(NaN));
     double value = 42.0;
-    EXPECT_EQ(-1, ramp.GetNext(&value));
+    EXPECT_EQ(kStatusFailure, ramp.GetNext(&value));
     EXPECT_EQ(0.0, value);
-    EXPECT_EQ(-1, ramp.SetTarget(1.0));
-    EXPECT_EQ(-4, ramp.Initialize(Infinity));
-    EXPECT_EQ(-1, ramp.GetNext(&value));
+    EXPECT_EQ(kStatusFailure, ramp.SetTarget(1.0));
+    EXPECT_EQ(kStatusInvalidArgument, ramp.Initialize(Infinity));
+    EXPECT_EQ(kStatusFailure, ramp.GetNext(&value));
 }
 
 // The consumer reads a steady ramp without the lock while the controller retargets and
@@ -171,7 +173,7 @@ TEST(CParameterRamp, ConcurrentChangesYieldOnlyValuesInRange)
     {
         double value = 0.0;
         const int32_t status = ramp.GetNext(&value);
-        allInRange = allInRange && status == 1 && value >= 1.0 && value <= 2.0;
+        allInRange = allInRange && status == kStatusSuccess && value >= 1.0 && value <= 2.0;
         ++reads;
     }
     controller.join();

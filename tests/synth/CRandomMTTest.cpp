@@ -1,5 +1,7 @@
 #include "synth/CRandomMT.h"
 
+#include "runtime/Status.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -36,7 +38,7 @@ TEST(CRandomMT, AgreesWithTheStandardLibraryAcrossRegenerations)
     for (uint32_t seed : {5489u, 1u, 0u, 0xFFFFFFFFu})
     {
         CRandomMT generator;
-        ASSERT_EQ(1, generator.Seed(seed));
+        ASSERT_EQ(kStatusSuccess, generator.Seed(seed));
         std::mt19937 reference(seed);
         std::mt19937 lengths(seed + 7);
         for (int round = 0; round < 60; ++round)
@@ -64,7 +66,7 @@ TEST(CRandomMT, SeedRestartsTheSequence)
     CRandomMT generator;
     for (int i = 0; i < 1000; ++i)
         Next(generator);
-    EXPECT_EQ(1, generator.Seed(5489));
+    EXPECT_EQ(kStatusSuccess, generator.Seed(5489));
     EXPECT_EQ(3499211612u, Next(generator));
     EXPECT_EQ(581869302u, Next(generator));
 }
@@ -73,14 +75,14 @@ TEST(CRandomMT, ReportsOnlyTheStateSize)
 {
     CRandomMT generator;
     uint32_t size = 0;
-    EXPECT_EQ(0, generator.GetState(nullptr, &size));
+    EXPECT_EQ(kStatusNothingDone, generator.GetState(nullptr, &size));
     EXPECT_EQ(2500u, size);
     uint8_t buffer[2500] = {};
     size = 7;
-    EXPECT_EQ(-1, generator.GetState(buffer, &size));
+    EXPECT_EQ(kStatusFailure, generator.GetState(buffer, &size));
     EXPECT_EQ(7u, size);
-    EXPECT_EQ(-1, generator.GetState(nullptr, nullptr));
-    EXPECT_EQ(-1, generator.SetState(buffer, sizeof buffer));
+    EXPECT_EQ(kStatusFailure, generator.GetState(nullptr, nullptr));
+    EXPECT_EQ(kStatusFailure, generator.SetState(buffer, sizeof buffer));
     // Neither call disturbed the sequence.
     EXPECT_EQ(3499211612u, Next(generator));
 }
