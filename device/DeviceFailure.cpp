@@ -23,6 +23,17 @@ int32_t DeviceFailure::Record(HRESULT failure, const wchar_t* site)
     return kStatusFailure;
 }
 
+int32_t DeviceFailure::RecordMissingInput(const wchar_t* name)
+{
+    hr = E_INVALIDARG;
+    pszSite = name;
+    wchar_t line[160];
+    std::swprintf(line, sizeof line / sizeof line[0], L"Corvane WASAPI: render thread input %ls missing or unusable\n",
+                  name != nullptr ? name : L"(unnamed)");
+    OutputDebugStringW(line);
+    return kStatusFailure;
+}
+
 void DeviceFailure::Clear()
 {
     hr = S_OK;

@@ -15,5 +15,8 @@ struct DeviceFailure
     // Keeps the failure, traces it with OutputDebugStringW (the HRESULT in hex, and by name where
     // it has one) and returns -1, the general failure status of a device operation.
     int32_t Record(HRESULT failure, const wchar_t* site);
+    // Keeps a render thread input that is missing or unusable as the failure (E_INVALIDARG at the
+    // input's name) and traces it as that: -1.
+    int32_t RecordMissingInput(const wchar_t* name);
     void Clear();
 };

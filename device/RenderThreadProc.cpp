@@ -24,8 +24,6 @@ namespace
 constexpr uint64_t kFrameBytes = kChannels * sizeof(double);
 // Why the thread ends when the buffer callback reports that the data source has ended.
 const HRESULT kSourceEnded = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
-// Why the thread ends before its first pass when an input is missing or unusable.
-const HRESULT kInputMissing = E_INVALIDARG;
 
 struct RenderInputs
 {
@@ -209,7 +207,7 @@ int64_t RenderOnThisThread(CWorkerThread& owner)
     {
         // Without its own record the failure is only traced.
         DeviceFailure untold;
-        (in.pFailure != nullptr ? *in.pFailure : untold).Record(kInputMissing, reader.Missing());
+        (in.pFailure != nullptr ? *in.pFailure : untold).RecordMissingInput(reader.Missing());
         return 0;
     }
     const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
