@@ -47,15 +47,6 @@ TEST_F(Noise, EachFrameIsTheGaussianSampleOfTheGeneratorsNextTwoWords)
     }
 }
 
-TEST_F(Noise, FreshGeneratorsGiveTheSameSequence)
-{
-    const std::vector<double> first = FreshBlock(1.0, 4000);
-    CRandomMT other;
-    std::vector<double> second(8000);
-    FillBlock(second.data(), 4000, &CarrierPhase, &other);
-    EXPECT_EQ(first, second);
-}
-
 TEST_F(Noise, AmplitudeIsClampedToFullScale)
 {
     const std::vector<double> unit = FreshBlock(1.0, 2000);
