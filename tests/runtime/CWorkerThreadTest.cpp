@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -354,8 +353,4 @@ TEST(CWorkerThread, NoHandleOrMemoryGrowthOverManyCycles)
     // A leak of one handle, or of the 256 KiB block, per cycle would be 200 handles or 50 MiB.
     EXPECT_LE(after.uiHandles, before.uiHandles + 5);
     EXPECT_LE(after.uiPrivateBytes, before.uiPrivateBytes + 4 * 1024 * 1024);
-    std::printf("handles %llu -> %llu, private bytes %llu -> %llu\n", static_cast<unsigned long long>(before.uiHandles),
-                static_cast<unsigned long long>(after.uiHandles),
-                static_cast<unsigned long long>(before.uiPrivateBytes),
-                static_cast<unsigned long long>(after.uiPrivateBytes));
 }
