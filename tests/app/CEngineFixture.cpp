@@ -63,7 +63,7 @@ std::vector<std::pair<uint32_t, bool>> CEngineFixture::FormatQueries(const FakeE
     for (const FakeCall& call : endpoint.CallsOf(FakeMethod::IsFormatSupported))
     {
         const std::pair<uint32_t, bool> query{static_cast<uint32_t>(call.format.Format.nSamplesPerSec),
-                                              !call.args.empty() && call.args[0] == AUDCLNT_SHAREMODE_SHARED};
+                                              call.mode == AUDCLNT_SHAREMODE_SHARED};
         // One attempt asks for 32, 24 and 16 bits in turn: count the rate once.
         if (queries.empty() || queries.back() != query)
             queries.push_back(query);

@@ -391,7 +391,7 @@ TEST_F(PlaybackControlTest, DeviceClassesPlayWhatTheyResolveBelowTheAcceptedNyqu
             const bool playing = SoundStream.bStarted != 0;
             const WAVEFORMATEXTENSIBLE opened = initialize.back().format;
             const bool rawAsked = !endpoint.CallsOf(FakeMethod::SetClientProperties).empty();
-            const int raw = !rawAsked ? 0 : playing && initialize.back().args[5] == 0 ? -1 : 1;
+            const int raw = !rawAsked ? 0 : playing && initialize.back().raw == 0 ? -1 : 1;
             const double top = ControlValues::CarrierFrequency(panel.uiCarrierMaximum);
             std::printf("%-33s max %3u kHz -> ", device.pszName, maxEntry == 19 ? 384u : 96u);
             if (playing)

@@ -76,11 +76,11 @@ void StreamTest::ExpectEverythingReleased()
     EXPECT_EQ(system.Misuses(), 0);
 }
 
-std::vector<int64_t> ArgumentsOf(const FakeEndpoint& endpoint, FakeMethod method, size_t index)
+std::vector<int64_t> ArgumentsOf(const FakeEndpoint& endpoint, FakeMethod method, int64_t FakeCall::*argument)
 {
     std::vector<int64_t> values;
     for (const FakeCall& call : endpoint.CallsOf(method))
-        values.push_back(index < call.args.size() ? call.args[index] : -1);
+        values.push_back(call.*argument);
     return values;
 }
 

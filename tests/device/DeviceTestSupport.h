@@ -48,8 +48,8 @@ protected:
     CSoundStreamWASAPI stream;
 };
 
-// Calls of `method` on `endpoint`, their argument `index`.
-std::vector<int64_t> ArgumentsOf(const FakeEndpoint& endpoint, FakeMethod method, size_t index);
+// Calls of `method` on `endpoint`, one recorded argument of each.
+std::vector<int64_t> ArgumentsOf(const FakeEndpoint& endpoint, FakeMethod method, int64_t FakeCall::*argument);
 
 // What this process writes with OutputDebugString while the capture lives, taken as a debugger
 // takes it: the call raises a debug-print exception, which a vectored handler sees first and

@@ -2,18 +2,15 @@
 #include "tests/device/FakeEndpoint.h"
 
 #include <cstring>
-#include <utility>
 
 namespace
 {
-FakeCall FormatCall(FakeMethod method, std::vector<int64_t> args, const WAVEFORMATEX* format)
+FakeCall FormatCall(FakeMethod method, AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* format)
 {
-    FakeCall call;
-    call.method = method;
-    call.args = std::move(args);
+    FakeCall call(method);
+    call.mode = mode;
     if (format != nullptr)
     {
-        call.hasFormat = true;
         const size_t bytes = format->wFormatTag == WAVE_FORMAT_EXTENSIBLE && format->cbSize >= 22
                                  ? sizeof(WAVEFORMATEXTENSIBLE)
                                  : sizeof(WAVEFORMATEX);
@@ -36,7 +33,9 @@ public:
         if (data == nullptr)
             return E_POINTER;
         *data = nullptr;
-        const HRESULT hr = m_Endpoint.Record(FakeMethod::GetBuffer, {frames});
+        FakeCall call(FakeMethod::GetBuffer);
+        call.frames = frames;
+        const HRESULT hr = m_Endpoint.Record(call);
         if (FAILED(hr))
             return hr;
         *data = m_Endpoint.AcquireBuffer(frames);
@@ -46,7 +45,10 @@ public:
     HRESULT STDMETHODCALLTYPE ReleaseBuffer(UINT32 frames, DWORD flags) override
     {
         NoteCall();
-        const HRESULT hr = m_Endpoint.Record(FakeMethod::ReleaseBuffer, {frames, flags});
+        FakeCall call(FakeMethod::ReleaseBuffer);
+        call.frames = frames;
+        call.flags = flags;
+        const HRESULT hr = m_Endpoint.Record(call);
         return FAILED(hr) ? hr : m_Endpoint.CommitBuffer(frames, flags);
     }
 
@@ -82,8 +84,13 @@ public:
                                          LPCGUID session) override
     {
         NoteCall();
-        const HRESULT scripted = m_Endpoint.Record(FormatCall(
-            FakeMethod::Initialize, {mode, flags, duration, periodicity, session != nullptr, m_bRaw}, format));
+        FakeCall call = FormatCall(FakeMethod::Initialize, mode, format);
+        call.flags = flags;
+        call.duration = duration;
+        call.periodicity = periodicity;
+        call.session = session != nullptr;
+        call.raw = m_bRaw;
+        const HRESULT scripted = m_Endpoint.Record(call);
         if (FAILED(scripted))
             return scripted;
         if (m_bInitialized || m_bAlignmentRefused)
@@ -140,8 +147,9 @@ public:
         NoteCall();
         if (closest != nullptr)
             *closest = nullptr;
-        const HRESULT scripted =
-            m_Endpoint.Record(FormatCall(FakeMethod::IsFormatSupported, {mode, closest != nullptr}, format));
+        FakeCall call = FormatCall(FakeMethod::IsFormatSupported, mode, format);
+        call.closest = closest != nullptr;
+        const HRESULT scripted = m_Endpoint.Record(call);
         if (FAILED(scripted))
             return scripted;
         if (mode == AUDCLNT_SHAREMODE_SHARED && closest == nullptr)
@@ -200,7 +208,9 @@ public:
     HRESULT STDMETHODCALLTYPE SetEventHandle(HANDLE event) override
     {
         NoteCall();
-        const HRESULT hr = m_Endpoint.Record(FakeMethod::SetEventHandle, {event != nullptr});
+        FakeCall call(FakeMethod::SetEventHandle);
+        call.event = event != nullptr;
+        const HRESULT hr = m_Endpoint.Record(call);
         if (FAILED(hr))
             return hr;
         return m_bEventDriven && event != nullptr ? S_OK : AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED;
@@ -210,7 +220,7 @@ public:
     {
         if (out != nullptr)
             *out = nullptr;
-        const HRESULT hr = RecordAnswering(out, FakeMethod::GetService, {iid == __uuidof(IAudioRenderClient)});
+        const HRESULT hr = RecordAnswering(out, FakeMethod::GetService);
         if (FAILED(hr))
             return hr;
         if (!m_bInitialized)
@@ -229,9 +239,9 @@ public:
         NoteCall();
         if (properties == nullptr)
             return E_POINTER;
-        const HRESULT hr =
-            m_Endpoint.Record(FakeMethod::SetClientProperties,
-                              {properties->cbSize, properties->bIsOffload, properties->eCategory, properties->Options});
+        FakeCall call(FakeMethod::SetClientProperties);
+        call.properties = *properties;
+        const HRESULT hr = m_Endpoint.Record(call);
         if (FAILED(hr))
             return hr;
         if (m_bInitialized || m_bAlignmentRefused)
@@ -253,12 +263,12 @@ public:
 private:
     // Notes and records a call that answers through `out`; a null `out` is refused before the
     // call is recorded.
-    HRESULT RecordAnswering(const void* out, FakeMethod method, std::vector<int64_t> args = {})
+    HRESULT RecordAnswering(const void* out, FakeMethod method)
     {
         NoteCall();
         if (out == nullptr)
             return E_POINTER;
-        return m_Endpoint.Record(method, std::move(args));
+        return m_Endpoint.Record(method);
     }
 
     // Shared mode takes no periodicity; exclusive mode needs one of at least the minimum

@@ -101,7 +101,10 @@ public:
         if (out == nullptr)
             return E_POINTER;
         *out = nullptr;
-        const HRESULT hr = m_Endpoint.Record(FakeMethod::Activate, {context, parameters != nullptr});
+        FakeCall call(FakeMethod::Activate);
+        call.context = context;
+        call.activation = parameters != nullptr;
+        const HRESULT hr = m_Endpoint.Record(call);
         if (FAILED(hr))
             return hr;
         // An endpoint unplugged after it was looked up.

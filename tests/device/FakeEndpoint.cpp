@@ -50,14 +50,6 @@ HRESULT FakeEndpoint::Record(FakeCall call)
     return scripted.count == 0 || number - scripted.fromCall < scripted.count ? scripted.hr : S_OK;
 }
 
-HRESULT FakeEndpoint::Record(FakeMethod method, std::vector<int64_t> args)
-{
-    FakeCall call;
-    call.method = method;
-    call.args = std::move(args);
-    return Record(std::move(call));
-}
-
 HRESULT FakeEndpoint::CheckFormat(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* format, DWORD flags,
                                   bool initializing) const
 {
@@ -192,12 +184,6 @@ HRESULT FakeEndpoint::CommitBuffer(UINT32 frames, DWORD flags)
     m_uiOutputFrames = std::max(m_uiOutputFrames, PlayedFramesLocked()) + frames;
     m_uiAcquiredFrames = 0;
     return S_OK;
-}
-
-std::vector<FakeCall> FakeEndpoint::Calls() const
-{
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    return m_Calls;
 }
 
 std::vector<FakeCall> FakeEndpoint::CallsOf(FakeMethod method) const

@@ -34,12 +34,26 @@ enum class FakeMethod
     SetClientProperties,
 };
 
+// A recorded call and its arguments by name. Each method sets those it takes; a pointer
+// argument is recorded as whether one was given (1) or not (0).
 struct FakeCall
 {
+    explicit FakeCall(FakeMethod calledMethod) : method(calledMethod) {}
+
     FakeMethod method;
-    std::vector<int64_t> args;
-    bool hasFormat = false;
-    WAVEFORMATEXTENSIBLE format{};
+    int64_t mode = 0;                   // IsFormatSupported, Initialize: AUDCLNT_SHAREMODE
+    int64_t closest = 0;                // IsFormatSupported: a pointer for the closest match
+    int64_t flags = 0;                  // Initialize: stream flags; ReleaseBuffer: buffer flags
+    int64_t duration = 0;               // Initialize: buffer duration, 100 ns
+    int64_t periodicity = 0;            // Initialize
+    int64_t session = 0;                // Initialize: a session GUID
+    int64_t raw = 0;                    // Initialize: raw processing was set on the client before it
+    int64_t frames = 0;                 // GetBuffer, ReleaseBuffer
+    int64_t event = 0;                  // SetEventHandle: an event handle
+    int64_t context = 0;                // Activate: CLSCTX
+    int64_t activation = 0;             // Activate: activation parameters
+    AudioClientProperties properties{}; // SetClientProperties
+    WAVEFORMATEXTENSIBLE format{};      // IsFormatSupported, Initialize
 };
 
 // A scripted failure: `count` calls of `method` from call number `fromCall` on (0-based)
@@ -139,7 +153,7 @@ public:
 
     // Records the call and returns the scripted failure for it, or S_OK.
     HRESULT Record(FakeCall call);
-    HRESULT Record(FakeMethod method, std::vector<int64_t> args = {});
+    HRESULT Record(FakeMethod method) { return Record(FakeCall(method)); }
 
     HRESULT CheckFormat(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* format, DWORD flags, bool initializing) const;
     // The mix format in a block from CoTaskMemAlloc, as GetMixFormat and a closest match give it.
@@ -154,7 +168,6 @@ public:
     // AUDCLNT_BUFFERFLAGS_SILENT among the flags: the frames count as silence, whatever they hold.
     HRESULT CommitBuffer(UINT32 frames, DWORD flags);
 
-    std::vector<FakeCall> Calls() const;
     std::vector<FakeCall> CallsOf(FakeMethod method) const;
     std::vector<uint8_t> Rendered() const;
     size_t RenderedFrames() const;

@@ -64,35 +64,26 @@ protected:
 }
 
 // Many exclusive-mode drivers take 24 valid bits in a 32-bit container and neither 32 nor
-// packed 24 bits: the search must not fall to 16 bits for them.
+// packed 24 bits: the search must not fall to 16 bits for them. The stream is initialised with
+// the format found, whose fields are pinned where it is made.
 TEST_F(OpenRenderDeviceTest, TriesThirtyTwoThenTwentyFourInThirtyTwoBits)
 {
     FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({48000}, {{32, 24}, 16}));
     ASSERT_EQ(Open(48000), 1);
     EXPECT_EQ(BitsTried(endpoint), (Layouts{{32, 32}, {32, 24}}));
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 0), (std::vector<int64_t>(2, kExclusive)));
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, 1), (std::vector<int64_t>(2, 0)))
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, &FakeCall::mode),
+              (std::vector<int64_t>(2, kExclusive)));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::IsFormatSupported, &FakeCall::closest), (std::vector<int64_t>(2, 0)))
         << "exclusive mode asks for no closest match";
     const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
     ASSERT_EQ(initialize.size(), 1u);
-    EXPECT_EQ(initialize[0].format.Samples.wValidBitsPerSample, 24);
+    const WAVEFORMATEXTENSIBLE found = MakeStereoPcmFormat(48000, {32, 24});
+    EXPECT_EQ(std::memcmp(&initialize[0].format, &found, sizeof found), 0);
     EXPECT_EQ(stream.uiBitCount, 32u);
     EXPECT_EQ(stream.uiResolvedBitCount, 24u);
     EXPECT_EQ(stream.uiState, 1u);
     EXPECT_EQ(stream.dfRate, 48000.0);
     EXPECT_EQ(stream.uiRenderChannelCount, 2u);
-}
-
-TEST_F(OpenRenderDeviceTest, TwentyFourBitFormatUsesAThreeByteContainer)
-{
-    FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({44100}, {24, 16}));
-    ASSERT_EQ(Open(44100), 1);
-    const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
-    ASSERT_EQ(initialize.size(), 1u);
-    // Its fields are pinned where it is made.
-    const WAVEFORMATEXTENSIBLE expected = MakeStereoPcmFormat(44100, {24, 24});
-    EXPECT_EQ(std::memcmp(&initialize[0].format, &expected, sizeof expected), 0);
-    EXPECT_EQ(stream.uiBitCount, 24u);
 }
 
 TEST_F(OpenRenderDeviceTest, ExclusiveRefusalAtEveryDepthClosesAndTheNextAttemptStartsClean)
@@ -144,11 +135,10 @@ TEST_F(OpenRenderDeviceTest, SharedModeAsksForConversionOnlyAtTheMixRate)
         EXPECT_EQ(BitsTried(endpoint), (Layouts{{32, 32}, {32, 32}})) << "S_FALSE accepts the first depth";
         const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
         ASSERT_EQ(initialize.size(), 2u);
-        EXPECT_EQ(initialize[0].args[1], int64_t{AUDCLNT_STREAMFLAGS_NOPERSIST}) << "96 kHz: no conversion";
-        EXPECT_EQ(initialize[1].args[0], kShared);
-        EXPECT_EQ(initialize[1].args[1], kSharedFlags) << "48 kHz: channels and sample format converted";
-        EXPECT_EQ(initialize[1].args[3], 0) << "no periodicity in shared mode";
-        EXPECT_EQ(initialize[1].format.Format.nSamplesPerSec, 48000u);
+        EXPECT_EQ(initialize[0].flags, int64_t{AUDCLNT_STREAMFLAGS_NOPERSIST}) << "96 kHz: no conversion";
+        EXPECT_EQ(initialize[1].mode, kShared);
+        EXPECT_EQ(initialize[1].flags, kSharedFlags) << "48 kHz: channels and sample format converted";
+        EXPECT_EQ(initialize[1].periodicity, 0) << "no periodicity in shared mode";
         EXPECT_EQ(stream.dfRate, 48000.0);
         EXPECT_EQ(endpoint.CallsOf(FakeMethod::GetMixFormat).size(), 2u);
         for (void* block : endpoint.TaskMemoryBlocks())
@@ -163,9 +153,11 @@ TEST_F(OpenRenderDeviceTest, UnalignedExclusiveBufferIsRetriedOnAFreshClientWith
     FakeEndpoint& endpoint = system.AddEndpoint(config);
     ASSERT_EQ(Open(44100), 1);
     EXPECT_EQ(endpoint.CallsOf(FakeMethod::Activate).size(), 2u);
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 2), (std::vector<int64_t>{100000, 101587}))
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, &FakeCall::duration),
+              (std::vector<int64_t>{100000, 101587}))
         << "441 frames refused; 448 frames are 101587 x 100 ns";
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 3), (std::vector<int64_t>{100000, 101587}));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, &FakeCall::periodicity),
+              (std::vector<int64_t>{100000, 101587}));
     EXPECT_EQ(stream.uiDeviceBufferFrames, 448u);
     EXPECT_DOUBLE_EQ(requested, 448.0 / 44100.0);
     EXPECT_EQ(stream.LastFailure.hr, AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED) << "kept, though the retry recovered";
@@ -211,12 +203,13 @@ TEST_F(OpenRenderDeviceTest, ExclusiveModeKeepsItsFlagsAndPeriodicity)
     ASSERT_EQ(Open(48000), 1);
     const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
     ASSERT_EQ(initialize.size(), 1u);
-    EXPECT_EQ(initialize[0].args[0], kExclusive);
-    EXPECT_EQ(initialize[0].args[1], int64_t{AUDCLNT_STREAMFLAGS_NOPERSIST});
-    EXPECT_EQ(initialize[0].args[3], initialize[0].args[2]) << "periodicity equals the buffer duration";
-    EXPECT_EQ(initialize[0].args[4], 0) << "no session GUID";
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Activate, 0), (std::vector<int64_t>{CLSCTX_INPROC_SERVER}));
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Activate, 1), (std::vector<int64_t>{0}));
+    EXPECT_EQ(initialize[0].mode, kExclusive);
+    EXPECT_EQ(initialize[0].flags, int64_t{AUDCLNT_STREAMFLAGS_NOPERSIST});
+    EXPECT_EQ(initialize[0].periodicity, initialize[0].duration) << "periodicity equals the buffer duration";
+    EXPECT_EQ(initialize[0].session, 0) << "no session GUID";
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Activate, &FakeCall::context),
+              (std::vector<int64_t>{CLSCTX_INPROC_SERVER}));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Activate, &FakeCall::activation), (std::vector<int64_t>{0}));
 }
 
 TEST_F(OpenRenderDeviceTest, BufferDurationFollowsTheDevicePeriods)
@@ -235,8 +228,10 @@ TEST_F(OpenRenderDeviceTest, BufferDurationFollowsTheDevicePeriods)
     EXPECT_EQ(stream.uiDeviceBufferFrames, 499u);
     EXPECT_DOUBLE_EQ(requested, 499.0 / 48000.0);
 
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 2), (std::vector<int64_t>{100000, 30000, 103958}));
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 3), (std::vector<int64_t>{100000, 30000, 103958}));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, &FakeCall::duration),
+              (std::vector<int64_t>{100000, 30000, 103958}));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, &FakeCall::periodicity),
+              (std::vector<int64_t>{100000, 30000, 103958}));
 }
 
 TEST_F(OpenRenderDeviceTest, RequestedDurationIsCutToWholeFramesEvenWhenOpeningFails)
@@ -375,8 +370,10 @@ TEST_F(OpenRenderDeviceTest, ResolvedBitsFollowTheValidBitsAndTheSharedEngineDev
         {windows7, 1, 48000, 16, false, E_NOINTERFACE},
         {truncated, 1, 48000, 32, true, S_OK},
     };
-    const std::vector<int64_t> rawRequest{sizeof(AudioClientProperties), FALSE, AudioCategory_Other,
-                                          AUDCLNT_STREAMOPTIONS_RAW};
+    AudioClientProperties rawRequest{};
+    rawRequest.cbSize = sizeof rawRequest;
+    rawRequest.eCategory = AudioCategory_Other;
+    rawRequest.Options = AUDCLNT_STREAMOPTIONS_RAW;
     for (const Case& c : cases)
     {
         const std::string number = "case " + std::to_string(&c - cases);
@@ -387,10 +384,12 @@ TEST_F(OpenRenderDeviceTest, ResolvedBitsFollowTheValidBitsAndTheSharedEngineDev
         ASSERT_EQ(Open(c.rate, 0.0, config.id.c_str()), 1) << number;
         EXPECT_EQ(stream.uiResolvedBitCount, c.resolved) << number;
         EXPECT_EQ(stream.LastFailure.hr, c.trace) << number << ": traced, not failed";
-        EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 5), (std::vector<int64_t>{c.raw})) << number;
+        EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, &FakeCall::raw), (std::vector<int64_t>{c.raw}))
+            << number;
         const auto requests = endpoint.CallsOf(FakeMethod::SetClientProperties);
         ASSERT_EQ(requests.size(), c.shared != 0 && config.audioClient2 ? 1u : 0u) << number;
-        EXPECT_TRUE(requests.empty() || requests[0].args == rawRequest) << number;
+        EXPECT_TRUE(requests.empty() || std::memcmp(&requests[0].properties, &rawRequest, sizeof rawRequest) == 0)
+            << number;
 
         int32_t top = 0;
         std::memcpy(&top, Convert(stream.Quantizer, {1.0, 1.0}, 4).data(), sizeof top);
@@ -406,9 +405,9 @@ TEST_F(OpenRenderDeviceTest, EventDrivenInitialisationIsTriedFirstWhenNotTimerDr
     FakeEndpoint& endpoint = system.AddEndpoint(ExclusiveEndpoint({48000}, {32}));
     stream.bTimerDriven = 0;
     ASSERT_EQ(Open(48000), 1);
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 1),
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, &FakeCall::flags),
               (std::vector<int64_t>{AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_NOPERSIST}));
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::SetEventHandle, 0), (std::vector<int64_t>{1}));
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::SetEventHandle, &FakeCall::event), (std::vector<int64_t>{1}));
     EXPECT_EQ(stream.bEventDriven, 1u);
     EXPECT_NE(stream.BufferEvent.hEvent, nullptr);
 }
@@ -420,7 +419,7 @@ TEST_F(OpenRenderDeviceTest, RefusedEventDrivenInitialisationFallsBackToTheTimer
     FakeEndpoint& endpoint = system.AddEndpoint(config);
     stream.bTimerDriven = 0;
     ASSERT_EQ(Open(48000), 1);
-    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, 1),
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, &FakeCall::flags),
               (std::vector<int64_t>{AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_NOPERSIST,
                                     AUDCLNT_STREAMFLAGS_NOPERSIST}));
     EXPECT_TRUE(endpoint.CallsOf(FakeMethod::SetEventHandle).empty());

@@ -95,7 +95,10 @@ protected:
         return bytes;
     }
 
-    std::vector<int64_t> FramesRendered() const { return ArgumentsOf(*endpoint, FakeMethod::ReleaseBuffer, 0); }
+    std::vector<int64_t> FramesRendered() const
+    {
+        return ArgumentsOf(*endpoint, FakeMethod::ReleaseBuffer, &FakeCall::frames);
+    }
 
     // What the thread recorded as the reason it ended by itself.
     void ExpectEndedBecause(HRESULT hr, const wchar_t* site) const
@@ -125,7 +128,7 @@ TEST_F(RenderThreadTest, RefillsWithSeveralPacketsAndKeepsTheLeftovers)
     Open({0, kBufferFrames - 10, kBufferFrames - 30}, 24);
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(FramesRendered(), (std::vector<int64_t>{64, 10, 30}));
-    EXPECT_EQ(ArgumentsOf(*endpoint, FakeMethod::GetBuffer, 0), (std::vector<int64_t>{64, 10, 30}));
+    EXPECT_EQ(ArgumentsOf(*endpoint, FakeMethod::GetBuffer, &FakeCall::frames), (std::vector<int64_t>{64, 10, 30}));
     EXPECT_EQ(source.calls, 5u) << "3 packets for 64 frames, 1 for 10 (8 left), 1 for 30 (22 left)";
     EXPECT_EQ(endpoint->Rendered(), Expected(104));
 }

@@ -73,26 +73,17 @@ protected:
 };
 }
 
-TEST_F(BufferCallbackTest, PacketOfOneBlockReceivesExactlyTheBlock)
+TEST_F(BufferCallbackTest, PacketReceivesTheBlockThenZerosUpToItsCapacity)
 {
-    MakePacket(kBlock);
-    ASSERT_EQ(CallUntilAudio(), 1);
-    EXPECT_EQ(packet.uiValidFrames, kBlock);
-    for (uint64_t i = 0; i < kBlock * 2; ++i)
-        ASSERT_EQ(samples[i], packetBuffer[i]) << i;
-    EXPECT_TRUE(std::isnan(samples[kBlock * 2])) << "nothing written past the capacity";
-}
-
-TEST_F(BufferCallbackTest, LargerPacketReceivesTheBlockThenZeros)
-{
-    MakePacket(kBlock + 10);
-    ASSERT_EQ(CallUntilAudio(), 1);
-    EXPECT_EQ(packet.uiValidFrames, kBlock);
-    for (uint64_t i = 0; i < kBlock * 2; ++i)
-        ASSERT_EQ(samples[i], packetBuffer[i]) << i;
-    for (uint64_t i = kBlock * 2; i < (kBlock + 10) * 2; ++i)
-        ASSERT_EQ(samples[i], 0.0) << i;
-    EXPECT_TRUE(std::isnan(samples[(kBlock + 10) * 2]));
+    for (const uint64_t capacity : {kBlock, kBlock + 10})
+    {
+        MakePacket(capacity);
+        ASSERT_EQ(CallUntilAudio(), 1);
+        EXPECT_EQ(packet.uiValidFrames, kBlock);
+        for (uint64_t i = 0; i < capacity * 2; ++i)
+            ASSERT_EQ(samples[i], i < kBlock * 2 ? packetBuffer[i] : 0.0) << capacity << " frames, value " << i;
+        EXPECT_TRUE(std::isnan(samples[capacity * 2])) << "nothing written past the capacity";
+    }
 }
 
 TEST_F(BufferCallbackTest, PacketsThatCannotHoldABlockReadNothing)
