@@ -270,8 +270,8 @@ TEST(CAssociativeValue, FloatingAsNarrowTextRaisesTheDebugAlarm)
     EXPECT_EQ(kStatusSuccess, CAssociativeValue::Convert(&request, &entry));
     EXPECT_EQ(31u, request.uiValue);
     EXPECT_EQ(CAssociativeValue::NarrowText, request.uiKind);
-    EXPECT_EQ(1, boxes.Count());
-    EXPECT_EQ(L"Unexpected ID for the associative value", boxes.Text());
-    EXPECT_EQ(L"Debug", boxes.Caption());
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes.Type() & MB_ICONMASK);
+    EXPECT_EQ(1, boxes.iCount);
+    EXPECT_EQ(L"Unexpected ID for the associative value", boxes.Text);
+    EXPECT_EQ(L"Debug", boxes.Caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes.uiType & MB_ICONMASK);
 }

@@ -307,11 +307,11 @@ TEST(CWorkerThread, DestroyingARunningWorkerWarnsAndEndsItsThreadFirst)
         ASSERT_EQ(1, worker.Start(&CountEndAfterStop));
     }
     EXPECT_EQ(1, g_Ended.load());
-    EXPECT_EQ(1, boxes.Count());
-    EXPECT_EQ(L"Thread is still running.", boxes.Text());
-    EXPECT_EQ(L"Error", boxes.Caption());
-    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), boxes.Type() & MB_ICONMASK);
-    EXPECT_EQ(dialog, boxes.Owner()) << "owned by the program's window, which it blocks";
+    EXPECT_EQ(1, boxes.iCount);
+    EXPECT_EQ(L"Thread is still running.", boxes.Text);
+    EXPECT_EQ(L"Error", boxes.Caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), boxes.uiType & MB_ICONMASK);
+    EXPECT_EQ(dialog, boxes.hOwner) << "owned by the program's window, which it blocks";
     SetDefaultMessageBoxOwner(nullptr);
 }
 
@@ -330,8 +330,8 @@ TEST(CWorkerThread, ThreadThatCannotBeCreatedFailsTheStartAndLeavesTheWorkerPrep
     EXPECT_EQ(CWorkerThread::Prepared, worker.GetState());
     EXPECT_EQ(0, g_Ended.load()) << "the threads created before the failure never ran the function";
     EXPECT_LE(after.uiHandles, before.uiHandles + 5) << "their handles are closed";
-    EXPECT_EQ(50, boxes.Count());
-    EXPECT_EQ(L"Failed in creating a thread.", boxes.Text());
+    EXPECT_EQ(50, boxes.iCount);
+    EXPECT_EQ(L"Failed in creating a thread.", boxes.Text);
 
     ASSERT_EQ(1, worker.Start(&CountRun));
     ASSERT_EQ(1, worker.Join());
