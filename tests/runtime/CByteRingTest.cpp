@@ -42,15 +42,21 @@ private:
 };
 } // namespace
 
-TEST(CByteRing, AllocateSizesAndChecksItsArguments)
+TEST(CByteRing, AllocateAndTransfersCheckTheirArguments)
 {
     CByteRing ring;
+    uint8_t byte = 0;
+    EXPECT_EQ(kStatusFailure, ring.Read(&byte, 1)) << "no storage yet";
     ASSERT_EQ(kStatusSuccess, ring.Allocate(8, 8));
     EXPECT_EQ(32u, ring.GetCapacity());
+    EXPECT_EQ(kStatusNothingDone, ring.Write(nullptr, 0));
+    EXPECT_EQ(kStatusInvalidArgument, ring.Write(nullptr, 1));
+    EXPECT_EQ(kStatusInvalidArgument, ring.Read(nullptr, 1));
+    EXPECT_EQ(kStatusSuccess, ring.Read(&byte, 0));
+
     const uint64_t max = std::numeric_limits<uint64_t>::max();
     EXPECT_EQ(kStatusInvalidArgument, ring.Allocate(0, 8));
     EXPECT_EQ(0u, ring.GetCapacity()); // a failed Allocate leaves no storage
-    const uint8_t byte = 1;
     EXPECT_EQ(kStatusFailure, ring.Write(&byte, 1));
     EXPECT_EQ(kStatusInvalidArgument, ring.Allocate(8, 0));
     EXPECT_EQ(kStatusFailure, ring.Allocate(max, 1));
@@ -99,21 +105,6 @@ TEST(CByteRing, RefusesWholeTransfersThatDoNotFit)
     EXPECT_EQ(20u, ring.GetFill());
     ASSERT_EQ(kStatusSuccess, ring.Read(out.data(), 20));
     EXPECT_EQ(Sequence(0, 20), std::vector<uint8_t>(out.begin(), out.begin() + 20));
-}
-
-TEST(CByteRing, EmptyAndAbsentArguments)
-{
-    CByteRing ring;
-    uint8_t byte = 0;
-    EXPECT_EQ(kStatusFailure, ring.Read(&byte, 1));
-    ASSERT_EQ(kStatusSuccess, ring.Allocate(1, 1));
-    EXPECT_EQ(kStatusNothingDone, ring.Write(nullptr, 0));
-    EXPECT_EQ(kStatusInvalidArgument, ring.Write(nullptr, 1));
-    EXPECT_EQ(kStatusInvalidArgument, ring.Read(nullptr, 1));
-    EXPECT_EQ(kStatusSuccess, ring.Read(&byte, 0));
-    ring.Free();
-    EXPECT_EQ(0u, ring.GetCapacity());
-    EXPECT_EQ(kStatusFailure, ring.Write(&byte, 1));
 }
 
 TEST(CByteRing, CorruptedPositionsSoundTheAlarmAndCopyNothing)
