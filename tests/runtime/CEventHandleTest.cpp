@@ -21,7 +21,7 @@ bool HandleIsOpen(HANDLE handle)
 }
 }
 
-TEST(CEventHandle, SetResetTrackTheFlagAndTheEvent)
+TEST(CEventHandle, SetResetCloseTrackTheFlagAndTheEvent)
 {
     CEventHandle event;
     ASSERT_EQ(kStatusSuccess, event.Create(true));
@@ -42,6 +42,11 @@ TEST(CEventHandle, SetResetTrackTheFlagAndTheEvent)
     EXPECT_TRUE(event.IsSignaled());
     EXPECT_EQ(kStatusSuccess, event.Close());
     EXPECT_EQ(nullptr, event.hEvent);
+    EXPECT_FALSE(event.IsSignaled());
+    // Closed: Set and Reset are refused, and a second Close is harmless.
+    EXPECT_EQ(kStatusFailure, event.Set());
+    EXPECT_EQ(kStatusFailure, event.Reset());
+    EXPECT_EQ(kStatusSuccess, event.Close());
 }
 
 // A polling loop on another thread must see Set: the flag is its only path to the stop.
@@ -58,16 +63,6 @@ TEST(CEventHandle, SetIsSeenByAThreadPollingTheFlag)
     ASSERT_EQ(kStatusSuccess, event.Set());
     poller.join();
     EXPECT_TRUE(HandleIsSignaled(event.hEvent));
-}
-
-TEST(CEventHandle, ClosedHandleRefusesSetAndCloseTwiceIsHarmless)
-{
-    CEventHandle event;
-    EXPECT_EQ(kStatusFailure, event.Set());
-    EXPECT_EQ(kStatusFailure, event.Reset());
-    EXPECT_EQ(kStatusSuccess, event.Close());
-    EXPECT_EQ(kStatusSuccess, event.Close());
-    EXPECT_FALSE(event.IsSignaled());
 }
 
 TEST(CEventHandle, OwnsItsHandleAndMovesItOn)
