@@ -20,10 +20,8 @@ double Milliseconds(Clock::duration duration)
     return std::chrono::duration<double, std::milli>(duration).count();
 }
 
-// Shows whether every wait really waits: a wait that returns at once pulls the mean down. How
-// long a wait takes on a loaded machine is the timer benchmark's concern (bench_timer), not a
-// test's.
-// 0 ms: WaitOneMillisecond, the render thread's tick.
+// A wait that returns at once pulls the mean down; how long one takes under load is bench_timer's
+// concern. 0 ms: WaitOneMillisecond, the render thread's tick.
 double MeanWait(CMultimediaTimer& timer, int waits, uint32_t milliseconds)
 {
     const Clock::time_point start = Clock::now();

@@ -16,11 +16,14 @@
 
 namespace
 {
-// Ends when its worker's termination event is set.
+std::atomic<int> g_Ended{0};
+
+// Ends, counted, when its worker's termination event is set.
 int64_t RunUntilStopped(CWorkerContext* context)
 {
     while (!context->pOwner->GetTerminationEvent()->IsSignaled())
         Sleep(1);
+    ++g_Ended;
     return 1;
 }
 
@@ -53,15 +56,6 @@ DWORD SchedulerServiceError()
         return GetLastError();
     AvRevertMmThreadCharacteristics(task);
     return ERROR_SUCCESS;
-}
-
-std::atomic<int> g_Ended{0};
-
-int64_t CountEndAfterStop(CWorkerContext* context)
-{
-    RunUntilStopped(context);
-    ++g_Ended;
-    return 1;
 }
 
 int64_t CountRun(CWorkerContext*)
@@ -265,7 +259,7 @@ TEST(CWorkerThread, DestroyingARunningWorkerWarnsAndEndsItsThreadFirst)
     {
         CWorkerThread worker;
         ASSERT_EQ(kStatusSuccess, worker.Prepare(1));
-        ASSERT_EQ(kStatusSuccess, worker.Start(&CountEndAfterStop));
+        ASSERT_EQ(kStatusSuccess, worker.Start(&RunUntilStopped));
     }
     EXPECT_EQ(1, g_Ended.load());
     EXPECT_EQ(1, boxes.iCount);
