@@ -72,21 +72,21 @@ TEST(CByteRing, WrapsAroundTheEndAndKeepsOrder)
     const int steps[] = {+20, -20, +20, -12, -8, +24, +8, -32};
     CByteRing ring;
     ASSERT_EQ(kStatusSuccess, ring.Allocate(8, 8));
-    size_t written = 0;
-    size_t read = 0;
+    size_t writtenCount = 0;
+    size_t readCount = 0;
     for (const int step : steps)
     {
         const size_t bytes = static_cast<size_t>(step > 0 ? step : -step);
         if (step > 0)
         {
-            ASSERT_EQ(kStatusSuccess, ring.Write(Sequence(written, bytes).data(), bytes));
-            written += bytes;
+            ASSERT_EQ(kStatusSuccess, ring.Write(Sequence(writtenCount, bytes).data(), bytes));
+            writtenCount += bytes;
             continue;
         }
         std::vector<uint8_t> out(bytes);
         ASSERT_EQ(kStatusSuccess, ring.Read(out.data(), bytes));
-        EXPECT_EQ(Sequence(read, bytes), out) << "after " << read << " bytes";
-        read += bytes;
+        EXPECT_EQ(Sequence(readCount, bytes), out) << "after " << readCount << " bytes";
+        readCount += bytes;
     }
     EXPECT_EQ(0u, ring.GetFill());
 }
