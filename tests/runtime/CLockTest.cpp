@@ -59,34 +59,29 @@ TEST(CLock, DestroyedLockDoesNothingAndDestroyTwiceIsHarmless)
     lock.Enter();
     lock.Leave();
     lock.Destroy();
-    EXPECT_FALSE(lock.IsLive());
 }
 
-TEST(CLockGuard, SecondReleaseDoesNothing)
-{
-    CLock lock;
-    CLockGuard guard(lock);
-    guard.Release();
-    guard.Release();
-    // The lock is free again.
-    EXPECT_TRUE(AnotherThreadCanTake(lock));
-}
-
-TEST(CLockGuard, PointerFormHoldsAGivenLockAndSkipsANullOne)
+// An inner guard released twice leaves its own level only: the outer guard still holds the lock.
+TEST(CLockGuard, HoldsItsLevelUntilReleasedOnce)
 {
     CLockGuard none(static_cast<CLock*>(nullptr));
     none.Release();
 
     CLock lock;
-    CLockGuard guard(&lock);
+    CLockGuard outer(&lock);
+    {
+        CLockGuard inner(lock);
+        inner.Release();
+        inner.Release();
+    }
     std::atomic<bool> taken{false};
     std::thread other([&] {
-        CLockGuard inner(lock);
+        CLockGuard guard(lock);
         taken = true;
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(taken) << "the guard holds the lock";
-    guard.Release();
+    EXPECT_FALSE(taken) << "the outer guard holds the lock";
+    outer.Release();
     other.join();
     EXPECT_TRUE(taken);
 }

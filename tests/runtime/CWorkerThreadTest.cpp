@@ -1,6 +1,7 @@
 #include "runtime/CWorkerThread.h"
 
 #include "runtime/CMmcssRegistration.h"
+#include "runtime/Status.h"
 #include "runtime/ThreadCreationSeam.h"
 
 #include "tests/runtime/MessageBoxRecorder.h"
@@ -11,16 +12,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <string>
 
 namespace
 {
-// Ends when its worker's termination event is set.
+std::atomic<int> g_Ended{0};
+
+// Ends, counted, when its worker's termination event is set.
 int64_t RunUntilStopped(CWorkerContext* context)
 {
     while (!context->pOwner->GetTerminationEvent()->IsSignaled())
         Sleep(1);
+    ++g_Ended;
     return 1;
 }
 
@@ -28,7 +31,7 @@ int64_t RunUntilStopped(CWorkerContext* context)
 int64_t ReportContext(CWorkerContext* context)
 {
     uint64_t value = 0;
-    if (context->pOwner->GetParameter(L"value", &value) != 1 || context->uiReserved != 0)
+    if (context->pOwner->GetParameter(L"value", &value) != kStatusSuccess || context->uiReserved != 0)
         return -1;
     return static_cast<int64_t>(value * 100 + context->uiThreadCount * 10 + context->uiIndex);
 }
@@ -55,24 +58,6 @@ DWORD SchedulerServiceError()
     return ERROR_SUCCESS;
 }
 
-// Held until the test opens the gate, whatever the termination event does.
-HANDLE g_Gate = nullptr;
-std::atomic<int> g_Ended{0};
-
-int64_t WaitForGate(CWorkerContext*)
-{
-    WaitForSingleObject(g_Gate, INFINITE);
-    ++g_Ended;
-    return 1;
-}
-
-int64_t CountEndAfterStop(CWorkerContext* context)
-{
-    RunUntilStopped(context);
-    ++g_Ended;
-    return 1;
-}
-
 int64_t CountRun(CWorkerContext*)
 {
     ++g_Ended;
@@ -91,66 +76,52 @@ HANDLE CreateEverySecondThread(LPTHREAD_START_ROUTINE entry, void* parameter, DW
 void StopJoinRelease(CWorkerThread& worker)
 {
     worker.RequestStop();
-    ASSERT_EQ(1, worker.Join());
-    ASSERT_EQ(1, worker.Release());
+    ASSERT_EQ(kStatusSuccess, worker.Join());
+    ASSERT_EQ(kStatusSuccess, worker.Release());
 }
 
 void RunOneCycle()
 {
-    CWorkerThread* worker = new CWorkerThread();
-    ASSERT_EQ(3, worker->SetParameter(L"pSoundBuffer", 1));
-    ASSERT_EQ(3, worker->AllocateMultichannelBuffer(256 * 1024));
-    ASSERT_EQ(1, worker->Prepare(1));
-    ASSERT_EQ(1, worker->SetTimeCritical());
-    ASSERT_EQ(1, worker->Start(&RunUntilStopped));
-    StopJoinRelease(*worker);
-    delete worker;
+    CWorkerThread worker;
+    ASSERT_EQ(kStatusAdded, worker.SetParameter(L"pSoundBuffer", 1));
+    ASSERT_EQ(kStatusAdded, worker.AllocateMultichannelBuffer(256 * 1024));
+    ASSERT_EQ(kStatusSuccess, worker.Prepare(1));
+    ASSERT_EQ(kStatusSuccess, worker.SetTimeCritical());
+    ASSERT_EQ(kStatusSuccess, worker.Start(&RunUntilStopped));
+    StopJoinRelease(worker);
 }
 }
 
-TEST(CWorkerThread, FirstParameterPreparesOneThreadPerProcessor)
+// The first parameter prepares one thread per processor; each thread reads the parameters,
+// which stay readable until Release.
+TEST(CWorkerThread, ThreadsReadTheirParametersAndReportResults)
 {
     CWorkerThread worker;
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     EXPECT_EQ(info.dwNumberOfProcessors, worker.GetProcessorCount());
-    EXPECT_EQ(CWorkerThread::Empty, worker.GetState());
     EXPECT_EQ(3, worker.GetPriorityClass());
 
-    EXPECT_EQ(3, worker.SetParameter(L"value", 4));
+    EXPECT_EQ(kStatusAdded, worker.SetParameter(L"value", 4));
     EXPECT_EQ(CWorkerThread::Prepared, worker.GetState());
     EXPECT_EQ(worker.GetProcessorCount(), worker.GetThreadCount());
-    EXPECT_EQ(5, worker.SetParameter(L"value", 5));
-    EXPECT_EQ(1, worker.Prepare(1));
-    EXPECT_EQ(1u, worker.GetThreadCount());
-
+    EXPECT_EQ(kStatusReplaced, worker.SetParameter(L"value", 7));
     uint64_t value = 9;
-    EXPECT_EQ(1, worker.GetParameter(L"value", &value));
-    EXPECT_EQ(5u, value);
-    EXPECT_EQ(-10, worker.GetParameter(L"missing", &value));
+    EXPECT_EQ(kStatusNameNotFound, worker.GetParameter(L"missing", &value));
     EXPECT_EQ(0u, value);
-    EXPECT_EQ(-4, worker.SetParameter(nullptr, 1));
-    EXPECT_EQ(-4, worker.Start(nullptr));
-}
+    EXPECT_EQ(kStatusInvalidArgument, worker.SetParameter(nullptr, 1));
+    EXPECT_EQ(kStatusInvalidArgument, worker.Start(nullptr));
 
-TEST(CWorkerThread, ThreadsReadTheirParametersAndReportResults)
-{
-    CWorkerThread worker;
-    ASSERT_EQ(3, worker.SetParameter(L"value", 7));
-    ASSERT_EQ(1, worker.Prepare(3));
-    ASSERT_EQ(1, worker.Start(&ReportContext));
+    ASSERT_EQ(kStatusSuccess, worker.Prepare(3));
+    ASSERT_EQ(kStatusSuccess, worker.Start(&ReportContext));
     // Not asked to stop: Join waits until the threads end by themselves.
-    ASSERT_EQ(1, worker.Join());
-    EXPECT_EQ(CWorkerThread::Joined, worker.GetState());
+    ASSERT_EQ(kStatusSuccess, worker.Join());
     for (uint64_t i = 0; i < 3; ++i)
         EXPECT_EQ(static_cast<int64_t>(730 + i), worker.GetResult(i));
     EXPECT_EQ(0, worker.GetResult(3));
-    // Parameters stay readable until Release.
-    uint64_t value = 0;
-    EXPECT_EQ(1, worker.GetParameter(L"value", &value));
-    EXPECT_EQ(1, worker.Release());
-    EXPECT_EQ(-10, worker.GetParameter(L"value", &value));
-    EXPECT_EQ(CWorkerThread::Empty, worker.GetState());
+    EXPECT_EQ(kStatusSuccess, worker.GetParameter(L"value", &value));
+    EXPECT_EQ(kStatusSuccess, worker.Release());
+    EXPECT_EQ(kStatusNameNotFound, worker.GetParameter(L"value", &value));
 }
 
 // One worker through its states. In each, every operation out of turn returns its status and
@@ -161,22 +132,26 @@ TEST(CWorkerThread, OperationsOutOfTurnAreRefusedAndChangeNothing)
 {
     using Operation = int32_t (*)(CWorkerThread&);
     const Operation operations[] = {
-        [](CWorkerThread& w) { return w.Prepare(1); },       [](CWorkerThread& w) { return w.SetParameter(L"new", 2); },
-        [](CWorkerThread& w) { return w.Start(&CountRun); }, [](CWorkerThread& w) { return w.Join(); },
-        [](CWorkerThread& w) { return w.Release(); },        [](CWorkerThread& w) { return w.RequestStop(), 0; },
+        [](CWorkerThread& w) { return w.Prepare(1); },
+        [](CWorkerThread& w) { return w.SetParameter(L"new", 2); },
+        [](CWorkerThread& w) { return w.Start(&CountRun); },
+        [](CWorkerThread& w) { return w.Join(); },
+        [](CWorkerThread& w) { return w.Release(); },
+        [](CWorkerThread& w) { return w.RequestStop(), kStatusNothingDone; },
     };
-    constexpr int32_t kInTurn = 99;
+    // RequestStop returns nothing: its column reads as "nothing done".
+    constexpr int32_t kInTurn = 99, kFailure = kStatusFailure, kNothing = kStatusNothingDone;
     const struct
     {
         CWorkerThread::State state;
         int32_t status[6];
         size_t next;
     } rows[] = {
-        {CWorkerThread::Empty, {kInTurn, kInTurn, -1, 0, 0, 0}, 0},
-        {CWorkerThread::Prepared, {kInTurn, kInTurn, kInTurn, 0, -1, 0}, 2},
-        {CWorkerThread::Running, {-1, -1, -1, kInTurn, -1, kInTurn}, 5},
-        {CWorkerThread::StopRequested, {-1, -1, -1, kInTurn, -1, 0}, 3},
-        {CWorkerThread::Joined, {-1, -1, -1, 0, kInTurn, 0}, 4},
+        {CWorkerThread::Empty, {kInTurn, kInTurn, kFailure, kNothing, kNothing, kNothing}, 0},
+        {CWorkerThread::Prepared, {kInTurn, kInTurn, kInTurn, kNothing, kFailure, kNothing}, 2},
+        {CWorkerThread::Running, {kFailure, kFailure, kFailure, kInTurn, kFailure, kInTurn}, 5},
+        {CWorkerThread::StopRequested, {kFailure, kFailure, kFailure, kInTurn, kFailure, kNothing}, 3},
+        {CWorkerThread::Joined, {kFailure, kFailure, kFailure, kNothing, kInTurn, kNothing}, 4},
     };
     // Were a step out of turn to leave it running, its end would warn in a box: recorded, not shown.
     MessageBoxRecorder boxes;
@@ -192,43 +167,24 @@ TEST(CWorkerThread, OperationsOutOfTurnAreRefusedAndChangeNothing)
             EXPECT_EQ(row.state, worker.GetState());
             EXPECT_EQ(row.state >= CWorkerThread::Joined, worker.GetTerminationEvent()->IsSignaled());
             uint64_t value = 0;
-            EXPECT_EQ(-10, worker.GetParameter(L"new", &value));
+            EXPECT_EQ(kStatusNameNotFound, worker.GetParameter(L"new", &value));
         }
         operations[row.next](worker);
     }
     EXPECT_EQ(CWorkerThread::Empty, worker.GetState());
 }
 
-TEST(CWorkerThread, TerminationEventIsSetOnceAndResetByTheNextStart)
+// The event set by the last stop is cleared by the next start: its thread runs until stopped again.
+TEST(CWorkerThread, NextStartClearsTheTerminationEvent)
 {
-    g_Gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_NE(nullptr, g_Gate);
     CWorkerThread worker;
-    CEventHandle* event = worker.GetTerminationEvent();
-    ASSERT_EQ(1, worker.Prepare(1));
-    ASSERT_EQ(1, worker.Start(&WaitForGate));
-    worker.RequestStop();
-    EXPECT_EQ(1u, event->uiSignaled.load());
-    EXPECT_TRUE(event->IsSignaled());
-    // Reset behind the worker's back: a second request must not set the event again.
-    ResetEvent(event->hEvent);
-    worker.RequestStop();
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(event->hEvent, 0));
-    SetEvent(g_Gate);
-    ASSERT_EQ(1, worker.Join());
-    ASSERT_EQ(1, worker.Release());
-
-    g_Ended = 0;
-    ASSERT_EQ(1, worker.Prepare(1));
-    ASSERT_EQ(1, worker.Start(&CountEndAfterStop));
-    EXPECT_EQ(0u, event->uiSignaled.load());
-    EXPECT_FALSE(event->IsSignaled());
-    Sleep(20);
-    EXPECT_EQ(0, g_Ended.load());
-    StopJoinRelease(worker);
-    EXPECT_EQ(1, g_Ended.load());
-    CloseHandle(g_Gate);
-    g_Gate = nullptr;
+    for (int run = 0; run < 2; ++run)
+    {
+        ASSERT_EQ(kStatusSuccess, worker.Prepare(1));
+        ASSERT_EQ(kStatusSuccess, worker.Start(&RunUntilStopped));
+        EXPECT_FALSE(worker.GetTerminationEvent()->IsSignaled()) << "run " << run;
+        StopJoinRelease(worker);
+    }
 }
 
 // Where the service is missing, time-critical threads run unregistered at the priority set.
@@ -237,22 +193,22 @@ TEST(CWorkerThread, TimeCriticalReachesTheThreadsRegisteredAsAudio)
     const DWORD serviceError = SchedulerServiceError();
     const int64_t timeCritical = serviceError == ERROR_SUCCESS ? kRegistered : THREAD_PRIORITY_TIME_CRITICAL;
     CWorkerThread worker;
-    ASSERT_EQ(1, worker.Prepare(2));
-    EXPECT_EQ(1, worker.SetTimeCritical());
+    ASSERT_EQ(kStatusSuccess, worker.Prepare(2));
+    EXPECT_EQ(kStatusSuccess, worker.SetTimeCritical());
     EXPECT_EQ(0, worker.GetPriorityClass());
-    ASSERT_EQ(1, worker.Start(&ReportPriority));
-    ASSERT_EQ(1, worker.Join());
+    ASSERT_EQ(kStatusSuccess, worker.Start(&ReportPriority));
+    ASSERT_EQ(kStatusSuccess, worker.Join());
     EXPECT_EQ(timeCritical, worker.GetResult(0));
     EXPECT_EQ(timeCritical, worker.GetResult(1));
-    ASSERT_EQ(1, worker.Release());
+    ASSERT_EQ(kStatusSuccess, worker.Release());
     EXPECT_EQ(3, worker.GetPriorityClass());
     EXPECT_EQ(0u, worker.GetThreadCount());
     // Back at normal priority: not registered.
-    ASSERT_EQ(1, worker.Prepare(1));
-    ASSERT_EQ(1, worker.Start(&ReportPriority));
-    ASSERT_EQ(1, worker.Join());
+    ASSERT_EQ(kStatusSuccess, worker.Prepare(1));
+    ASSERT_EQ(kStatusSuccess, worker.Start(&ReportPriority));
+    ASSERT_EQ(kStatusSuccess, worker.Join());
     EXPECT_EQ(THREAD_PRIORITY_NORMAL, worker.GetResult(0));
-    ASSERT_EQ(1, worker.Release());
+    ASSERT_EQ(kStatusSuccess, worker.Release());
     if (serviceError != ERROR_SUCCESS)
         GTEST_SKIP() << "the Multimedia Class Scheduler Service refused to register a thread (error " << serviceError
                      << "): the registration as audio is not checked, only the priorities";
@@ -268,30 +224,29 @@ TEST(CWorkerThread, MultichannelBufferIsReplacedAndForgottenOnRelease)
     CWorkerThread worker;
     void* buffer = &worker;
     uint64_t bytes = 5;
-    EXPECT_EQ(-1, worker.GetMultichannelBuffer(&buffer, &bytes));
+    EXPECT_EQ(kStatusFailure, worker.GetMultichannelBuffer(&buffer, &bytes));
     EXPECT_EQ(nullptr, buffer);
     EXPECT_EQ(0u, bytes);
-    EXPECT_EQ(-4, worker.AllocateMultichannelBuffer(0));
+    EXPECT_EQ(kStatusInvalidArgument, worker.AllocateMultichannelBuffer(0));
 
-    ASSERT_EQ(3, worker.AllocateMultichannelBuffer(4096));
-    ASSERT_EQ(1, worker.GetMultichannelBuffer(&buffer, &bytes));
+    ASSERT_EQ(kStatusAdded, worker.AllocateMultichannelBuffer(4096));
+    ASSERT_EQ(kStatusSuccess, worker.GetMultichannelBuffer(&buffer, &bytes));
     ASSERT_NE(nullptr, buffer);
     EXPECT_EQ(4096u, bytes);
     const unsigned char* first = static_cast<const unsigned char*>(buffer);
     for (size_t i = 0; i < 4096; ++i)
         ASSERT_EQ(0, first[i]);
 
-    ASSERT_EQ(5, worker.AllocateMultichannelBuffer(8192));
+    ASSERT_EQ(kStatusReplaced, worker.AllocateMultichannelBuffer(8192));
     void* second = nullptr;
-    ASSERT_EQ(1, worker.GetMultichannelBuffer(&second, &bytes));
+    ASSERT_EQ(kStatusSuccess, worker.GetMultichannelBuffer(&second, &bytes));
     EXPECT_NE(buffer, second);
     EXPECT_EQ(8192u, bytes);
-    std::memset(second, 0x5A, 8192);
 
-    ASSERT_EQ(1, worker.Prepare(1));
-    ASSERT_EQ(1, worker.Start(&RunUntilStopped));
+    ASSERT_EQ(kStatusSuccess, worker.Prepare(1));
+    ASSERT_EQ(kStatusSuccess, worker.Start(&RunUntilStopped));
     StopJoinRelease(worker);
-    EXPECT_EQ(-1, worker.GetMultichannelBuffer(&buffer, &bytes));
+    EXPECT_EQ(kStatusFailure, worker.GetMultichannelBuffer(&buffer, &bytes));
     EXPECT_EQ(nullptr, buffer);
 }
 
@@ -303,15 +258,15 @@ TEST(CWorkerThread, DestroyingARunningWorkerWarnsAndEndsItsThreadFirst)
     g_Ended = 0;
     {
         CWorkerThread worker;
-        ASSERT_EQ(1, worker.Prepare(1));
-        ASSERT_EQ(1, worker.Start(&CountEndAfterStop));
+        ASSERT_EQ(kStatusSuccess, worker.Prepare(1));
+        ASSERT_EQ(kStatusSuccess, worker.Start(&RunUntilStopped));
     }
     EXPECT_EQ(1, g_Ended.load());
-    EXPECT_EQ(1, boxes.Count());
-    EXPECT_EQ(L"Thread is still running.", boxes.Text());
-    EXPECT_EQ(L"Error", boxes.Caption());
-    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), boxes.Type() & MB_ICONMASK);
-    EXPECT_EQ(dialog, boxes.Owner()) << "owned by the program's window, which it blocks";
+    EXPECT_EQ(1, boxes.iCount);
+    EXPECT_EQ(L"Thread is still running.", boxes.Text);
+    EXPECT_EQ(L"Error", boxes.Caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), boxes.uiType & MB_ICONMASK);
+    EXPECT_EQ(dialog, boxes.hOwner) << "owned by the program's window, which it blocks";
     SetDefaultMessageBoxOwner(nullptr);
 }
 
@@ -320,23 +275,23 @@ TEST(CWorkerThread, ThreadThatCannotBeCreatedFailsTheStartAndLeavesTheWorkerPrep
     MessageBoxRecorder boxes;
     g_Ended = 0;
     CWorkerThread worker;
-    ASSERT_EQ(1, worker.Prepare(3));
+    ASSERT_EQ(kStatusSuccess, worker.Prepare(3));
     const ThreadCreator previous = SetThreadCreator(&CreateEverySecondThread);
     const ProcessUsage before = MeasureProcessUsage();
     for (int i = 0; i < 50; ++i)
-        ASSERT_EQ(-2, worker.Start(&CountRun));
+        ASSERT_EQ(kStatusNotCreated, worker.Start(&CountRun));
     const ProcessUsage after = MeasureProcessUsage();
     SetThreadCreator(previous);
     EXPECT_EQ(CWorkerThread::Prepared, worker.GetState());
     EXPECT_EQ(0, g_Ended.load()) << "the threads created before the failure never ran the function";
     EXPECT_LE(after.uiHandles, before.uiHandles + 5) << "their handles are closed";
-    EXPECT_EQ(50, boxes.Count());
-    EXPECT_EQ(L"Failed in creating a thread.", boxes.Text());
+    EXPECT_EQ(50, boxes.iCount);
+    EXPECT_EQ(L"Failed in creating a thread.", boxes.Text);
 
-    ASSERT_EQ(1, worker.Start(&CountRun));
-    ASSERT_EQ(1, worker.Join());
+    ASSERT_EQ(kStatusSuccess, worker.Start(&CountRun));
+    ASSERT_EQ(kStatusSuccess, worker.Join());
     EXPECT_EQ(3, g_Ended.load());
-    EXPECT_EQ(1, worker.Release());
+    EXPECT_EQ(kStatusSuccess, worker.Release());
 }
 
 TEST(CWorkerThread, NoHandleOrMemoryGrowthOverManyCycles)

@@ -4,15 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <string>
-
 // Runs `body` once for each vector form this machine executes, narrowest first, with the vector
-// code held to that form, and prints the forms it ran.
+// code held to that form.
 template <typename Body>
 void ForEachVectorForm(Body body)
 {
-    std::string ran;
     for (VectorForm form : {VectorForm::Plain, VectorForm::Sse2, VectorForm::Avx2})
     {
         if (form > WidestVectorForm())
@@ -22,7 +18,5 @@ void ForEachVectorForm(Body body)
         const VectorForm previous = SetVectorFormLimit(form);
         body();
         SetVectorFormLimit(previous);
-        ran += std::string(ran.empty() ? "" : " ") + name;
     }
-    std::cout << "vector forms run: " << ran << std::endl;
 }
