@@ -1,6 +1,7 @@
 #include "stream/BufferCallbackFunction.h"
 
 #include "runtime/CNamedValueList.h"
+#include "runtime/Status.h"
 #include "stream/CSoundStreamBuffer.h"
 
 #include <gtest/gtest.h>
@@ -21,15 +22,15 @@ protected:
     void SetUp() override
     {
         double duration = 0.01;
-        ASSERT_EQ(buffer.Initialize(kRate, &duration), 1);
+        ASSERT_EQ(buffer.Initialize(kRate, &duration), kStatusSuccess);
         ASSERT_EQ(buffer.GetBlockFrames(), kBlock);
         previous = pSoundBuffer;
         pSoundBuffer = &buffer;
         packetBuffer.assign(kBlock * 2, 0.0);
-        ASSERT_EQ(list.SetPacketBuffer(reinterpret_cast<uintptr_t>(packetBuffer.data())), 1);
+        ASSERT_EQ(list.SetPacketBuffer(reinterpret_cast<uintptr_t>(packetBuffer.data())), kStatusSuccess);
         WriteTone(40 * kBlock);
         // Draining ignores the queue's watermarks: every read takes exactly one block.
-        ASSERT_EQ(buffer.RequestStop(), 1);
+        ASSERT_EQ(buffer.RequestStop(), kStatusSuccess);
     }
     void TearDown() override { pSoundBuffer = previous; }
 
@@ -39,7 +40,7 @@ protected:
         for (uint64_t i = 0; i < values.size(); ++i)
             values[i] = 0.5 * std::sin(0.01 * static_cast<double>(i) + 0.1);
         uint64_t count = frames;
-        ASSERT_EQ(buffer.Write(values.data(), &count), 1);
+        ASSERT_EQ(buffer.Write(values.data(), &count), kStatusSuccess);
         ASSERT_EQ(count, frames);
     }
 
@@ -86,38 +87,32 @@ TEST_F(BufferCallbackTest, PacketReceivesTheBlockThenZerosUpToItsCapacity)
     }
 }
 
-TEST_F(BufferCallbackTest, PacketsThatCannotHoldABlockReadNothing)
-{
-    for (const auto& [capacity, kind] : {std::make_pair(kBlock - 1, uint32_t{SoundStreamPacketRender}),
-                                         std::make_pair(kBlock, uint32_t{SoundStreamPacketNone})})
-    {
-        MakePacket(capacity, kind);
-        const uint64_t queued = QueuedFrames();
-        EXPECT_EQ(BufferCallbackFunction(&packet, &list), 0);
-        EXPECT_EQ(QueuedFrames(), queued) << "the stream buffer did not advance";
-        EXPECT_EQ(packet.uiValidFrames, 12345u);
-        EXPECT_TRUE(std::isnan(samples[0]));
-    }
-}
-
-TEST_F(BufferCallbackTest, UnusablePacketsOrMissingBufferAdvanceTheStreamAndReturnZero)
+// Nothing is written and the stream ends. A packet that cannot hold a block leaves the stream
+// buffer where it was; a packet or list that cannot take the block lets it advance by one.
+TEST_F(BufferCallbackTest, PacketsThatCannotTakeTheBlockGetNothing)
 {
     struct Case
     {
+        uint64_t capacity;
         uint32_t kind;
         uint32_t channels;
         void* user;
+        uint64_t taken;
     };
     CNamedValueList empty;
     MakePacket(kBlock);
     ASSERT_EQ(CallUntilAudio(), 1);
-    for (const Case c : {Case{SoundStreamPacketCapture, 2, &list}, Case{SoundStreamPacketRender, 1, &list},
-                         Case{SoundStreamPacketRender, 2, &empty}, Case{SoundStreamPacketRender, 2, nullptr}})
+    for (const Case c :
+         {Case{kBlock - 1, SoundStreamPacketRender, 2, &list, 0}, Case{kBlock, SoundStreamPacketNone, 2, &list, 0},
+          Case{kBlock, SoundStreamPacketCapture, 2, &list, kBlock},
+          Case{kBlock, SoundStreamPacketRender, 1, &list, kBlock},
+          Case{kBlock, SoundStreamPacketRender, 2, &empty, kBlock},
+          Case{kBlock, SoundStreamPacketRender, 2, nullptr, kBlock}})
     {
-        MakePacket(kBlock, c.kind, c.channels);
+        MakePacket(c.capacity, c.kind, c.channels);
         const uint64_t queued = QueuedFrames();
         EXPECT_EQ(BufferCallbackFunction(&packet, c.user), 0) << "kind " << c.kind << " channels " << c.channels;
-        EXPECT_EQ(QueuedFrames(), queued - kBlock) << "one block was taken";
+        EXPECT_EQ(QueuedFrames(), queued - c.taken) << "kind " << c.kind << " capacity " << c.capacity;
         EXPECT_EQ(packet.uiValidFrames, 12345u);
         EXPECT_TRUE(std::isnan(samples[0]));
     }
@@ -129,7 +124,7 @@ TEST_F(BufferCallbackTest, ElementWithTheSameCodeUnitSumIsTakenForThePacketBuffe
     std::vector<double> other(kBlock * 2, 0.0);
     const auto append = [&](const wchar_t* name, double* address) {
         uint64_t index = 0;
-        ASSERT_EQ(anagram.Append(&index), 1);
+        ASSERT_EQ(anagram.Append(&index), kStatusSuccess);
         CNamedValue* element = anagram.At(index);
         element->SetName(name);
         element->uiType = CNamedValue::Integer64B;

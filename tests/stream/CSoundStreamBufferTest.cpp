@@ -24,13 +24,6 @@ std::vector<double> Frames(uint64_t first, uint64_t count)
     return frames;
 }
 
-// One expected output frame: frame k of the input scaled by `gain`, or silence for gain 0.
-struct Expected
-{
-    uint64_t k;
-    double gain;
-};
-
 class SoundStreamBufferTest : public ::testing::Test
 {
 protected:
@@ -51,29 +44,20 @@ protected:
         ASSERT_EQ(count, accepted);
     }
 
-    void ExpectRead(const std::vector<Expected>& expected)
+    // Reads one block: frames first, first + 1, ... of the input scaled by `gains`, then silence.
+    void ExpectRead(uint64_t first, const std::vector<double>& gains)
     {
         std::vector<double> out(B * 2, -99.0);
         ASSERT_EQ(kStatusSuccess, buffer.Read(out.data()));
         for (uint64_t j = 0; j < B; ++j)
         {
-            const Expected e = j < expected.size() ? expected[j] : Expected{0, 0.0};
-            const double value = e.gain == 0.0 ? 0.0 : static_cast<double>(e.k + 1) * e.gain;
+            const double value = j < gains.size() ? static_cast<double>(first + j + 1) * gains[j] : 0.0;
             EXPECT_EQ(value, out[j * 2]) << "frame " << j;
             EXPECT_EQ(-value, out[j * 2 + 1]) << "frame " << j;
         }
     }
 
-    void ExpectSilentRead() { ExpectRead({}); }
-
-    // The first block, frames 0..B-1, faded in.
-    void ExpectFadeInRead()
-    {
-        std::vector<Expected> fadeIn;
-        for (uint64_t j = 0; j < B; ++j)
-            fadeIn.push_back({j, ramp[j]});
-        ExpectRead(fadeIn);
-    }
+    void ExpectSilentRead() { ExpectRead(0, {}); }
 
     // Brings the output to running: the empty start fades out, 16 frames arrive, the first
     // block is faded in and output; frames 8..15 are held, the queue is empty and refilling.
@@ -82,11 +66,12 @@ protected:
         ExpectSilentRead();
         Write(0, 16);
         ExpectSilentRead();
-        ExpectFadeInRead();
+        ExpectRead(0, ramp);
     }
 
     CSoundStreamBuffer buffer;
     const std::vector<double> ramp = ExpectedFadeRamp(B);
+    const std::vector<double> fadeOut{ramp.rbegin(), ramp.rend()};
 };
 } // namespace
 
@@ -115,9 +100,11 @@ TEST(CSoundStreamBufferInitialize, RejectsImpossibleSettingsAndStaysReleased)
         double rate, duration;
         int32_t status;
     };
-    for (const Case& c : {Case{100.0, 0.01, -4}, Case{0.0, 0.01, -4}, Case{-44100.0, 0.01, -4}, Case{nan, 0.01, -4},
-                          Case{44100.0, 0.0, -4}, Case{44100.0, nan, -4}, Case{1e-300, 1e-300, -1},
-                          Case{1e300, 1e300, -5}, Case{9.3e18, 1.0, -5}, Case{4.7e18, 1.0, -2}})
+    for (const Case& c : {Case{100.0, 0.01, kStatusInvalidArgument}, Case{0.0, 0.01, kStatusInvalidArgument},
+                          Case{-44100.0, 0.01, kStatusInvalidArgument}, Case{nan, 0.01, kStatusInvalidArgument},
+                          Case{44100.0, 0.0, kStatusInvalidArgument}, Case{44100.0, nan, kStatusInvalidArgument},
+                          Case{1e-300, 1e-300, kStatusFailure}, Case{1e300, 1e300, kStatusOverflow},
+                          Case{9.3e18, 1.0, kStatusOverflow}, Case{4.7e18, 1.0, kStatusNotCreated}})
     {
         CSoundStreamBuffer buffer;
         double duration = 0.01;
@@ -168,23 +155,19 @@ TEST_F(SoundStreamBufferTest, OutputRunsOneBlockBehindTheQueue)
 {
     StartRunning();
     Write(16, 8); // fill 8 reaches the middle watermark: refill ends
-    std::vector<Expected> plain;
-    for (uint64_t j = 0; j < B; ++j)
-        plain.push_back({8 + j, 1.0});
-    ExpectRead(plain);
+    ExpectRead(8, std::vector<double>(B, 1.0));
 }
 
 TEST_F(SoundStreamBufferTest, ShortReadFadesTheLastBlockOfAudioContinuously)
 {
     StartRunning();
     Write(16, 13);
-    std::vector<Expected> plain;
-    for (uint64_t j = 0; j < B; ++j)
-        plain.push_back({8 + j, 1.0});
-    ExpectRead(plain); // frames 8..15; 16..23 held; 5 frames left (not below low)
+    // A read without destination still advances: frames 8..15 go nowhere, 16..23 are held and
+    // 5 frames are left (not below low).
+    ASSERT_EQ(kStatusSuccess, buffer.Read(nullptr));
     // Only 5 frames come: the last 8 frames of audio (21..28) fade from ramp[7] to ramp[0].
-    ExpectRead({{16, 1}, {17, 1}, {18, 1}, {19, 1}, {20, 1}, {21, ramp[7]}, {22, ramp[6]}, {23, ramp[5]}});
-    ExpectRead({{24, ramp[4]}, {25, ramp[3]}, {26, ramp[2]}, {27, ramp[1]}, {28, ramp[0]}});
+    ExpectRead(16, {1, 1, 1, 1, 1, ramp[7], ramp[6], ramp[5]});
+    ExpectRead(24, {ramp[4], ramp[3], ramp[2], ramp[1], ramp[0]});
     ExpectSilentRead();
 }
 
@@ -192,14 +175,7 @@ TEST_F(SoundStreamBufferTest, UnderrunWhileRefillingFadesTheHeldBlock)
 {
     StartRunning();
     Write(16, 5); // refilling: 5 < 8
-    ExpectRead({{8, ramp[7]},
-                {9, ramp[6]},
-                {10, ramp[5]},
-                {11, ramp[4]},
-                {12, ramp[3]},
-                {13, ramp[2]},
-                {14, ramp[1]},
-                {15, ramp[0]}});
+    ExpectRead(8, fadeOut);
     ExpectSilentRead();
     EXPECT_EQ(5u, buffer.GetQueueStatus().uiFillLevel);
 }
@@ -213,32 +189,16 @@ TEST_F(SoundStreamBufferTest, StopDrainsBelowTheWatermarksThenFallsSilent)
     uint64_t count = 4;
     EXPECT_EQ(kStatusNothingDone, buffer.Write(frames.data(), &count));
     EXPECT_EQ(0u, count);
-    ExpectRead({{8, 1}, {9, 1}, {10, 1}, {11, ramp[7]}, {12, ramp[6]}, {13, ramp[5]}, {14, ramp[4]}, {15, ramp[3]}});
-    ExpectRead({{16, ramp[2]}, {17, ramp[1]}, {18, ramp[0]}});
+    ExpectRead(8, {1, 1, 1, ramp[7], ramp[6], ramp[5], ramp[4], ramp[3]});
+    ExpectRead(16, {ramp[2], ramp[1], ramp[0]});
     ExpectSilentRead();
     EXPECT_EQ(0u, buffer.GetQueueStatus().uiFillLevel);
-}
-
-TEST_F(SoundStreamBufferTest, ReadWithoutDestinationStillAdvances)
-{
-    StartRunning();
-    Write(16, 13);
-    ASSERT_EQ(kStatusSuccess, buffer.Read(nullptr)); // outputs 8..15 nowhere, holds 16..23
-    EXPECT_EQ(5u, buffer.GetQueueStatus().uiFillLevel);
-    ExpectRead({{16, 1}, {17, 1}, {18, 1}, {19, 1}, {20, 1}, {21, ramp[7]}, {22, ramp[6]}, {23, ramp[5]}});
 }
 
 TEST_F(SoundStreamBufferTest, InitializeAgainStartsAfresh)
 {
     StartRunning();
-    ExpectRead({{8, ramp[7]},
-                {9, ramp[6]},
-                {10, ramp[5]},
-                {11, ramp[4]},
-                {12, ramp[3]},
-                {13, ramp[2]},
-                {14, ramp[1]},
-                {15, ramp[0]}}); // now faded out
+    ExpectRead(8, fadeOut); // now faded out
     ASSERT_EQ(kStatusSuccess, buffer.RequestStop());
     double duration = 0.01;
     ASSERT_EQ(kStatusSuccess, buffer.Initialize(800.0, &duration));
@@ -252,5 +212,5 @@ TEST_F(SoundStreamBufferTest, InitializeAgainStartsAfresh)
     // playback never starts with a click.
     Write(0, 16);
     ExpectSilentRead();
-    ExpectFadeInRead();
+    ExpectRead(0, ramp);
 }

@@ -37,21 +37,6 @@ void ExpectValues(const std::vector<double>& expected, const std::vector<double>
 }
 }
 
-TEST(CParameterRamp, HoldsItsInitialValue)
-{
-    CParameterRamp ramp;
-    ASSERT_EQ(kStatusSuccess, ramp.Initialize(2.0));
-    ExpectValues({2.0, 2.0, 2.0}, Draw(ramp, 3));
-}
-
-TEST(CParameterRamp, DefaultGlideTakesEffectOnTheSecondSample)
-{
-    CParameterRamp ramp;
-    ramp.Initialize(0.0);
-    EXPECT_EQ(kStatusSuccess, ramp.SetTarget(1.0));
-    ExpectValues({0.0, 1.0, 1.0, 1.0}, Draw(ramp, 4));
-}
-
 TEST(CParameterRamp, GlidesAlongARaisedCosine)
 {
     CParameterRamp ramp;
@@ -116,13 +101,8 @@ TEST(CParameterRamp, RefusesEverythingBeforeInitialize)
     EXPECT_EQ(0.0, value);
     EXPECT_EQ(kStatusFailure, ramp.SetTarget(1.0));
     EXPECT_EQ(kStatusFailure, ramp.SetTargetWithLength(1.0, 4));
-    ramp.SetDefaultLength(8); // ignored: no value yet
     EXPECT_EQ(kStatusInvalidArgument, ramp.SetTarget(NaN));
     EXPECT_EQ(kStatusInvalidArgument, ramp.GetNext(nullptr));
-
-    ASSERT_EQ(kStatusSuccess, ramp.Initialize(0.0));
-    EXPECT_EQ(kStatusSuccess, ramp.SetTarget(1.0));
-    ExpectValues({0.0, 1.0}, Draw(ramp, 2));
 }
 
 TEST(CParameterRamp, InitializeJumpsOrClears)

@@ -79,32 +79,6 @@ TEST_F(Noise, AMScalesTheNoiseAndLeavesTheToneAlone)
     EXPECT_EQ(2.0, dfFMPhase);
 }
 
-// Standard normal: mean 0, deviation 1, and Gaussian tails (68.27 % within one deviation,
-// 95.45 % within two), which uniform or otherwise shaped noise of the same deviation fails.
-TEST_F(Noise, IsStandardNormalAtLevelOne)
-{
-    const uint64_t frames = 1000000;
-    const std::vector<double> block = FreshBlock(1.0, frames);
-    double sum = 0.0;
-    double squares = 0.0;
-    uint64_t withinOne = 0;
-    uint64_t withinTwo = 0;
-    for (uint64_t i = 0; i < frames; ++i)
-    {
-        const double x = block[2 * i];
-        sum += x;
-        squares += x * x;
-        withinOne += std::fabs(x) < 1.0 ? 1 : 0;
-        withinTwo += std::fabs(x) < 2.0 ? 1 : 0;
-    }
-    const double n = static_cast<double>(frames);
-    const double mean = sum / n;
-    EXPECT_NEAR(0.0, mean, 0.005);
-    EXPECT_NEAR(1.0, std::sqrt(squares / n - mean * mean), 0.005);
-    EXPECT_NEAR(0.6827, static_cast<double>(withinOne) / n, 0.003);
-    EXPECT_NEAR(0.9545, static_cast<double>(withinTwo) / n, 0.002);
-}
-
 // bNoise is read once per block: a switch while a block is being filled shows in the next one.
 TEST_F(Noise, SwitchTakesEffectAtTheNextBlock)
 {

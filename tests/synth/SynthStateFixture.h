@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <utility>
 #include <vector>
 
 // Gives the signal generator six fresh ramps and a known process-wide state (tone mode, every
@@ -16,25 +18,31 @@ class SynthStateFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        SaveState();
-        pLevelRamp = &Level;
-        pFrequencyRamp = &Frequency;
-        pPhaseRamp = &Phase;
-        pAMFrequencyRamp = &AMFrequency;
-        pFMFrequencyRamp = &FMFrequency;
-        pFMBandwidthRamp = &FMBandwidth;
-        for (CParameterRamp* ramp : {&Level, &Frequency, &Phase, &AMFrequency, &FMFrequency, &FMBandwidth})
-            ramp->Initialize(0.0);
+        const std::array<CParameterRamp*, 6> ramps{&Level,       &Frequency,   &Phase,
+                                                   &AMFrequency, &FMFrequency, &FMBandwidth};
+        for (size_t i = 0; i < ramps.size(); ++i)
+        {
+            m_SavedRamps[i] = std::exchange(*RampSlots()[i], ramps[i]);
+            ramps[i]->Initialize(0.0);
+        }
         Level.Initialize(1.0);
         Frequency.Initialize(1000.0);
-        for (std::atomic<uint32_t>* flag : {&bAM, &bFM, &bNoise, &bTrigger, &bInvertTrigger})
-            flag->store(0);
-        dfSamplingRate = 48000.0;
-        dfAMPhase = 0.0;
-        dfFMPhase = 0.0;
+        for (size_t i = 0; i < m_SavedFlags.size(); ++i)
+            m_SavedFlags[i] = Flags()[i]->exchange(0);
+        m_SavedDoubles = {std::exchange(dfSamplingRate, 48000.0), std::exchange(dfAMPhase, 0.0),
+                          std::exchange(dfFMPhase, 0.0)};
     }
 
-    void TearDown() override { RestoreState(); }
+    void TearDown() override
+    {
+        for (size_t i = 0; i < m_SavedRamps.size(); ++i)
+            *RampSlots()[i] = m_SavedRamps[i];
+        for (size_t i = 0; i < m_SavedFlags.size(); ++i)
+            Flags()[i]->store(m_SavedFlags[i]);
+        dfSamplingRate = m_SavedDoubles[0];
+        dfAMPhase = m_SavedDoubles[1];
+        dfFMPhase = m_SavedDoubles[2];
+    }
 
     // One block from the current state, with the fixture's carrier phase and generator.
     std::vector<double> Fill(uint64_t frames)
@@ -49,32 +57,13 @@ protected:
     CRandomMT Generator;
 
 private:
-    void SaveState()
+    static std::array<CParameterRamp**, 6> RampSlots()
     {
-        m_Ramps = {pLevelRamp, pFrequencyRamp, pPhaseRamp, pAMFrequencyRamp, pFMFrequencyRamp, pFMBandwidthRamp};
-        m_Flags = {bAM.load(), bFM.load(), bNoise.load(), bTrigger.load(), bInvertTrigger.load()};
-        m_Doubles = {dfSamplingRate, dfAMPhase, dfFMPhase};
+        return {&pLevelRamp, &pFrequencyRamp, &pPhaseRamp, &pAMFrequencyRamp, &pFMFrequencyRamp, &pFMBandwidthRamp};
     }
+    static std::array<std::atomic<uint32_t>*, 5> Flags() { return {&bAM, &bFM, &bNoise, &bTrigger, &bInvertTrigger}; }
 
-    void RestoreState()
-    {
-        pLevelRamp = m_Ramps[0];
-        pFrequencyRamp = m_Ramps[1];
-        pPhaseRamp = m_Ramps[2];
-        pAMFrequencyRamp = m_Ramps[3];
-        pFMFrequencyRamp = m_Ramps[4];
-        pFMBandwidthRamp = m_Ramps[5];
-        bAM = m_Flags[0];
-        bFM = m_Flags[1];
-        bNoise = m_Flags[2];
-        bTrigger = m_Flags[3];
-        bInvertTrigger = m_Flags[4];
-        dfSamplingRate = m_Doubles[0];
-        dfAMPhase = m_Doubles[1];
-        dfFMPhase = m_Doubles[2];
-    }
-
-    std::vector<CParameterRamp*> m_Ramps;
-    std::vector<uint32_t> m_Flags;
-    std::vector<double> m_Doubles;
+    std::array<CParameterRamp*, 6> m_SavedRamps{};
+    std::array<uint32_t, 5> m_SavedFlags{};
+    std::array<double, 3> m_SavedDoubles{};
 };
