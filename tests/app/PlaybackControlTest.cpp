@@ -37,9 +37,6 @@ HANDLE CreateThreadFailingOnce(LPTHREAD_START_ROUTINE entry, void* parameter, DW
 class PlaybackControlTest : public CEngineFixture
 {
 protected:
-    // Starts with a fresh stream buffer, as playback start does before searching.
-    void FreshStreamBuffer() { ASSERT_TRUE(ReplaceStreamBuffer()); }
-
     // Steps a ramp takes from its value to a new target.
     static size_t GlideSteps(CParameterRamp& ramp, double target)
     {
@@ -163,7 +160,7 @@ TEST_F(PlaybackControlTest, DeviceRefusingEverythingShowsTheJapaneseMessageAndLe
 TEST_F(PlaybackControlTest, EachAttemptThatFailsBeforeTheDeviceIsAskedIsToldOf)
 {
     system.AddEndpoint(ExclusiveEndpoint({96000}, {24}));
-    FreshStreamBuffer();
+    ASSERT_TRUE(ReplaceStreamBuffer()) << "as a start does before its search";
     RateSearch::Result result;
     ASSERT_TRUE(RateSearch::SearchRate(-1, RateSearch::ShareMode::Exclusive, RateSearch::Direction::Downward, result));
     PlaybackControl::Start(panel);
@@ -234,16 +231,13 @@ TEST_F(PlaybackControlTest, PlayOpensTheListedDeviceAfterAnotherWasPluggedInAhea
     FakeEndpoint& pluggedIn = system.AddEndpoint(later);
     FakeEndpointConfig chosen = ExclusiveEndpoint({44100}, {24});
     chosen.id = L"chosen";
-    system.AddEndpoint(ExclusiveEndpoint({48000}, {24}));
     FakeEndpoint& listed = system.AddEndpoint(chosen);
     ASSERT_TRUE(DeviceList::EnumerateEndpointNames(nullptr, nullptr));
     pluggedIn.SetState(DEVICE_STATE_ACTIVE);
 
-    FreshStreamBuffer();
-    RateSearch::Result result;
-    ASSERT_TRUE(RateSearch::SearchRate(1, RateSearch::ShareMode::Exclusive, RateSearch::Direction::Downward, result))
-        << "list entry 2, the second listed";
-    EXPECT_EQ(result.uiRow, 11u) << "44.1 kHz, which only the chosen device takes";
+    panel.uiDeviceEntry = 1;
+    PlaybackControl::Start(panel);
+    EXPECT_EQ(SoundStream.dfRate, 44100.0) << "which only the listed device takes";
     EXPECT_TRUE(pluggedIn.CallsOf(FakeMethod::Activate).empty());
     EXPECT_EQ(listed.CallsOf(FakeMethod::Activate).size(), 4u) << "96, 88.2, 48 and 44.1 kHz";
 }
@@ -254,15 +248,11 @@ TEST_F(PlaybackControlTest, PlayWhilePlayingChangesNothing)
     PlaybackControl::Start(panel);
     ASSERT_EQ(SoundStream.bStarted, 1u);
     const CSoundStreamBuffer* const buffer = pSoundBuffer;
-    const CWorkerThread* const synthesizer = pSynthesizerThread;
     const size_t initializations = endpoint.CallsOf(FakeMethod::Initialize).size();
 
     PlaybackControl::Start(panel);
     EXPECT_TRUE(MessageBoxes().empty()) << MessageBoxes()[0].Text;
     EXPECT_EQ(pSoundBuffer, buffer) << "the stream buffer in use stays";
-    EXPECT_EQ(pSynthesizerThread, synthesizer);
-    EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Running);
-    EXPECT_EQ(SoundStream.WorkerThread.GetState(), CWorkerThread::Running);
     EXPECT_EQ(endpoint.CallsOf(FakeMethod::Initialize).size(), initializations) << "the device was not opened again";
     EXPECT_EQ(panel.idleStates, (std::vector<bool>{false}));
     EXPECT_TRUE(PlaybackControl::Stop());
