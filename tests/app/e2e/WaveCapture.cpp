@@ -15,9 +15,8 @@ bool LoadWaveCapture(const std::wstring& path, WaveCapture* capture, std::string
         return false;
     }
     capture->uiRate = file.uiSampleRate;
-    capture->uiChannels = file.uiChannels;
     capture->uiBits = file.uiBitsPerSample;
-    if (capture->uiChannels != 2 || (capture->uiBits != 16 && capture->uiBits != 24 && capture->uiBits != 32))
+    if (file.uiChannels != 2 || (capture->uiBits != 16 && capture->uiBits != 24 && capture->uiBits != 32))
     {
         *error = "not stereo integer PCM";
         return false;
@@ -205,18 +204,6 @@ std::vector<Stretch> SoundingStretches(const std::vector<double>& samples, size_
     if (end > stretchBegin)
         stretches.push_back({stretchBegin, end});
     return stretches;
-}
-
-Stretch LongestSoundingStretch(const std::vector<double>& samples, size_t begin, size_t end, double threshold,
-                               size_t minimumSilence)
-{
-    Stretch longest{begin, begin};
-    for (const Stretch& stretch : SoundingStretches(samples, begin, end, threshold, minimumSilence))
-    {
-        if (stretch.uiEnd - stretch.uiBegin > longest.uiEnd - longest.uiBegin)
-            longest = stretch;
-    }
-    return longest;
 }
 
 double Kurtosis(const std::vector<double>& samples, size_t begin, size_t end)

@@ -10,7 +10,6 @@
 struct WaveCapture
 {
     uint32_t uiRate = 0;
-    uint32_t uiChannels = 0;
     uint32_t uiBits = 0;
     std::vector<double> Left;
     std::vector<double> Right;
@@ -48,9 +47,6 @@ struct Stretch
 };
 std::vector<Stretch> SoundingStretches(const std::vector<double>& samples, size_t begin, size_t end, double threshold,
                                        size_t minimumSilence);
-// The longest of them.
-Stretch LongestSoundingStretch(const std::vector<double>& samples, size_t begin, size_t end, double threshold,
-                               size_t minimumSilence);
 // Fourth standardized moment: 3 for a Gaussian.
 double Kurtosis(const std::vector<double>& samples, size_t begin, size_t end);
 }
