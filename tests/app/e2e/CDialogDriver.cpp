@@ -180,11 +180,6 @@ std::wstring CDialogDriver::Text(int id) const
     return WindowText(Item(id));
 }
 
-std::wstring CDialogDriver::Title() const
-{
-    return WindowText(m_hDialog);
-}
-
 bool CDialogDriver::Settle(DWORD timeoutMs) const
 {
     DWORD_PTR result = 0;

@@ -39,7 +39,6 @@ public:
 
     void SetText(int id, const wchar_t* text);
     std::wstring Text(int id) const;
-    std::wstring Title() const;
 
     // Waits until the program has handled everything sent so far (or a modal box runs).
     bool Settle(DWORD timeoutMs = 60000) const;

@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -34,16 +33,6 @@ const wchar_t kDefaultDevice[] = L"既定のオーディオ再生デバイス";
 const char kOpenedTrace[] = "Corvane WASAPI: opened ";
 // The level the dialog starts with (-140 dB).
 constexpr double kStartupLevel = 1e-7;
-
-// The stream a Play opened, as the program traced it.
-struct OpenedStream
-{
-    std::string Line;
-    char szMode[16] = "";
-    unsigned uiRate = 0;
-    unsigned uiContainerBits = 0;
-    unsigned uiValidBits = 0;
-};
 
 std::string Environment(const char* name)
 {
@@ -76,10 +65,8 @@ protected:
 
     // Starts the program with its audio captured into <name>.wav through a test card that
     // takes what `card` allows (ALSA configuration: "rates [ 48000 ] formats [ S16_LE ]"; empty:
-    // the card's own range), or with no audio endpoint at all. ALSA_CONFIG_PATH points every
-    // process of this run at one file (the program's Unix environment comes from the run, not
-    // from ours), so it is rewritten before each start from the capture configuration run-e2e
-    // wrote with a placeholder for the file.
+    // the card's own range), or with no audio endpoint at all. Every process of the run reads
+    // ALSA_CONFIG_PATH's one file, so it is rewritten before each start.
     void Launch(const std::string& name, const std::string& card = "", bool withEndpoint = true)
     {
         m_CaptureUnixPath = m_Directory + "/" + name + ".wav";
@@ -104,23 +91,19 @@ protected:
             << (m_Process.WaitForExit(0, &exitCode) ? "exited with " + std::to_string(exitCode) : std::string("runs"));
     }
 
-    // Plays and checks the share mode, rate and layout the program traced for this Play.
+    // Plays and checks the stream the program traced for this Play: share mode, rate and layout.
     void Play(const std::string& mode, unsigned rate, unsigned containerBits, unsigned validBits)
     {
         ASSERT_TRUE(m_Dialog.Click(IDC_PLAY))
             << "play did not finish (message box open: " << m_Dialog.HasMessageBox() << ")";
         ASSERT_TRUE(m_Dialog.IsEnabled(IDC_STOP));
-        m_Opened = OpenedStream();
-        m_Opened.Line = m_Trace.TakeLine(m_Process.ProcessId(), kOpenedTrace, kTraceTimeoutMs);
-        ASSERT_EQ(std::sscanf(m_Opened.Line.c_str(),
-                              "Corvane WASAPI: opened %15s mode, %u Hz, %u-bit container with %u valid bits",
-                              m_Opened.szMode, &m_Opened.uiRate, &m_Opened.uiContainerBits, &m_Opened.uiValidBits),
-                  4)
-            << "the program traced no opened stream: \"" << m_Opened.Line << "\"";
-        EXPECT_EQ(m_Opened.szMode, mode) << m_Opened.Line;
-        EXPECT_EQ(m_Opened.uiRate, rate) << m_Opened.Line;
-        EXPECT_EQ(m_Opened.uiContainerBits, containerBits) << m_Opened.Line;
-        EXPECT_EQ(m_Opened.uiValidBits, validBits) << m_Opened.Line;
+        const std::string opened = kOpenedTrace + mode + " mode, " + std::to_string(rate) + " Hz, " +
+                                   std::to_string(containerBits) + "-bit container with " + std::to_string(validBits) +
+                                   " valid bits,";
+        EXPECT_EQ(m_Trace.TakeLine(m_Process.ProcessId(), kOpenedTrace, kTraceTimeoutMs).substr(0, opened.size()),
+                  opened);
+        m_uiOpenedRate = rate;
+        m_uiOpenedContainerBits = containerBits;
     }
 
     void Stop()
@@ -151,7 +134,7 @@ protected:
         WaveCapture capture;
         std::string error;
         EXPECT_TRUE(LoadWaveCapture(WindowsPathOf(m_CaptureUnixPath), &capture, &error)) << error;
-        EXPECT_EQ(capture.uiRate, m_Opened.uiRate) << "the card took another rate than the one opened";
+        EXPECT_EQ(capture.uiRate, m_uiOpenedRate) << "the card took another rate than the one opened";
         return capture;
     }
 
@@ -182,15 +165,15 @@ protected:
     {
         WavFile wav;
         EXPECT_TRUE(wav.Load(WindowsPathOf(m_CaptureUnixPath))) << "no capture";
-        const double rate = TableRateOf(m_Opened.uiRate);
+        const double rate = TableRateOf(m_uiOpenedRate);
         // The tone outlasts the capture: what Stop waits for comes on top of the time played.
         const auto frames = static_cast<uint64_t>(rate * (playedSeconds + 2.0));
         const std::vector<double> tone = GenerateSteadyTone(
             rate, kStartupLevel, ControlValues::LevelOfAttenuation(levelPosition), 1000.0, 0.0, frames);
         CQuantizer quantizer;
-        EXPECT_EQ(quantizer.Initialize(effectiveBits, m_Opened.uiContainerBits, 1), 1);
+        EXPECT_EQ(quantizer.Initialize(effectiveBits, m_uiOpenedContainerBits, 1), 1);
         const auto block = static_cast<uint64_t>(std::ceil(rate * 0.01));
-        return ComparePlayedTone(wav.Samples32(), tone, block, quantizer, m_Opened.uiContainerBits);
+        return ComparePlayedTone(wav.Samples32(), tone, block, quantizer, m_uiOpenedContainerBits);
     }
 
     // The rate the synthesizer generates at for a device rate in whole Hz (the table's, unrounded).
@@ -208,22 +191,16 @@ protected:
     CProgramUnderTest m_Process;
     CDialogDriver m_Dialog;
     CDebugOutputMonitor m_Trace;
-    OpenedStream m_Opened;
+    // What the last Play opened.
+    unsigned m_uiOpenedRate = 0;
+    unsigned m_uiOpenedContainerBits = 0;
 };
 
-// The first and the last sample of a capture louder than a threshold.
-struct ActiveRange
+WaveAnalysis::Stretch FindSound(const std::vector<double>& samples, double threshold)
 {
-    size_t uiFirst = 0;
-    size_t uiLast = 0;
-};
-
-ActiveRange FindSound(const std::vector<double>& samples, double threshold)
-{
-    ActiveRange range;
-    EXPECT_TRUE(WaveAnalysis::FindActiveRange(samples, threshold, &range.uiFirst, &range.uiLast))
-        << "no sound captured";
-    return range;
+    const WaveAnalysis::Stretch sound = WaveAnalysis::LouderThan(samples, threshold);
+    EXPECT_GT(sound.uiEnd, sound.uiBegin) << "no sound captured";
+    return sound;
 }
 
 // A string of a version resource's US English (Unicode) block; empty when it has none.
@@ -249,7 +226,7 @@ TEST_F(ProgramEndToEnd, StartsWithDefaultsAndListsTheDevices)
                 GetFileVersionInfoW(m_Program.c_str(), 0, static_cast<DWORD>(info.size()), info.data()))
         << "the program has no version resource";
     const std::wstring version = VersionString(info, L"ProductVersion");
-    EXPECT_EQ(L"Corvane WASAPI v" + version, m_Dialog.Title());
+    EXPECT_EQ(L"Corvane WASAPI v" + version, kProgramTitle) << "the title the dialog was found by";
     EXPECT_EQ(VersionString(info, L"FileVersion"), version);
     EXPECT_EQ(VersionString(info, L"ProductName"), L"Corvane WASAPI");
     EXPECT_EQ(VersionString(info, L"OriginalFilename"), L"corvane-wasapi.exe");
@@ -313,8 +290,8 @@ TEST_F(ProgramEndToEnd, FilesPlantedBesideTheProgramNeverRun)
     wchar_t system[MAX_PATH] = L"";
     GetSystemDirectoryW(system, MAX_PATH);
     const std::wstring started = m_Process.WaitForStartedProcess(L"\\control.exe", 30000);
-    const std::string startedText(started.begin(), started.end());
-    EXPECT_EQ(lstrcmpiW(started.c_str(), (std::wstring(system) + L"\\control.exe").c_str()), 0) << startedText;
+    EXPECT_EQ(lstrcmpiW(started.c_str(), (std::wstring(system) + L"\\control.exe").c_str()), 0)
+        << std::string(started.begin(), started.end());
     CloseExpectingExitCode0();
     for (const std::wstring& name : planted)
         EXPECT_EQ(GetFileAttributesW((folder + name + L".ran").c_str()), INVALID_FILE_ATTRIBUTES)
@@ -411,20 +388,22 @@ TEST_F(ProgramEndToEnd, PlaysToneThatFollowsTheLevelLiveAndIgnoresASecondPlay)
 
     const WaveCapture capture = Capture();
     EXPECT_EQ(capture.uiBits, 32u);
-    const ActiveRange sound = FindSound(capture.Left, 1e-3);
+    const WaveAnalysis::Stretch sound = FindSound(capture.Left, 1e-3);
     const size_t rate = capture.uiRate;
-    ASSERT_GT(sound.uiLast, sound.uiFirst + 2 * rate) << "less than 2 s of sound captured";
-    EXPECT_EQ(WaveAnalysis::SoundingStretches(capture.Left, sound.uiFirst, sound.uiLast, 1e-3, rate / 2000).size(), 1u)
+    ASSERT_GT(sound.uiEnd, sound.uiBegin + 2 * rate) << "less than 2 s of sound captured";
+    EXPECT_EQ(WaveAnalysis::SoundingStretches(capture.Left, sound.uiBegin, sound.uiEnd, 1e-3, rate / 2000).size(), 1u)
         << "the tone has a gap";
-    EXPECT_LT(Seconds(sound.uiLast - sound.uiFirst, rate), 2 * kPlayMs / 1000.0 + 0.5)
+    EXPECT_LT(Seconds(sound.uiEnd - sound.uiBegin, rate), 2 * kPlayMs / 1000.0 + 0.5)
         << "the card did not play at the real rate";
     // The last half second before the stop's fade is 14 dB below the -6 dB the card models
     // check, on both channels; medians over 50 ms blocks (50 whole periods).
     const size_t block50ms = rate / 20;
-    const size_t quietEnd = sound.uiLast - rate / 10;
+    const size_t quietEnd = sound.uiEnd - rate / 10;
     const size_t quietBegin = quietEnd - rate / 2;
-    EXPECT_NEAR(WaveAnalysis::SineLevelDb(capture.Left, quietBegin, quietEnd, block50ms), -20.0, 0.02);
-    EXPECT_NEAR(WaveAnalysis::SineLevelDb(capture.Right, quietBegin, quietEnd, block50ms), -20.0, 0.02);
+    EXPECT_NEAR(WaveAnalysis::ToneComponentDb(capture.Left, quietBegin, quietEnd, block50ms, 1000.0, rate), -20.0,
+                0.02);
+    EXPECT_NEAR(WaveAnalysis::ToneComponentDb(capture.Right, quietBegin, quietEnd, block50ms, 1000.0, rate), -20.0,
+                0.02);
     EXPECT_NEAR(WaveAnalysis::Frequency(capture.Left, quietBegin, quietEnd, block50ms, capture.uiRate), 1000.0, 0.01);
     CloseExpectingExitCode0();
 }
@@ -487,13 +466,13 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
     Sleep(kPlayMs);
     ASSERT_NO_FATAL_FAILURE(Stop());
     capture = Capture();
-    const ActiveRange sound = FindSound(capture.Left, 1e-3);
-    EXPECT_EQ(WaveAnalysis::SoundingStretches(capture.Left, sound.uiFirst, sound.uiLast, 1e-4, 100).size(), 1u)
+    const WaveAnalysis::Stretch sound = FindSound(capture.Left, 1e-3);
+    EXPECT_EQ(WaveAnalysis::SoundingStretches(capture.Left, sound.uiBegin, sound.uiEnd, 1e-4, 100).size(), 1u)
         << "the noise has a gap";
-    ASSERT_GT(sound.uiLast - sound.uiFirst, capture.uiRate * 3 / 4) << "less than 0.75 s of noise";
+    ASSERT_GT(sound.uiEnd - sound.uiBegin, capture.uiRate * 3 / 4) << "less than 0.75 s of noise";
     // Skip the fade-in, then take at most one second.
-    const size_t begin = sound.uiFirst + capture.uiRate / 20;
-    const size_t end = std::min(sound.uiLast, begin + capture.uiRate);
+    const size_t begin = sound.uiBegin + capture.uiRate / 20;
+    const size_t end = std::min(sound.uiEnd, begin + capture.uiRate);
     EXPECT_NEAR(WaveAnalysis::Mean(capture.Left, begin, end), 0.0, 0.002);
     EXPECT_NEAR(WaveAnalysis::Rms(capture.Left, begin, end), 0.1, 0.003) << "the standard deviation is the level";
     EXPECT_NEAR(WaveAnalysis::Kurtosis(capture.Left, begin, end), 3.0, 0.15);
@@ -544,10 +523,10 @@ TEST_F(ProgramEndToEnd, EnhancerCarriesAToneBelowOneStepOnEachChannel)
 
     const WaveCapture capture = Capture();
     // One 16-bit step is about 3e-5 of full scale: the tone below it is a pattern of steps.
-    const ActiveRange sound = FindSound(capture.Left, 1e-5);
-    ASSERT_GT(sound.uiLast, sound.uiFirst + capture.uiRate / 2) << "less than 0.5 s of sound captured";
-    const size_t begin = sound.uiFirst + capture.uiRate / 5;
-    const size_t end = sound.uiLast - capture.uiRate / 10;
+    const WaveAnalysis::Stretch sound = FindSound(capture.Left, 1e-5);
+    ASSERT_GT(sound.uiEnd, sound.uiBegin + capture.uiRate / 2) << "less than 0.5 s of sound captured";
+    const size_t begin = sound.uiBegin + capture.uiRate / 5;
+    const size_t end = sound.uiEnd - capture.uiRate / 10;
     const size_t block100ms = capture.uiRate / 10;
     for (const std::vector<double>* channel : {&capture.Left, &capture.Right})
     {
