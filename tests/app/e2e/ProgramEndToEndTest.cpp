@@ -46,17 +46,13 @@ double Seconds(uint64_t frames, double rate)
     return static_cast<double>(frames) / rate;
 }
 
-std::wstring Widen(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
-
 class ProgramEndToEnd : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        m_Program = Widen(Environment("CORVANE_E2E_PROGRAM"));
+        const std::string program = Environment("CORVANE_E2E_PROGRAM");
+        m_Program.assign(program.begin(), program.end());
         m_Directory = Environment("CORVANE_E2E_DIR");
         if (m_Program.empty() || m_Directory.empty())
             GTEST_SKIP() << "CORVANE_E2E_PROGRAM and CORVANE_E2E_DIR are not set (run through tests/app/run-e2e)";
@@ -298,10 +294,26 @@ TEST_F(ProgramEndToEnd, FilesPlantedBesideTheProgramNeverRun)
             << "the planted " << std::string(name.begin(), name.end()) << " ran";
 }
 
-// One wiring row per control: the values are ControlValuesTest's tables.
-TEST_F(ProgramEndToEnd, DisplaysFollowTheirControls)
+// Without an audio endpoint, Play reports it and the dialog stays usable: each display follows
+// its control (one wiring row each; ControlValuesTest has the values).
+TEST_F(ProgramEndToEnd, WithoutAnyEndpointPlayReportsAndTheDisplaysFollowTheirControls)
 {
-    ASSERT_NO_FATAL_FAILURE(Launch("displays"));
+    ASSERT_NO_FATAL_FAILURE(Launch("no-endpoint", "", false));
+    EXPECT_EQ(m_Dialog.ListCount(IDC_DEVICE_LIST), 1);
+    for (int attempt = 0; attempt < 2; ++attempt)
+    {
+        EXPECT_FALSE(m_Dialog.Click(IDC_PLAY)) << "no message box appeared";
+        std::wstring caption;
+        std::wstring text;
+        ASSERT_TRUE(m_Dialog.AnswerMessageBox(kStartTimeoutMs, &caption, &text));
+        EXPECT_EQ(caption, L"エラー");
+        EXPECT_EQ(text, L"出力先のオーディオデバイスを初期化できませんでした。");
+        ASSERT_TRUE(m_Dialog.WaitForClick());
+        EXPECT_FALSE(m_Dialog.HasMessageBox());
+        ExpectIdleControls(true);
+        EXPECT_EQ(m_Dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
+    }
+
     const struct
     {
         int iSlider;
@@ -373,9 +385,6 @@ TEST_F(ProgramEndToEnd, PlaysToneThatFollowsTheLevelLiveAndIgnoresASecondPlay)
     m_Dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
     ASSERT_NO_FATAL_FAILURE(Play("exclusive", 96000, 32, 32));
     ExpectIdleControls(false);
-    EXPECT_EQ(m_Dialog.Text(IDC_DEVICE_BITS_TEXT), L"32");
-    EXPECT_EQ(m_Dialog.Text(IDC_BITS_EDIT), L"24");
-    EXPECT_EQ(m_Dialog.Text(IDC_RATE_LIST), L"96 kHz");
     Sleep(kPlayMs);
     EXPECT_TRUE(m_Dialog.Click(IDC_PLAY)) << "a message box opened";
     EXPECT_TRUE(m_Dialog.IsEnabled(IDC_STOP));
@@ -384,7 +393,6 @@ TEST_F(ProgramEndToEnd, PlaysToneThatFollowsTheLevelLiveAndIgnoresASecondPlay)
     ASSERT_NO_FATAL_FAILURE(Stop());
     ExpectIdleControls(true);
     EXPECT_EQ(m_Dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
-    EXPECT_EQ(m_Dialog.Text(IDC_RATE_LIST), L"96 kHz");
 
     const WaveCapture capture = Capture();
     EXPECT_EQ(capture.uiBits, 32u);
@@ -400,10 +408,9 @@ TEST_F(ProgramEndToEnd, PlaysToneThatFollowsTheLevelLiveAndIgnoresASecondPlay)
     const size_t block50ms = rate / 20;
     const size_t quietEnd = sound.uiEnd - rate / 10;
     const size_t quietBegin = quietEnd - rate / 2;
-    EXPECT_NEAR(WaveAnalysis::ToneComponentDb(capture.Left, quietBegin, quietEnd, block50ms, 1000.0, rate), -20.0,
-                0.02);
-    EXPECT_NEAR(WaveAnalysis::ToneComponentDb(capture.Right, quietBegin, quietEnd, block50ms, 1000.0, rate), -20.0,
-                0.02);
+    for (const std::vector<double>* channel : {&capture.Left, &capture.Right})
+        EXPECT_NEAR(WaveAnalysis::ToneComponentDb(*channel, quietBegin, quietEnd, block50ms, 1000.0, rate), -20.0,
+                    0.02);
     EXPECT_NEAR(WaveAnalysis::Frequency(capture.Left, quietBegin, quietEnd, block50ms, capture.uiRate), 1000.0, 0.01);
     CloseExpectingExitCode0();
 }
@@ -413,12 +420,10 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
     ASSERT_NO_FATAL_FAILURE(Launch("modulation"));
     m_Dialog.Select(IDC_RATE_LIST, 8);
     m_Dialog.DragSlider(IDC_LEVEL_SLIDER, 60);
-    m_Dialog.DragSlider(IDC_AM_SLIDER, 200);
-    ASSERT_EQ(m_Dialog.Text(IDC_AM_TEXT), L"10.00");
+    m_Dialog.DragSlider(IDC_AM_SLIDER, 200); // 10 Hz
     ASSERT_TRUE(m_Dialog.Click(IDC_AM_CHECK));
     ASSERT_TRUE(m_Dialog.Click(IDC_TRIGGER_CHECK));
     ASSERT_NO_FATAL_FAILURE(Play("exclusive", 44100, 32, 32));
-    EXPECT_EQ(m_Dialog.Text(IDC_RATE_LIST), L"44.1 kHz");
     Sleep(kPlayMs);
     ASSERT_NO_FATAL_FAILURE(Stop());
     EXPECT_EQ(m_Dialog.Text(IDC_RATE_LIST), L"44.1 kHz");
@@ -486,38 +491,13 @@ TEST_F(ProgramEndToEnd, PlaysAMWithTriggerAndNoiseAndExitsWhenClosedWhilePlaying
     CloseExpectingExitCode0();
 }
 
-TEST_F(ProgramEndToEnd, WithoutAnyEndpointPlayReportsAndStaysUsable)
-{
-    ASSERT_NO_FATAL_FAILURE(Launch("no-endpoint", "", false));
-    EXPECT_EQ(m_Dialog.ListCount(IDC_DEVICE_LIST), 1);
-    for (int attempt = 0; attempt < 2; ++attempt)
-    {
-        EXPECT_FALSE(m_Dialog.Click(IDC_PLAY)) << "no message box appeared";
-        std::wstring caption;
-        std::wstring text;
-        ASSERT_TRUE(m_Dialog.AnswerMessageBox(kStartTimeoutMs, &caption, &text));
-        EXPECT_EQ(caption, L"エラー");
-        EXPECT_EQ(text, L"出力先のオーディオデバイスを初期化できませんでした。");
-        ASSERT_TRUE(m_Dialog.WaitForClick());
-        EXPECT_FALSE(m_Dialog.HasMessageBox());
-        ExpectIdleControls(true);
-        EXPECT_EQ(m_Dialog.Text(IDC_DEVICE_BITS_TEXT), L"N/A");
-    }
-    m_Dialog.DragSlider(IDC_FREQUENCY_SLIDER, 6000);
-    EXPECT_EQ(m_Dialog.Text(IDC_FREQUENCY_TEXT), L"2000.00000000");
-    CloseExpectingExitCode0();
-}
-
 TEST_F(ProgramEndToEnd, EnhancerCarriesAToneBelowOneStepOnEachChannel)
 {
     ASSERT_NO_FATAL_FAILURE(Launch("enhancer"));
     m_Dialog.Select(IDC_RATE_LIST, 9);
     m_Dialog.SetText(IDC_BITS_EDIT, L"16");
-    ASSERT_TRUE(m_Dialog.IsChecked(IDC_ENHANCER_CHECK));
-    m_Dialog.DragSlider(IDC_LEVEL_SLIDER, 1000);
-    ASSERT_EQ(m_Dialog.Text(IDC_LEVEL_TEXT), L"-100.0 dB");
+    m_Dialog.DragSlider(IDC_LEVEL_SLIDER, 1000); // -100.0 dB
     ASSERT_NO_FATAL_FAILURE(Play("exclusive", 48000, 32, 32));
-    EXPECT_EQ(m_Dialog.Text(IDC_RATE_LIST), L"48 kHz");
     Sleep(kPlayMs);
     ASSERT_NO_FATAL_FAILURE(Stop());
 
