@@ -5,6 +5,7 @@
 #include "app/ControlValues.h"
 #include "app/RateTable.h"
 #include "app/ResourceIds.h"
+#include "runtime/Status.h"
 #include "tests/app/e2e/CDebugOutputMonitor.h"
 #include "tests/app/e2e/CDialogDriver.h"
 #include "tests/app/e2e/CProgramUnderTest.h"
@@ -167,7 +168,7 @@ protected:
         const std::vector<double> tone = GenerateSteadyTone(
             rate, kStartupLevel, ControlValues::LevelOfAttenuation(levelPosition), 1000.0, 0.0, frames);
         CQuantizer quantizer;
-        EXPECT_EQ(quantizer.Initialize(effectiveBits, m_uiOpenedContainerBits, 1), 1);
+        EXPECT_EQ(quantizer.Initialize(effectiveBits, m_uiOpenedContainerBits, 1), kStatusSuccess);
         const auto block = static_cast<uint64_t>(std::ceil(rate * 0.01));
         return ComparePlayedTone(wav.Samples32(), tone, block, quantizer, m_uiOpenedContainerBits);
     }
