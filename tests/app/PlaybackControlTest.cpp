@@ -14,9 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 namespace
@@ -39,9 +37,6 @@ HANDLE CreateThreadFailingOnce(LPTHREAD_START_ROUTINE entry, void* parameter, DW
 class PlaybackControlTest : public CEngineFixture
 {
 protected:
-    // Starts with a fresh stream buffer, as playback start does before searching.
-    void FreshStreamBuffer() { ASSERT_TRUE(ReplaceStreamBuffer()); }
-
     // Steps a ramp takes from its value to a new target.
     static size_t GlideSteps(CParameterRamp& ramp, double target)
     {
@@ -70,14 +65,15 @@ TEST_F(PlaybackControlTest, PlayAtAnOnlyFortyEightKilohertzDeviceShowsTheRateInU
 {
     FakeEndpoint& endpoint = system.AddEndpoint(RenderingEndpoint(ExclusiveEndpoint({48000}, {24})));
     panel.uiCarrierPosition = 10500;
+    panel.bitsText = L"0";
     PlaybackControl::Start(panel);
     ASSERT_TRUE(MessageBoxes().empty()) << MessageBoxes()[0].Text;
     EXPECT_EQ(FormatQueries(endpoint), (Queries{{96000, kExclusive}, {88200, kExclusive}, {48000, kExclusive}}));
     EXPECT_DOUBLE_EQ(dfSamplingRate, 48000.0);
-    EXPECT_EQ(uiRateIndex, 8u) << "the chosen maximum stays for the reset after stop";
     EXPECT_EQ(panel.shownRateEntries, (std::vector<uint32_t>{9}));
     EXPECT_EQ(panel.deviceBits, (std::vector<uint32_t>{24}));
-    EXPECT_EQ(panel.bitsText, L"24");
+    EXPECT_EQ(panel.bitsText, L"2") << "the bits read from the edit are written back";
+    EXPECT_EQ(SoundStream.uiMaxBitCount, 2u);
     EXPECT_EQ(panel.idleStates, (std::vector<bool>{false}));
     EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Running);
     EXPECT_EQ(SoundStream.bStarted, 1u);
@@ -163,7 +159,7 @@ TEST_F(PlaybackControlTest, DeviceRefusingEverythingShowsTheJapaneseMessageAndLe
 TEST_F(PlaybackControlTest, EachAttemptThatFailsBeforeTheDeviceIsAskedIsToldOf)
 {
     system.AddEndpoint(ExclusiveEndpoint({96000}, {24}));
-    FreshStreamBuffer();
+    ASSERT_TRUE(ReplaceStreamBuffer()) << "as a start does before its search";
     RateSearch::Result result;
     ASSERT_TRUE(RateSearch::SearchRate(-1, RateSearch::ShareMode::Exclusive, RateSearch::Direction::Downward, result));
     PlaybackControl::Start(panel);
@@ -172,19 +168,6 @@ TEST_F(PlaybackControlTest, EachAttemptThatFailsBeforeTheDeviceIsAskedIsToldOf)
     EXPECT_EQ(MessageBoxes()[41].Text, L"Failed in setting buffer size.");
     EXPECT_EQ(MessageBoxes()[42].Text, L"出力先のオーディオデバイスを初期化できませんでした。");
     EXPECT_EQ(SoundStream.uiState, 0u);
-}
-
-// How the edit is read is ControlValues' table; here, that the value used is written back and
-// reaches the device.
-TEST_F(PlaybackControlTest, BitsTextIsNormalisedAndReachesTheDevice)
-{
-    system.AddEndpoint(RenderingEndpoint(ExclusiveEndpoint({96000}, {32})));
-    panel.bitsText = L"0";
-    PlaybackControl::Start(panel);
-    EXPECT_EQ(panel.bitsText, L"2");
-    EXPECT_EQ(SoundStream.uiMaxBitCount, 2u);
-    PlaybackControl::Stop();
-    EXPECT_TRUE(MessageBoxes().empty());
 }
 
 TEST_F(PlaybackControlTest, DeviceThatFailsToStartIsReportedClosedAndShowsTheChoicesAgain)
@@ -239,28 +222,6 @@ TEST_F(PlaybackControlTest, ThreadThatCannotBeCreatedIsReportedAndLeavesAllStopp
     EXPECT_EQ(MessageBoxes().size(), 4u);
 }
 
-// Windows' shared engine resamples whatever it is given when asked to convert: the search must
-// walk down to the mix rate instead, so that the rate shown is the rate played.
-TEST_F(PlaybackControlTest, SharedSearchFromNinetySixKilohertzLandsOnTheMixRate)
-{
-    for (const WORD mixChannels : {WORD{2}, WORD{6}})
-    {
-        FakeEndpointConfig config = WindowsSharedEndpoint(48000);
-        config.mixChannels = mixChannels;
-        FakeEndpoint& endpoint = system.AddEndpoint(config);
-        system.SetDefaultEndpoint(system.Endpoints().size() - 1);
-        FreshStreamBuffer();
-        RateSearch::Result result;
-        ASSERT_TRUE(RateSearch::SearchRate(-1, RateSearch::ShareMode::Shared, RateSearch::Direction::Downward, result))
-            << mixChannels << " channels";
-        EXPECT_EQ(result.uiRow, 10u);
-        EXPECT_EQ(FormatQueries(endpoint), (Queries{{96000, kShared}, {88200, kShared}, {48000, kShared}}));
-        EXPECT_DOUBLE_EQ(dfSamplingRate, 48000.0);
-        EXPECT_EQ(SoundStream.dfRate, 48000.0);
-        SoundStream.Close();
-    }
-}
-
 TEST_F(PlaybackControlTest, PlayOpensTheListedDeviceAfterAnotherWasPluggedInAheadOfIt)
 {
     FakeEndpointConfig later = ExclusiveEndpoint({48000}, {24});
@@ -269,16 +230,13 @@ TEST_F(PlaybackControlTest, PlayOpensTheListedDeviceAfterAnotherWasPluggedInAhea
     FakeEndpoint& pluggedIn = system.AddEndpoint(later);
     FakeEndpointConfig chosen = ExclusiveEndpoint({44100}, {24});
     chosen.id = L"chosen";
-    system.AddEndpoint(ExclusiveEndpoint({48000}, {24}));
     FakeEndpoint& listed = system.AddEndpoint(chosen);
     ASSERT_TRUE(DeviceList::EnumerateEndpointNames(nullptr, nullptr));
     pluggedIn.SetState(DEVICE_STATE_ACTIVE);
 
-    FreshStreamBuffer();
-    RateSearch::Result result;
-    ASSERT_TRUE(RateSearch::SearchRate(1, RateSearch::ShareMode::Exclusive, RateSearch::Direction::Downward, result))
-        << "list entry 2, the second listed";
-    EXPECT_EQ(result.uiRow, 11u) << "44.1 kHz, which only the chosen device takes";
+    panel.uiDeviceEntry = 1;
+    PlaybackControl::Start(panel);
+    EXPECT_EQ(SoundStream.dfRate, 44100.0) << "which only the listed device takes";
     EXPECT_TRUE(pluggedIn.CallsOf(FakeMethod::Activate).empty());
     EXPECT_EQ(listed.CallsOf(FakeMethod::Activate).size(), 4u) << "96, 88.2, 48 and 44.1 kHz";
 }
@@ -289,15 +247,11 @@ TEST_F(PlaybackControlTest, PlayWhilePlayingChangesNothing)
     PlaybackControl::Start(panel);
     ASSERT_EQ(SoundStream.bStarted, 1u);
     const CSoundStreamBuffer* const buffer = pSoundBuffer;
-    const CWorkerThread* const synthesizer = pSynthesizerThread;
     const size_t initializations = endpoint.CallsOf(FakeMethod::Initialize).size();
 
     PlaybackControl::Start(panel);
     EXPECT_TRUE(MessageBoxes().empty()) << MessageBoxes()[0].Text;
     EXPECT_EQ(pSoundBuffer, buffer) << "the stream buffer in use stays";
-    EXPECT_EQ(pSynthesizerThread, synthesizer);
-    EXPECT_EQ(pSynthesizerThread->GetState(), CWorkerThread::Running);
-    EXPECT_EQ(SoundStream.WorkerThread.GetState(), CWorkerThread::Running);
     EXPECT_EQ(endpoint.CallsOf(FakeMethod::Initialize).size(), initializations) << "the device was not opened again";
     EXPECT_EQ(panel.idleStates, (std::vector<bool>{false}));
     EXPECT_TRUE(PlaybackControl::Stop());
@@ -345,37 +299,38 @@ TEST_F(PlaybackControlTest, DeviceLostWhilePlayingStopsTellsTheUserAndPlayWorksA
 
 // Play on endpoints modelled on documented device classes, from the default 96 kHz and from
 // 384 kHz: what opens, what the dialog shows, and a carrier that stays below the accepted rate's
-// Nyquist frequency. Each row is printed as it runs.
+// Nyquist frequency.
 TEST_F(PlaybackControlTest, DeviceClassesPlayWhatTheyResolveBelowTheAcceptedNyquistFrequency)
 {
-    const auto usedBy = [](FakeEndpointConfig config, FakeOtherUse use) {
-        config.otherUse = use;
-        return config;
+    FakeEndpointConfig heldCodec = HdAudioCodec();
+    heldCodec.otherUse = FakeOtherUse::ExclusiveStream;
+    FakeEndpointConfig sharedCodec = HdAudioCodec();
+    sharedCodec.otherUse = FakeOtherUse::SharedStreams;
+    struct Played
+    {
+        uint32_t uiRate, uiContainerBits, uiValidBits, uiResolvedBits;
     };
-    // Per maximum (96, 384 kHz): mode (0 exclusive, 1 shared, -1 in use), rate, container, valid
-    // and resolved bits; then raw processing (0 not asked, 1 granted, -1 refused).
+    // Mode: 0 exclusive, 1 shared, -1 in use (nothing plays). Raw processing: 0 not asked, 1
+    // granted, -1 refused.
     const struct
     {
         const char* pszName;
         FakeEndpointConfig Config;
-        uint32_t uiWant[2][4];
+        Played From96k, From384k;
         int iMode, iRaw;
     } classes[] = {
-        {"USB DAC", UsbDac(), {{96000, 32, 24, 24}, {384000, 32, 24, 24}}, 0, 0},
-        {"HD-audio codec", HdAudioCodec(), {{96000, 32, 32, 32}, {192000, 32, 32, 32}}, 0, 0},
-        {"Bluetooth headset", BluetoothHeadset(), {{44100, 32, 32, 16}, {44100, 32, 32, 16}}, 1, -1},
-        {"HDMI output", HdmiOutput(), {{96000, 24, 24, 24}, {192000, 24, 24, 24}}, 0, 0},
-        {"codec held by another program", usedBy(HdAudioCodec(), FakeOtherUse::ExclusiveStream), {}, -1, 1},
-        {"codec shared with other programs",
-         usedBy(HdAudioCodec(), FakeOtherUse::SharedStreams),
-         {{48000, 32, 32, 24}, {48000, 32, 32, 24}},
-         1,
-         1},
+        {"USB DAC", UsbDac(), {96000, 32, 24, 24}, {384000, 32, 24, 24}, 0, 0},
+        {"HD-audio codec", HdAudioCodec(), {96000, 32, 32, 32}, {192000, 32, 32, 32}, 0, 0},
+        {"Bluetooth headset", BluetoothHeadset(), {44100, 32, 32, 16}, {44100, 32, 32, 16}, 1, -1},
+        {"HDMI output", HdmiOutput(), {96000, 24, 24, 24}, {192000, 24, 24, 24}, 0, 0},
+        {"codec held by another program", heldCodec, {}, {}, -1, 1},
+        {"codec shared with other programs", sharedCodec, {48000, 32, 32, 24}, {48000, 32, 32, 24}, 1, 1},
     };
     for (const auto& device : classes)
         for (const uint32_t maxEntry : {11u, 19u})
         {
-            const uint32_t* want = device.uiWant[maxEntry == 19];
+            const std::string row = std::string(device.pszName) + (maxEntry == 19 ? " from 384 kHz" : " from 96 kHz");
+            const Played& want = maxEntry == 19 ? device.From384k : device.From96k;
             FakeEndpoint& endpoint = system.AddEndpoint(RenderingEndpoint(device.Config));
             system.SetDefaultEndpoint(system.Endpoints().size() - 1);
             const size_t boxes = MessageBoxes().size();
@@ -387,47 +342,29 @@ TEST_F(PlaybackControlTest, DeviceClassesPlayWhatTheyResolveBelowTheAcceptedNyqu
             PlaybackControl::Start(panel);
 
             const auto initialize = endpoint.CallsOf(FakeMethod::Initialize);
-            ASSERT_FALSE(initialize.empty());
+            ASSERT_FALSE(initialize.empty()) << row;
             const bool playing = SoundStream.bStarted != 0;
-            const WAVEFORMATEXTENSIBLE opened = initialize.back().format;
             const bool rawAsked = !endpoint.CallsOf(FakeMethod::SetClientProperties).empty();
-            const int raw = !rawAsked ? 0 : playing && initialize.back().raw == 0 ? -1 : 1;
-            const double top = ControlValues::CarrierFrequency(panel.uiCarrierMaximum);
-            std::printf("%-33s max %3u kHz -> ", device.pszName, maxEntry == 19 ? 384u : 96u);
-            if (playing)
-                std::printf("%-9s %5.1f kHz %2u/%2u bits, IDC_RATE_LIST \"%ls\", IDC_DEVICE_BITS_TEXT %2u, ",
-                            SoundStream.bSharedMode != 0 ? "shared" : "exclusive", SoundStream.dfRate / 1000.0,
-                            opened.Format.wBitsPerSample, opened.Samples.wValidBitsPerSample,
-                            RateTable::ListText(panel.shownRateEntries.back()), panel.deviceBits.back());
-            else
-                std::printf("\"%ls\", idle, IDC_RATE_LIST \"%ls\", IDC_DEVICE_BITS_TEXT N/A, ",
-                            MessageBoxes().back().Text.c_str(), RateTable::ListText(maxEntry));
-            std::printf("carrier top %5u (%.1f Hz), raw %s\n", panel.uiCarrierMaximum, top,
-                        raw == 0  ? "not asked"
-                        : raw > 0 ? "asked, granted"
-                                  : "asked, refused");
-
-            const std::string row = std::string(device.pszName) + (maxEntry == 19 ? " at 384 kHz" : " at 96 kHz");
             EXPECT_EQ(playing ? static_cast<int>(SoundStream.bSharedMode) : -1, device.iMode) << row;
-            EXPECT_EQ(raw, device.iRaw) << row;
+            EXPECT_EQ(!rawAsked ? 0 : playing && initialize.back().raw == 0 ? -1 : 1, device.iRaw) << row;
             if (!playing)
             {
                 ASSERT_EQ(MessageBoxes().size(), boxes + 1) << row;
                 EXPECT_EQ(MessageBoxes().back().Text, L"The audio output device is in use by another program.");
                 EXPECT_EQ(MessageBoxes().back().Caption, L"Error");
-                EXPECT_EQ(MessageBoxes().back().uiType & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
                 EXPECT_TRUE(panel.idleStates.empty() && SoundStream.uiState == 0) << row;
                 continue;
             }
+            const WAVEFORMATEXTENSIBLE& opened = initialize.back().format;
             EXPECT_EQ(MessageBoxes().size(), boxes) << row;
-            const uint32_t shown[] = {
-                static_cast<uint32_t>(RateTable::Hertz(RateTable::RowOfEntry(panel.shownRateEntries.back()))),
-                opened.Format.wBitsPerSample, opened.Samples.wValidBitsPerSample, panel.deviceBits.back()};
-            EXPECT_EQ(SoundStream.dfRate, want[0]) << row;
-            EXPECT_TRUE(std::equal(shown, shown + 4, want))
-                << row << ": IDC_RATE_LIST, container, valid and IDC_DEVICE_BITS_TEXT as in the table";
-            EXPECT_EQ(panel.uiCarrierMaximum, ControlValues::CarrierSliderMaximum(want[0])) << row;
-            EXPECT_LT(top, want[0] / 2.0) << row;
+            EXPECT_EQ(SoundStream.dfRate, want.uiRate) << row;
+            EXPECT_EQ(RateTable::Hertz(RateTable::RowOfEntry(panel.shownRateEntries.back())), want.uiRate) << row;
+            EXPECT_EQ(opened.Format.wBitsPerSample, want.uiContainerBits) << row;
+            EXPECT_EQ(opened.Samples.wValidBitsPerSample, want.uiValidBits) << row;
+            EXPECT_EQ(panel.deviceBits.back(), want.uiResolvedBits) << row;
+            const double top = ControlValues::CarrierFrequency(panel.uiCarrierMaximum);
+            EXPECT_EQ(panel.uiCarrierMaximum, ControlValues::CarrierSliderMaximum(want.uiRate)) << row;
+            EXPECT_LT(top, want.uiRate / 2.0) << row;
             EXPECT_EQ(panel.carrierFrequencies.back(), top) << row << ": the thumb was at the top";
             EXPECT_TRUE(PlaybackControl::StopAndShowIdle(panel)) << row;
         }

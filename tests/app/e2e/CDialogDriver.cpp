@@ -88,11 +88,6 @@ bool CDialogDriver::Attach(DWORD processId, const wchar_t* title, DWORD timeoutM
     return false;
 }
 
-HWND CDialogDriver::Item(int id) const
-{
-    return GetDlgItem(m_hDialog, id);
-}
-
 void CDialogDriver::DragSlider(int id, long position)
 {
     const HWND slider = Item(id);
@@ -100,16 +95,6 @@ void CDialogDriver::DragSlider(int id, long position)
     SendMessageW(slider, TBM_SETPOS, TRUE, position);
     SendMessageW(m_hDialog, scroll, MAKEWPARAM(TB_THUMBTRACK, position), reinterpret_cast<LPARAM>(slider));
     SendMessageW(m_hDialog, scroll, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
-}
-
-long CDialogDriver::SliderPosition(int id) const
-{
-    return static_cast<long>(SendMessageW(Item(id), TBM_GETPOS, 0, 0));
-}
-
-long CDialogDriver::SliderMaximum(int id) const
-{
-    return static_cast<long>(SendMessageW(Item(id), TBM_GETRANGEMAX, 0, 0));
 }
 
 bool CDialogDriver::Click(int id, DWORD timeoutMs)
@@ -138,16 +123,6 @@ bool CDialogDriver::WaitForClick(DWORD timeoutMs)
     }
 }
 
-bool CDialogDriver::IsChecked(int id) const
-{
-    return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-bool CDialogDriver::IsEnabled(int id) const
-{
-    return IsWindowEnabled(Item(id)) != FALSE;
-}
-
 void CDialogDriver::Select(int id, int entry)
 {
     const HWND list = Item(id);
@@ -170,21 +145,6 @@ std::wstring CDialogDriver::ListEntryText(int id, int entry) const
     return std::wstring(text.data());
 }
 
-void CDialogDriver::SetText(int id, const wchar_t* text)
-{
-    SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-}
-
-std::wstring CDialogDriver::Text(int id) const
-{
-    return WindowText(Item(id));
-}
-
-std::wstring CDialogDriver::Title() const
-{
-    return WindowText(m_hDialog);
-}
-
 bool CDialogDriver::Settle(DWORD timeoutMs) const
 {
     DWORD_PTR result = 0;
@@ -196,11 +156,6 @@ HWND CDialogDriver::FindMessageBox() const
     TopLevelSearch search{m_uiProcessId, nullptr, m_hDialog, nullptr};
     EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.hFound;
-}
-
-bool CDialogDriver::HasMessageBox() const
-{
-    return FindMessageBox() != nullptr;
 }
 
 bool CDialogDriver::AnswerMessageBox(DWORD timeoutMs, std::wstring* caption, std::wstring* text)
@@ -222,9 +177,4 @@ bool CDialogDriver::AnswerMessageBox(DWORD timeoutMs, std::wstring* caption, std
         Sleep(kPollMs);
     } while (GetTickCount64() < deadline);
     return false;
-}
-
-void CDialogDriver::Close()
-{
-    PostMessageW(m_hDialog, WM_CLOSE, 0, 0);
 }

@@ -234,10 +234,7 @@ bool CDriveRun::Answer()
 
 bool CDriveRun::Cpu()
 {
-    FILETIME created;
-    FILETIME exited;
-    FILETIME kernel;
-    FILETIME user;
+    FILETIME created, exited, kernel, user;
     if (!GetProcessTimes(m_Process.Process(), &created, &exited, &kernel, &user))
         return Fail("cannot read the program's CPU time");
     std::printf("%.3f\n", SecondsOf(kernel) + SecondsOf(user));

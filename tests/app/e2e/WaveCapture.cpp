@@ -15,9 +15,8 @@ bool LoadWaveCapture(const std::wstring& path, WaveCapture* capture, std::string
         return false;
     }
     capture->uiRate = file.uiSampleRate;
-    capture->uiChannels = file.uiChannels;
     capture->uiBits = file.uiBitsPerSample;
-    if (capture->uiChannels != 2 || (capture->uiBits != 16 && capture->uiBits != 24 && capture->uiBits != 32))
+    if (file.uiChannels != 2 || (capture->uiBits != 16 && capture->uiBits != 24 && capture->uiBits != 32))
     {
         *error = "not stereo integer PCM";
         return false;
@@ -36,19 +35,18 @@ bool LoadWaveCapture(const std::wstring& path, WaveCapture* capture, std::string
 
 namespace WaveAnalysis
 {
-bool FindActiveRange(const std::vector<double>& samples, double threshold, size_t* first, size_t* last)
+Stretch LouderThan(const std::vector<double>& samples, double threshold)
 {
-    bool found = false;
+    Stretch louder{0, 0};
     for (size_t i = 0; i < samples.size(); ++i)
     {
         if (std::fabs(samples[i]) <= threshold)
             continue;
-        if (!found)
-            *first = i;
-        *last = i;
-        found = true;
+        if (louder.uiEnd == 0)
+            louder.uiBegin = i;
+        louder.uiEnd = i + 1;
     }
-    return found;
+    return louder;
 }
 
 double Rms(const std::vector<double>& samples, size_t begin, size_t end)
@@ -88,13 +86,6 @@ double MedianOverBlocks(size_t begin, size_t end, size_t blockLength, Measure me
     std::nth_element(figures.begin(), figures.begin() + figures.size() / 2, figures.end());
     return figures[figures.size() / 2];
 }
-}
-
-double SineLevelDb(const std::vector<double>& samples, size_t begin, size_t end, size_t blockLength)
-{
-    return MedianOverBlocks(begin, end, blockLength, [&](size_t from, size_t to) {
-        return 20.0 * std::log10(Rms(samples, from, to) * std::sqrt(2.0));
-    });
 }
 
 namespace
@@ -205,18 +196,6 @@ std::vector<Stretch> SoundingStretches(const std::vector<double>& samples, size_
     if (end > stretchBegin)
         stretches.push_back({stretchBegin, end});
     return stretches;
-}
-
-Stretch LongestSoundingStretch(const std::vector<double>& samples, size_t begin, size_t end, double threshold,
-                               size_t minimumSilence)
-{
-    Stretch longest{begin, begin};
-    for (const Stretch& stretch : SoundingStretches(samples, begin, end, threshold, minimumSilence))
-    {
-        if (stretch.uiEnd - stretch.uiBegin > longest.uiEnd - longest.uiBegin)
-            longest = stretch;
-    }
-    return longest;
 }
 
 double Kurtosis(const std::vector<double>& samples, size_t begin, size_t end)
