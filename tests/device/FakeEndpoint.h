@@ -42,14 +42,12 @@ struct FakeCall
 
     FakeMethod method;
     int64_t mode = 0;                   // IsFormatSupported, Initialize: AUDCLNT_SHAREMODE
-    int64_t closest = 0;                // IsFormatSupported: a pointer for the closest match
     int64_t flags = 0;                  // Initialize: stream flags; ReleaseBuffer: buffer flags
     int64_t duration = 0;               // Initialize: buffer duration, 100 ns
     int64_t periodicity = 0;            // Initialize
     int64_t session = 0;                // Initialize: a session GUID
     int64_t raw = 0;                    // Initialize: raw processing was set on the client before it
     int64_t frames = 0;                 // GetBuffer, ReleaseBuffer
-    int64_t event = 0;                  // SetEventHandle: an event handle
     int64_t context = 0;                // Activate: CLSCTX
     int64_t activation = 0;             // Activate: activation parameters
     AudioClientProperties properties{}; // SetClientProperties
