@@ -75,6 +75,7 @@ protected:
     int64_t Run()
     {
         stream.TerminationEvent.Create(true);
+        stream.RenderFailure.Clear();
         CWorkerThread worker;
         EXPECT_GE(stream.PublishRenderParameters(worker, ScriptedSource::Callback, &source), 0);
         CWorkerContext context{0, 1, &worker, 0};
@@ -112,25 +113,16 @@ protected:
 };
 }
 
-TEST_F(RenderThreadTest, FullEndpointMovesNothing)
-{
-    Open({kBufferFrames, kBufferFrames}, 24);
-    EXPECT_EQ(Run(), 0) << "ends when the scripted endpoint stops answering";
-    EXPECT_EQ(source.calls, 0u);
-    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 3u);
-    EXPECT_TRUE(endpoint->CallsOf(FakeMethod::GetBuffer).empty());
-    EXPECT_TRUE(endpoint->CallsOf(FakeMethod::Stop).empty());
-    ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, L"IAudioClient::GetCurrentPadding");
-}
-
+// A full endpoint takes nothing; then each pass takes as many packets as its room needs and
+// keeps what is left of the last for the next.
 TEST_F(RenderThreadTest, RefillsWithSeveralPacketsAndKeepsTheLeftovers)
 {
-    Open({0, kBufferFrames - 10, kBufferFrames - 30}, 24);
+    Open({0, kBufferFrames, kBufferFrames - 10, kBufferFrames - 30}, 24);
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(FramesRendered(), (std::vector<int64_t>{64, 10, 30}));
-    EXPECT_EQ(ArgumentsOf(*endpoint, FakeMethod::GetBuffer, &FakeCall::frames), (std::vector<int64_t>{64, 10, 30}));
     EXPECT_EQ(source.calls, 5u) << "3 packets for 64 frames, 1 for 10 (8 left), 1 for 30 (22 left)";
     EXPECT_EQ(endpoint->Rendered(), Expected(104));
+    ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, L"IAudioClient::GetCurrentPadding");
 }
 
 // A packet adds its valid frames, but no more than the local buffer (200 values for packets of
@@ -156,27 +148,34 @@ TEST_F(RenderThreadTest, PacketAddsItsValidFramesWithinTheLocalBufferAndItsCapac
     }
 }
 
-TEST_F(RenderThreadTest, EndOfDataRendersWhatIsStoredThenSilenceAndEnds)
+// The source's end or the stream's termination, met while the second pass refills: that pass
+// renders what is stored, then silence (none of the first pass's frames). The end stops the
+// thread at once, leaving the client running; the termination stops it at the next wait.
+TEST_F(RenderThreadTest, EndOfDataOrTerminationDuringARefillRendersWhatIsStoredThenSilence)
 {
-    Open({0, 0}, 24);
-    source.steps = {{}, {0, 0, nullptr}};
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(FramesRendered(), (std::vector<int64_t>{64}));
-    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u) << "no pass after the last";
-    EXPECT_EQ(endpoint->Rendered(), Expected(24, 40));
-    EXPECT_TRUE(endpoint->CallsOf(FakeMethod::Stop).empty()) << "the client keeps running";
-    ExpectEndedBecause(HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), RenderThreadInput::kBufferCallbackFunction);
-}
-
-TEST_F(RenderThreadTest, TerminationDuringARefillRendersOnceMoreAndEndsAtTheNextWait)
-{
-    Open({0, 0}, 24);
-    source.steps = {{}, {1, kAllFrames, [this] { stream.TerminationEvent.Set(); }}};
-    EXPECT_EQ(Run(), 1);
-    EXPECT_EQ(source.calls, 2u);
-    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u);
-    EXPECT_EQ(endpoint->Rendered(), Expected(48, 16));
-    ExpectEndedBecause(S_OK, nullptr);
+    const struct
+    {
+        ScriptedSource::Step fourth;
+        int64_t result;
+        uint64_t stored;
+        HRESULT hr;
+        const wchar_t* pszSite;
+    } rows[] = {
+        {{0, 0, nullptr}, 0, 72, HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), RenderThreadInput::kBufferCallbackFunction},
+        {{1, kAllFrames, [this] { stream.TerminationEvent.Set(); }}, 1, 96, S_OK, nullptr},
+    };
+    for (const auto& row : rows)
+    {
+        Open({0, 0, 0}, 24);
+        source = ScriptedSource{};
+        source.steps = {{}, {}, {}, row.fourth};
+        EXPECT_EQ(Run(), row.result);
+        EXPECT_EQ(source.calls, 4u);
+        EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 2u) << "no pass after it";
+        EXPECT_EQ(endpoint->Rendered(), Expected(row.stored, 2 * kBufferFrames - row.stored));
+        EXPECT_TRUE(endpoint->CallsOf(FakeMethod::Stop).empty());
+        ExpectEndedBecause(row.hr, row.pszSite);
+    }
 }
 
 // A failing endpoint call ends the thread at once (no pass after it), recorded under its name.
