@@ -225,7 +225,6 @@ public:
         if (device == nullptr || id == nullptr)
             return E_POINTER;
         *device = nullptr;
-        m_System.idLookups.emplace_back(id);
         for (const auto& endpoint : m_System.Endpoints())
         {
             if (endpoint->Config().id == id)

@@ -41,8 +41,6 @@ public:
     // (flow, state mask) of every EnumAudioEndpoints call; (flow, role) of every default lookup.
     std::vector<std::pair<int, DWORD>> enumerations;
     std::vector<std::pair<int, int>> defaultLookups;
-    // The ID of every GetDevice call.
-    std::vector<std::wstring> idLookups;
 
     // Notification clients registered and not unregistered. As Windows does, the system holds a
     // reference to each; a client is unregistered only through the enumerator it registered with
