@@ -28,19 +28,11 @@ wchar_t* CopyToTaskMemory(const std::wstring& text)
 class FakePropertyStore final : public FakeComObject<IPropertyStore>
 {
 public:
-    FakePropertyStore(FakeComRegistry& registry, FakeEndpoint& endpoint)
-        : FakeComObject(registry), m_Endpoint(endpoint), m_Config(endpoint.Config())
+    FakePropertyStore(FakeComRegistry& registry, FakeEndpoint& endpoint) : FakeComObject(registry), m_Endpoint(endpoint)
     {
     }
 
-    HRESULT STDMETHODCALLTYPE GetCount(DWORD* count) override
-    {
-        NoteCall();
-        if (count == nullptr)
-            return E_POINTER;
-        *count = 1;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetCount(DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetAt(DWORD, PROPERTYKEY*) override { return E_NOTIMPL; }
 
     HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override
@@ -53,13 +45,13 @@ public:
             return GetDeviceFormat(value);
         if (!IsEqualPropertyKey(key, PKEY_Device_FriendlyName))
             return S_OK;
-        if (!m_Config.friendlyNameIsText)
+        if (!m_Endpoint.Config().friendlyNameIsText)
         {
             value->vt = VT_UI4;
             value->ulVal = 7;
             return S_OK;
         }
-        value->pwszVal = CopyToTaskMemory(m_Config.friendlyName);
+        value->pwszVal = CopyToTaskMemory(m_Endpoint.Config().friendlyName);
         if (value->pwszVal == nullptr)
             return E_OUTOFMEMORY;
         value->vt = VT_LPWSTR;
@@ -72,7 +64,7 @@ private:
     // A blob from the task allocator, as PropVariantClear frees it; VT_EMPTY when not configured.
     HRESULT GetDeviceFormat(PROPVARIANT* value)
     {
-        const std::vector<uint8_t>& format = m_Config.engineDeviceFormat;
+        const std::vector<uint8_t>& format = m_Endpoint.Config().engineDeviceFormat;
         if (format.empty())
             return S_OK;
         void* blob = CoTaskMemAlloc(format.size());
@@ -87,7 +79,6 @@ private:
     }
 
     FakeEndpoint& m_Endpoint;
-    const FakeEndpointConfig& m_Config;
 };
 
 class FakeDevice final : public FakeComObject<IMMDevice>
@@ -134,14 +125,7 @@ public:
         return *id != nullptr ? S_OK : E_OUTOFMEMORY;
     }
 
-    HRESULT STDMETHODCALLTYPE GetState(DWORD* state) override
-    {
-        NoteCall();
-        if (state == nullptr)
-            return E_POINTER;
-        *state = m_Endpoint.State();
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD*) override { return E_NOTIMPL; }
 
 private:
     FakeEndpoint& m_Endpoint;
@@ -249,7 +233,7 @@ public:
 private:
     static bool Matches(const FakeEndpoint& endpoint, EDataFlow flow, DWORD mask)
     {
-        return (endpoint.Config().flow == flow || flow == eAll) && (endpoint.State() & mask) != 0;
+        return endpoint.Config().flow == flow && (endpoint.State() & mask) != 0;
     }
 
     FakeAudioSystem& m_System;

@@ -32,7 +32,6 @@ public:
     HRESULT enumerateFailure = S_OK;
     HRESULT registerFailure = S_OK;
 
-    FakeComRegistry& Registry() { return m_Registry; }
     // References still held by the code under test (and not by this system), and misuses
     // (over-release, use after release).
     long OutstandingReferences() const { return m_Registry.OutstandingReferences(); }
