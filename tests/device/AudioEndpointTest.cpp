@@ -41,7 +41,7 @@ protected:
     {
         system.AddEndpoint(Endpoint(L"mic", eCapture));
         system.AddEndpoint(Endpoint(L"speakers"));
-        system.AddEndpoint(Endpoint(L"unplugged", eRender, DEVICE_STATE_UNPLUGGED));
+        system.AddEndpoint(Endpoint(L"dock", eRender, DEVICE_STATE_UNPLUGGED));
         system.AddEndpoint(Endpoint(L"headphones"));
     }
     void TearDown() override
@@ -61,23 +61,10 @@ void CountChange(void* context)
 }
 }
 
-TEST_F(AudioEndpointTest, NullIdIsTheDefaultConsoleRenderEndpoint)
-{
-    system.SetDefaultEndpoint(3);
-    IMMDevice* device = nullptr;
-    ASSERT_EQ(GetAudioEndpoint(nullptr, &device), kStatusSuccess);
-    EXPECT_EQ(IdOf(device), L"headphones");
-    ASSERT_EQ(system.defaultLookups.size(), 1u);
-    EXPECT_EQ(system.defaultLookups[0], std::make_pair(int{eRender}, int{eConsole}));
-    EXPECT_EQ(system.OutstandingReferences(), 1) << "only the returned device is still held";
-    device->Release();
-
-    const AudioEnumeratorFactory installed = SetAudioEnumeratorFactory(nullptr);
-    EXPECT_NE(installed, nullptr) << "the fake system's, handed back as the one installed before";
-    SetAudioEnumeratorFactory(installed);
-}
-
-TEST_F(AudioEndpointTest, ListGivesActiveRenderEndpointsWhoseIdsOpenThemWhereverTheyMove)
+// The list gives the active render endpoints in enumeration order. A null ID opens the default
+// console render endpoint; an ID from the list its endpoint, after another has been plugged in
+// ahead of it. Only the device returned is still held.
+TEST_F(AudioEndpointTest, NullIdIsTheDefaultAndAListedIdItsEndpointWhereverItMoved)
 {
     std::vector<RenderEndpointEntry> entries;
     ASSERT_TRUE(ListRenderEndpoints(&entries));
@@ -87,10 +74,24 @@ TEST_F(AudioEndpointTest, ListGivesActiveRenderEndpointsWhoseIdsOpenThemWherever
     EXPECT_EQ(entries[1].Name, L"Fake Speakers");
 
     system.Endpoints()[2]->SetState(DEVICE_STATE_ACTIVE);
-    CComHolder<IMMDevice> device;
-    ASSERT_EQ(GetAudioEndpoint(entries[1].Id.c_str(), device.Put()), kStatusSuccess);
-    EXPECT_EQ(IdOf(device.Get()), L"headphones") << "not the endpoint plugged in ahead of it";
-    EXPECT_EQ(system.OutstandingReferences(), 1);
+    system.SetDefaultEndpoint(2);
+    const struct
+    {
+        const wchar_t* pszId;
+        const wchar_t* pszFound;
+    } lookups[] = {{nullptr, L"dock"}, {entries[1].Id.c_str(), L"headphones"}};
+    for (const auto& lookup : lookups)
+    {
+        CComHolder<IMMDevice> device;
+        ASSERT_EQ(GetAudioEndpoint(lookup.pszId, device.Put()), kStatusSuccess);
+        EXPECT_EQ(IdOf(device.Get()), lookup.pszFound);
+        EXPECT_EQ(system.OutstandingReferences(), 1);
+    }
+    EXPECT_EQ(system.defaultLookups, (std::vector<std::pair<int, int>>{{eRender, eConsole}}));
+
+    const AudioEnumeratorFactory installed = SetAudioEnumeratorFactory(nullptr);
+    EXPECT_NE(installed, nullptr) << "the fake system's, handed back as the one installed before";
+    SetAudioEnumeratorFactory(installed);
 }
 
 TEST_F(AudioEndpointTest, FailuresReturnMinusOneRecordTheCallAndReleaseEverything)
@@ -149,7 +150,7 @@ TEST_F(AudioEndpointTest, WatchPassesOnChangesFromTheServiceThreadUntilItEnds)
         system.Notify([](IMMNotificationClient& client) {
             client.OnDeviceAdded(L"usb");
             client.OnDeviceRemoved(L"usb");
-            client.OnDeviceStateChanged(L"unplugged", DEVICE_STATE_ACTIVE);
+            client.OnDeviceStateChanged(L"dock", DEVICE_STATE_ACTIVE);
             client.OnDefaultDeviceChanged(eRender, eConsole, L"headphones");
             client.OnPropertyValueChanged(L"speakers", PKEY_Device_FriendlyName);
             // Ignored: the same default change for another role, capture, a format property.
