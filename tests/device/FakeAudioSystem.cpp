@@ -86,18 +86,18 @@ class FakeDevice final : public FakeComObject<IMMDevice>
 public:
     FakeDevice(FakeComRegistry& registry, FakeEndpoint& endpoint) : FakeComObject(registry), m_Endpoint(endpoint) {}
 
-    HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD context, PROPVARIANT* parameters, void** out) override
+    HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD, PROPVARIANT* parameters, void** out) override
     {
         NoteCall();
         if (out == nullptr)
             return E_POINTER;
         *out = nullptr;
-        FakeCall call(FakeMethod::Activate);
-        call.context = context;
-        call.activation = parameters != nullptr;
-        const HRESULT hr = m_Endpoint.Record(call);
+        const HRESULT hr = m_Endpoint.Record(FakeMethod::Activate);
         if (FAILED(hr))
             return hr;
+        // The platform asks for no activation parameters for an audio client.
+        if (parameters != nullptr)
+            return E_INVALIDARG;
         // An endpoint unplugged after it was looked up.
         if (m_Endpoint.State() != DEVICE_STATE_ACTIVE)
             return AUDCLNT_E_DEVICE_INVALIDATED;

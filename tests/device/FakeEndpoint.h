@@ -48,8 +48,6 @@ struct FakeCall
     int64_t session = 0;                // Initialize: a session GUID
     int64_t raw = 0;                    // Initialize: raw processing was set on the client before it
     int64_t frames = 0;                 // GetBuffer, ReleaseBuffer
-    int64_t context = 0;                // Activate: CLSCTX
-    int64_t activation = 0;             // Activate: activation parameters
     AudioClientProperties properties{}; // SetClientProperties
     WAVEFORMATEXTENSIBLE format{};      // IsFormatSupported, Initialize
 };

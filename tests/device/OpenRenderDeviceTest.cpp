@@ -73,9 +73,6 @@ TEST_F(OpenRenderDeviceTest, ExclusiveModeTakesTheDeepestLayoutTheEndpointAccept
         EXPECT_EQ(stream.uiBitCount, row.chosen.uiContainerBits);
         EXPECT_EQ(stream.uiResolvedBitCount, row.chosen.uiValidBits);
         EXPECT_EQ(stream.dfRate, 48000.0);
-        const FakeCall activate = endpoint.CallsOf(FakeMethod::Activate).at(0);
-        EXPECT_EQ(activate.context, CLSCTX_INPROC_SERVER);
-        EXPECT_EQ(activate.activation, 0) << "no activation parameters";
         EXPECT_EQ(endpoint.CallsOf(FakeMethod::Initialize).at(0).session, 0) << "no session GUID";
     }
 }
@@ -298,29 +295,19 @@ TEST_F(OpenRenderDeviceTest, QuantizerTakesTheResolutionEnhancerSetting)
     }
 }
 
-// Not timer-driven: an event-driven client first; where Initialize refuses the event callback,
-// a timer-driven one.
+// Not timer-driven: an event-driven client first, given its event; where Initialize refuses the
+// event callback, a timer-driven one.
 TEST_F(OpenRenderDeviceTest, EventDrivenInitialisationIsTriedFirstWhenNotTimerDriven)
 {
+    FakeEndpointConfig config = ExclusiveEndpoint({48000}, {32});
+    config.failures[FakeMethod::Initialize] = FakeFailure{AUDCLNT_E_UNSUPPORTED_FORMAT, 1, 1};
+    FakeEndpoint& endpoint = system.AddEndpoint(config);
     stream.bTimerDriven = 0;
-    const struct
-    {
-        HRESULT eventRefusal;
-        std::vector<int64_t> flags;
-        uint32_t eventDriven;
-    } rows[] = {
-        {S_OK, {kEventDriven}, 1},
-        {AUDCLNT_E_UNSUPPORTED_FORMAT, {kEventDriven, kNoPersist}, 0},
-    };
-    for (const auto& row : rows)
-    {
-        FakeEndpointConfig config = ExclusiveEndpoint({48000}, {32});
-        config.failures[FakeMethod::Initialize] = FakeFailure{row.eventRefusal, 0, 1};
-        const std::wstring id = std::to_wstring(row.eventDriven);
-        FakeEndpoint& endpoint = Add(config, id);
-        ASSERT_EQ(Open(48000, 0.0, id.c_str()), kStatusSuccess);
-        EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, &FakeCall::flags), row.flags);
-        EXPECT_EQ(endpoint.CallsOf(FakeMethod::SetEventHandle).size(), row.eventDriven);
-        EXPECT_EQ(stream.bEventDriven, row.eventDriven);
-    }
+    ASSERT_EQ(Open(48000), kStatusSuccess);
+    EXPECT_EQ(stream.bEventDriven, 1u);
+    ASSERT_EQ(Open(48000), kStatusSuccess) << "its event-driven Initialize refused";
+    EXPECT_EQ(stream.bEventDriven, 0u);
+    EXPECT_EQ(ArgumentsOf(endpoint, FakeMethod::Initialize, &FakeCall::flags),
+              (std::vector<int64_t>{kEventDriven, kEventDriven, kNoPersist}));
+    EXPECT_EQ(endpoint.CallsOf(FakeMethod::SetEventHandle).size(), 1u);
 }
