@@ -274,19 +274,17 @@ TEST_F(OpenRenderDeviceTest, QuantizerBitsFollowTheDeviceItsEngineAndTheLimit)
             EXPECT_TRUE(spy.WasFreed(block)) << "device formats and mix formats go back to the task allocator";
 }
 
-// A shared endpoint whose engine converts to 16-bit PCM: a level below one step of its grid
-// reaches it, as single steps, only with the enhancer.
+// A shared endpoint whose engine converts to 16-bit PCM (a Bluetooth headset): a level below one
+// step of its grid reaches it, as single steps, only with the enhancer.
 TEST_F(OpenRenderDeviceTest, QuantizerTakesTheResolutionEnhancerSetting)
 {
-    FakeEndpointConfig config = WindowsSharedEndpoint(48000);
-    config.engineDeviceFormat = IntegerDeviceFormat(16, 16);
-    system.AddEndpoint(config);
+    system.AddEndpoint(BluetoothHeadset());
     stream.bSharedMode = 1;
     const std::vector<double> belowOneStep(200, 0.3 / 32767.0);
     for (const uint32_t enhancer : {0u, 1u})
     {
         stream.bResolutionEnhancer = enhancer;
-        ASSERT_EQ(Open(48000), kStatusSuccess);
+        ASSERT_EQ(Open(44100), kStatusSuccess);
         std::vector<int32_t> samples(belowOneStep.size());
         stream.Quantizer.Convert(belowOneStep.data(), 100, reinterpret_cast<uint8_t*>(samples.data()));
         const auto steps = std::count(samples.begin(), samples.end(), 65536);
