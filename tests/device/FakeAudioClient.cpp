@@ -47,7 +47,6 @@ public:
         NoteCall();
         FakeCall call(FakeMethod::ReleaseBuffer);
         call.frames = frames;
-        call.flags = flags;
         const HRESULT hr = m_Endpoint.Record(call);
         return FAILED(hr) ? hr : m_Endpoint.CommitBuffer(frames, flags);
     }

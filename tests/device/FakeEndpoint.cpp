@@ -115,7 +115,7 @@ HRESULT FakeEndpoint::NextPadding(UINT32* padding)
         m_Padding.pop_front();
     }
     else if (m_Config.keepAnsweringPadding)
-        *padding = m_Config.paddingAfterScript;
+        *padding = 0;
     else
         return AUDCLNT_E_DEVICE_INVALIDATED;
     m_uiLastPadding = *padding;

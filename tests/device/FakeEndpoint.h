@@ -42,7 +42,7 @@ struct FakeCall
 
     FakeMethod method;
     int64_t mode = 0;                   // IsFormatSupported, Initialize: AUDCLNT_SHAREMODE
-    int64_t flags = 0;                  // Initialize: stream flags; ReleaseBuffer: buffer flags
+    int64_t flags = 0;                  // Initialize: stream flags
     int64_t duration = 0;               // Initialize: buffer duration, 100 ns
     int64_t periodicity = 0;            // Initialize
     int64_t session = 0;                // Initialize: a session GUID
@@ -124,11 +124,10 @@ struct FakeEndpointConfig
     // Endpoint buffer; 0 means the initialised duration's worth of frames, rounded up.
     UINT32 bufferFrames = 0;
 
-    // GetCurrentPadding answers these in turn; afterwards `paddingAfterScript` when
+    // GetCurrentPadding answers these in turn; afterwards 0 (an empty buffer) when
     // `keepAnsweringPadding` is set, else AUDCLNT_E_DEVICE_INVALIDATED.
     std::deque<UINT32> padding;
     bool keepAnsweringPadding = false;
-    UINT32 paddingAfterScript = 0;
     // Instead, the endpoint plays what is written at the real rate from Start to Stop, as a
     // device does: the padding is what is written and not played yet; where the buffer runs
     // dry, the device plays silence until more comes.
