@@ -96,11 +96,6 @@ protected:
         return bytes;
     }
 
-    std::vector<int64_t> FramesRendered() const
-    {
-        return ArgumentsOf(*endpoint, FakeMethod::ReleaseBuffer, &FakeCall::frames);
-    }
-
     // What the thread recorded as the reason it ended by itself.
     void ExpectEndedBecause(HRESULT hr, const wchar_t* site) const
     {
@@ -119,7 +114,7 @@ TEST_F(RenderThreadTest, RefillsWithSeveralPacketsAndKeepsTheLeftovers)
 {
     Open({0, kBufferFrames, kBufferFrames - 10, kBufferFrames - 30}, 24);
     EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(FramesRendered(), (std::vector<int64_t>{64, 10, 30}));
+    EXPECT_EQ(ArgumentsOf(*endpoint, FakeMethod::ReleaseBuffer, &FakeCall::frames), (std::vector<int64_t>{64, 10, 30}));
     EXPECT_EQ(source.calls, 5u) << "3 packets for 64 frames, 1 for 10 (8 left), 1 for 30 (22 left)";
     EXPECT_EQ(endpoint->Rendered(), Expected(104));
     ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, L"IAudioClient::GetCurrentPadding");
@@ -200,7 +195,7 @@ TEST_F(RenderThreadTest, FailingEndpointCallEndsTheThreadAtOnce)
         Open({0, 0, 0}, 64, config);
         EXPECT_EQ(Run(), 0) << row.pszSite;
         EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), row.passes) << row.pszSite;
-        EXPECT_EQ(FramesRendered(), row.released) << row.pszSite;
+        EXPECT_EQ(ArgumentsOf(*endpoint, FakeMethod::ReleaseBuffer, &FakeCall::frames), row.released) << row.pszSite;
         ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, row.pszSite);
     }
 }
