@@ -138,12 +138,22 @@ TEST(DeviceFailure, TracesTheHresultInHexAndByNameWhereItHasOne)
     }
 }
 
-TEST_F(AudioEndpointTest, WatchPassesOnChangesFromTheServiceThreadUntilItEnds)
+// A watch that cannot register holds nothing; a second start replaces the first registration.
+// Its end (before the tear-down's checks) unregisters.
+TEST_F(AudioEndpointTest, WatchRegistersOnceAndPassesOnChangesFromTheServiceThread)
 {
-    // Its end (before TearDown's checks) unregisters.
     std::atomic<int> changes{0};
     CEndpointWatch watch;
+    DeviceFailure failure;
+    system.registerFailure = E_OUTOFMEMORY;
+    EXPECT_EQ(watch.Start(CountChange, &changes, &failure), kStatusFailure);
+    EXPECT_STREQ(failure.pszSite, L"IMMDeviceEnumerator::RegisterEndpointNotificationCallback");
+    EXPECT_FALSE(watch.IsWatching());
+    EXPECT_EQ(system.OutstandingReferences(), 0);
+    system.registerFailure = S_OK;
     ASSERT_EQ(watch.Start(CountChange, &changes), kStatusSuccess);
+    ASSERT_EQ(watch.Start(CountChange, &changes), kStatusSuccess);
+    EXPECT_EQ(system.Registrations(), 1u);
     std::thread([this] {
         system.Notify([](IMMNotificationClient& client) {
             client.OnDeviceAdded(L"usb");
@@ -158,21 +168,4 @@ TEST_F(AudioEndpointTest, WatchPassesOnChangesFromTheServiceThreadUntilItEnds)
         });
     }).join();
     EXPECT_EQ(changes.load(), 5);
-    EXPECT_EQ(system.Registrations(), 1u);
-}
-
-TEST_F(AudioEndpointTest, WatchThatCannotRegisterHoldsNothingAndMayStartAgain)
-{
-    std::atomic<int> changes{0};
-    CEndpointWatch watch;
-    DeviceFailure failure;
-    system.registerFailure = E_OUTOFMEMORY;
-    EXPECT_EQ(watch.Start(CountChange, &changes, &failure), kStatusFailure);
-    EXPECT_STREQ(failure.pszSite, L"IMMDeviceEnumerator::RegisterEndpointNotificationCallback");
-    EXPECT_FALSE(watch.IsWatching());
-    EXPECT_EQ(system.OutstandingReferences(), 0);
-    system.registerFailure = S_OK;
-    ASSERT_EQ(watch.Start(CountChange, &changes), kStatusSuccess);
-    ASSERT_EQ(watch.Start(CountChange, &changes), kStatusSuccess);
-    EXPECT_EQ(system.Registrations(), 1u) << "a second start replaces the first registration";
 }
