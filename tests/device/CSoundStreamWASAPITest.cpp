@@ -111,11 +111,8 @@ TEST_F(SoundStreamTest, OpenedObjectStartsRendersAndStops)
 
 TEST_F(SoundStreamTest, StopAfterTheThreadEndedByItself)
 {
-    FakeEndpoint& endpoint = Open(stream);
     source.end = true;
-    ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), kStatusSuccess);
-    ASSERT_EQ(stream.Start(), kStatusSuccess);
-    ASSERT_TRUE(WaitUntil([&] { return endpoint.CallsOf(FakeMethod::ReleaseBuffer).size() == 1; }));
+    StartPlaying(stream);
     uint32_t terminated = 0;
     EXPECT_TRUE(WaitUntil([&] { return stream.IsTerminated(&terminated) == kStatusSuccess && terminated == 1; }))
         << "a thread that ended by itself is reported";
