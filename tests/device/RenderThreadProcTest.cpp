@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
+#include <string>
 #include <thread>
 
 namespace
@@ -108,38 +109,37 @@ protected:
 };
 }
 
-// A full endpoint takes nothing; then each pass takes as many packets as its room needs and
-// keeps what is left of the last for the next.
-TEST_F(RenderThreadTest, RefillsWithSeveralPacketsAndKeepsTheLeftovers)
-{
-    Open({0, kBufferFrames, kBufferFrames - 10, kBufferFrames - 30}, 24);
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(ArgumentsOf(*endpoint, FakeMethod::ReleaseBuffer, &FakeCall::frames), (std::vector<int64_t>{64, 10, 30}));
-    EXPECT_EQ(source.calls, 5u) << "3 packets for 64 frames, 1 for 10 (8 left), 1 for 30 (22 left)";
-    EXPECT_EQ(endpoint->Rendered(), Expected(104));
-    ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, L"IAudioClient::GetCurrentPadding");
-}
-
-// A packet adds its valid frames, but no more than the local buffer (200 values for packets of
-// 100 frames) or the packet holds; one without any adds nothing, and the refill goes on.
-TEST_F(RenderThreadTest, PacketAddsItsValidFramesWithinTheLocalBufferAndItsCapacity)
+// Each pass takes as many packets as its room needs (none when the endpoint is full) and keeps
+// what is left of the last for the next. A packet adds its valid frames, but no more than the
+// local buffer (200 values for packets of 100 frames) or the packet holds; one without any adds
+// nothing, and the refill goes on.
+TEST_F(RenderThreadTest, PassesTakeWhatTheirRoomNeedsFromThePacketsValidFrames)
 {
     const struct
     {
         std::deque<UINT32> padding;
         uint64_t packetFrames;
         uint64_t validFrames; // of the first two packets
+        std::vector<int64_t> released;
         size_t calls;
         uint64_t rendered;
-    } rows[] = {{{0, 0}, 100, 1000, 2, 128}, {{0}, 24, 40, 3, 64}, {{0}, 24, 0, 5, 64}};
+    } rows[] = {
+        {{0, kBufferFrames, kBufferFrames - 10, kBufferFrames - 30}, 24, kAllFrames, {64, 10, 30}, 5, 104},
+        {{0, 0}, 100, 1000, {64, 64}, 2, 128},
+        {{0}, 24, 40, {64}, 3, 64},
+        {{0}, 24, 0, {64}, 5, 64},
+    };
     for (const auto& row : rows)
     {
+        SCOPED_TRACE("row " + std::to_string(&row - rows));
         Open(row.padding, row.packetFrames);
         source = ScriptedSource{};
         source.steps = {{1, row.validFrames, nullptr}, {1, row.validFrames, nullptr}};
         EXPECT_EQ(Run(), 0);
-        EXPECT_EQ(source.calls, row.calls) << row.validFrames << " valid frames";
-        EXPECT_EQ(endpoint->Rendered(), Expected(row.rendered)) << row.validFrames << " valid frames";
+        EXPECT_EQ(ArgumentsOf(*endpoint, FakeMethod::ReleaseBuffer, &FakeCall::frames), row.released);
+        EXPECT_EQ(source.calls, row.calls);
+        EXPECT_EQ(endpoint->Rendered(), Expected(row.rendered));
+        ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, L"IAudioClient::GetCurrentPadding");
     }
 }
 
