@@ -177,7 +177,6 @@ public:
         if (devices == nullptr)
             return E_POINTER;
         *devices = nullptr;
-        m_System.enumerations.emplace_back(flow, mask);
         if (FAILED(m_System.enumerateFailure))
             return m_System.enumerateFailure;
         std::vector<FakeEndpoint*> matching;

@@ -37,8 +37,7 @@ public:
     long OutstandingReferences() const { return m_Registry.OutstandingReferences(); }
     long Misuses() const { return m_Registry.Misuses(); }
 
-    // (flow, state mask) of every EnumAudioEndpoints call; (flow, role) of every default lookup.
-    std::vector<std::pair<int, DWORD>> enumerations;
+    // (flow, role) of every default lookup.
     std::vector<std::pair<int, int>> defaultLookups;
 
     // Notification clients registered and not unregistered. As Windows does, the system holds a
