@@ -71,7 +71,6 @@ private:
         if (blob == nullptr)
             return E_OUTOFMEMORY;
         std::memcpy(blob, format.data(), format.size());
-        m_Endpoint.NoteTaskMemoryBlock(blob);
         value->vt = VT_BLOB;
         value->blob.cbSize = static_cast<ULONG>(format.size());
         value->blob.pBlobData = static_cast<BYTE*>(blob);

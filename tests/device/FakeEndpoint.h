@@ -169,9 +169,6 @@ public:
     // An endpoint that plays in real time: the frames the device has played so far (after
     // Stop, before it), the silence of a dry buffer included.
     uint64_t PlayedFrames() const;
-    // Every block handed out by MakeMixFormat and the property store.
-    std::vector<void*> TaskMemoryBlocks() const;
-    void NoteTaskMemoryBlock(void* block);
 
     // DEVICE_STATE_*: starts as configured; a test unplugs or plugs the endpoint in with it.
     DWORD State() const;
@@ -199,7 +196,6 @@ private:
     bool m_bRunning = false;
     uint64_t m_uiPlayedAtStop = 0;
     uint64_t m_uiOutputFrames = 0;
-    std::vector<void*> m_TaskMemoryBlocks;
     DWORD m_uiState;
 };
 
