@@ -26,14 +26,6 @@ FakeEndpointConfig Endpoint(const wchar_t* id, EDataFlow flow = eRender, DWORD s
     return config;
 }
 
-std::wstring IdOf(IMMDevice* device)
-{
-    CCoTaskMemHolder<wchar_t> id;
-    if (device == nullptr || FAILED(device->GetId(id.Put())))
-        return L"";
-    return id.Get();
-}
-
 class AudioEndpointTest : public ::testing::Test
 {
 protected:
@@ -84,7 +76,9 @@ TEST_F(AudioEndpointTest, NullIdIsTheDefaultAndAListedIdItsEndpointWhereverItMov
     {
         CComHolder<IMMDevice> device;
         ASSERT_EQ(GetAudioEndpoint(lookup.pszId, device.Put()), kStatusSuccess);
-        EXPECT_EQ(IdOf(device.Get()), lookup.pszFound);
+        CCoTaskMemHolder<wchar_t> id;
+        ASSERT_EQ(device->GetId(id.Put()), S_OK);
+        EXPECT_STREQ(id.Get(), lookup.pszFound);
         EXPECT_EQ(system.OutstandingReferences(), 1);
     }
     EXPECT_EQ(system.defaultLookups, (std::vector<std::pair<int, int>>{{eRender, eConsole}}));
