@@ -38,7 +38,6 @@ protected:
         EXPECT_EQ(stream.pdfLocalBuffer, nullptr);
         EXPECT_EQ(stream.LocalBufferSize, 0u);
         EXPECT_EQ(stream.SoundStreamBuffer.pdfSamples, nullptr);
-        EXPECT_EQ(stream.SoundStreamBuffer.uiKind, 0u);
         EXPECT_EQ(stream.SoundStreamBuffer.uiCapacity, 0u);
         EXPECT_EQ(stream.DataBuffer.GetCapacity(), 0u);
         EXPECT_EQ(stream.uiBitCount, 0u);
