@@ -149,18 +149,6 @@ TEST_F(OpenRenderDeviceTest, SharedModeAsksForConversionOnlyAtTheMixRate)
     EXPECT_EQ(spy.Outstanding(), 0) << "closest matches and mix formats go back to the task allocator";
 }
 
-TEST_F(OpenRenderDeviceTest, UnalignedExclusiveBufferIsRetriedOnAFreshClientWithTheAlignedPeriod)
-{
-    FakeEndpointConfig config = ExclusiveEndpoint({44100}, {32});
-    config.exclusiveAlignment = 32;
-    system.AddEndpoint(config);
-    ASSERT_EQ(Open(44100), kStatusSuccess);
-    EXPECT_EQ(stream.uiDeviceBufferFrames, 448u);
-    EXPECT_DOUBLE_EQ(requested, 448.0 / 44100.0);
-    EXPECT_EQ(stream.LastFailure.hr, AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED) << "kept, though the retry recovered";
-    EXPECT_EQ(system.OutstandingReferences(), 3) << "the refused client is released";
-}
-
 // Initialize is refused, so that the duration shows the cut the open made before it.
 TEST_F(OpenRenderDeviceTest, RequestedDurationIsCutToWholeFramesAndRaisedToTheMinimumPeriod)
 {
@@ -188,24 +176,31 @@ TEST_F(OpenRenderDeviceTest, RequestedDurationIsCutToWholeFramesAndRaisedToTheMi
     }
 }
 
+// An unaligned exclusive buffer is retried on a fresh client with the aligned size's period.
 // The packet holds uiPacketFrames (0: one endpoint buffer, kept for later opens); the ring and
 // the work buffer hold the larger of packet and endpoint buffer.
-TEST_F(OpenRenderDeviceTest, BuffersAreSizedFromPacketAndEndpointBuffer)
+TEST_F(OpenRenderDeviceTest, BuffersFollowTheAlignedEndpointBufferAndThePacket)
 {
-    system.AddEndpoint(ExclusiveEndpoint({48000, 96000}, {32}));
-    ASSERT_EQ(Open(48000), kStatusSuccess);
-    EXPECT_EQ(stream.uiPacketFrames, 480u);
-    ASSERT_EQ(Open(96000), kStatusSuccess);
-    EXPECT_EQ(stream.uiDeviceBufferFrames, 960u);
-    EXPECT_EQ(stream.uiPacketFrames, 480u);
+    FakeEndpointConfig config = ExclusiveEndpoint({44100, 88200}, {32});
+    config.exclusiveAlignment = 32;
+    system.AddEndpoint(config);
+    ASSERT_EQ(Open(44100), kStatusSuccess);
+    EXPECT_EQ(stream.uiDeviceBufferFrames, 448u) << "441 frames refused";
+    EXPECT_DOUBLE_EQ(requested, 448.0 / 44100.0);
+    EXPECT_EQ(stream.LastFailure.hr, AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED) << "kept, though the retry recovered";
+    EXPECT_EQ(system.OutstandingReferences(), 3) << "the refused client is released";
+    EXPECT_EQ(stream.uiPacketFrames, 448u);
+    ASSERT_EQ(Open(88200), kStatusSuccess);
+    EXPECT_EQ(stream.uiDeviceBufferFrames, 896u);
+    EXPECT_EQ(stream.uiPacketFrames, 448u);
     const SoundStreamPacket& packet = stream.SoundStreamBuffer;
     EXPECT_EQ(packet.pOwner, &stream);
-    EXPECT_EQ(packet.uiCapacity, 480u);
+    EXPECT_EQ(packet.uiCapacity, 448u);
     EXPECT_EQ(packet.uiValidFrames, 0u);
     ASSERT_NE(packet.pdfSamples, nullptr);
-    EXPECT_EQ(packet.pdfSamples[959], 0.0);
-    EXPECT_EQ(stream.DataBuffer.GetCapacity(), 2u * (960u * 16u + 480u * 16u));
-    EXPECT_EQ(stream.LocalBufferSize, 2u * 960u);
+    EXPECT_EQ(packet.pdfSamples[895], 0.0);
+    EXPECT_EQ(stream.DataBuffer.GetCapacity(), 2u * (896u * 16u + 448u * 16u));
+    EXPECT_EQ(stream.LocalBufferSize, 2u * 896u);
 }
 
 // Shared streams ask for raw processing and are quantized at the resolution of the engine's
