@@ -88,7 +88,6 @@ TEST_F(SoundStreamTest, OpenedObjectStartsRendersAndStops)
     EXPECT_EQ(stream.StartCapture(SilentSource::Callback, &source), kStatusFailure);
     EXPECT_EQ(stream.StartRender(nullptr, &source), kStatusInvalidArgument);
     ASSERT_EQ(stream.StartRender(SilentSource::Callback, &source), kStatusSuccess);
-    EXPECT_EQ(stream.WorkerThread.GetState(), CWorkerThread::Running);
     EXPECT_EQ(stream.WorkerThread.GetPriorityClass(), 0) << "time-critical";
     EXPECT_EQ(stream.StartRender(SilentSource::Callback, &source), kStatusFailure) << "one device thread at a time";
     EXPECT_EQ(stream.Start(), kStatusFailure) << "the client refused";
@@ -105,8 +104,6 @@ TEST_F(SoundStreamTest, OpenedObjectStartsRendersAndStops)
     EXPECT_EQ(stream.uiState, 0u);
     EXPECT_EQ(stream.WorkerThread.GetState(), CWorkerThread::Empty);
     EXPECT_EQ(endpoint.CallsOf(FakeMethod::Stop).size(), 1u);
-    EXPECT_EQ(system.OutstandingReferences(), 0);
-    EXPECT_EQ(stream.Close(), kStatusSuccess) << "close right after stop is harmless";
 }
 
 TEST_F(SoundStreamTest, StopAfterTheThreadEndedByItself)
