@@ -164,6 +164,7 @@ TEST_F(SoundStreamTest, StartsOnSilenceAndAsksOnlyForWhatTheDevicePlayed)
             ASSERT_EQ(stream.Start(), kStatusSuccess);
             Sleep(30);
             ASSERT_EQ(stream.Stop(), kStatusSuccess);
-            EXPECT_LE(source.calls * packet, endpoint.PlayedFrames() + 2 * packet) << "asked for more than played";
+            const uint64_t asked = static_cast<uint64_t>(source.calls) * packet;
+            EXPECT_LE(asked, endpoint.PlayedFrames() + 2 * packet) << "asked for more than the device played";
         }
 }
