@@ -77,7 +77,6 @@ TEST_F(SoundStreamTest, ClosedObjectRefusesEveryOperationButClose)
     EXPECT_EQ(stream.TerminationEvent.hEvent, nullptr);
     EXPECT_EQ(stream.BufferEvent.hEvent, nullptr);
     EXPECT_EQ(stream.Close(), kStatusSuccess);
-    EXPECT_EQ(stream.uiState, 0u);
 }
 
 TEST_F(SoundStreamTest, OpenedObjectStartsRendersAndStops)
