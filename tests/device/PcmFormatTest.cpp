@@ -37,7 +37,6 @@ TEST(PcmFormat, ValidBitsOfABlobAreReadOnlyFromWholeIntegerPcm)
 TEST(PcmFormat, RatesWhoseByteRateOverflowsAreNotRepresentable)
 {
     EXPECT_FALSE(IsStereoPcmRateRepresentable(0));
-    EXPECT_TRUE(IsStereoPcmRateRepresentable(384000));
     EXPECT_TRUE(IsStereoPcmRateRepresentable(536870911));
     EXPECT_FALSE(IsStereoPcmRateRepresentable(536870912));
 }
