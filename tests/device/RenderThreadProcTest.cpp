@@ -78,7 +78,7 @@ protected:
         stream.TerminationEvent.Create(true);
         stream.RenderFailure.Clear();
         CWorkerThread worker;
-        EXPECT_GE(stream.PublishRenderParameters(worker, ScriptedSource::Callback, &source), 0);
+        EXPECT_EQ(stream.PublishRenderParameters(worker, ScriptedSource::Callback, &source), kStatusAdded);
         CWorkerContext context{0, 1, &worker, 0};
         return RenderThreadProc(&context);
     }
@@ -229,7 +229,7 @@ TEST_F(RenderThreadTest, MissingInputOrApartmentEndsTheThreadBeforeItTouchesTheC
         {kRenderFailure, &stream.RenderFailure},
     };
     CWorkerThread published;
-    ASSERT_GE(stream.PublishRenderParameters(published, ScriptedSource::Callback, &source), 0);
+    ASSERT_EQ(stream.PublishRenderParameters(published, ScriptedSource::Callback, &source), kStatusAdded);
     for (const auto& missing : inputs)
     {
         CWorkerThread worker;
