@@ -74,6 +74,5 @@ std::vector<std::pair<uint32_t, bool>> CEngineFixture::FormatQueries(const FakeE
 FakeEndpointConfig RenderingEndpoint(FakeEndpointConfig config)
 {
     config.keepAnsweringPadding = true;
-    config.paddingAfterScript = 0;
     return config;
 }

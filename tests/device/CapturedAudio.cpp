@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
@@ -228,23 +227,4 @@ double RisingCrossingFrequency(const std::vector<double>& samples, size_t begin,
     if (crossings < 2)
         return 0.0;
     return static_cast<double>(crossings - 1) * rate / (lastCrossing - firstCrossing);
-}
-
-ToneFigures MeasureTone(const std::vector<int32_t>& samples, size_t first, size_t frames, double rate)
-{
-    std::vector<double> left((samples.size() + 1) / 2);
-    for (size_t f = 0; f < left.size(); ++f)
-        left[f] = samples[f * 2];
-    // Frames [first, end - 1) and the one after each, for the crossing between them.
-    const size_t end = std::min(first + frames + 1, left.size());
-    int64_t peak = 0;
-    for (size_t f = first; f + 1 < end; ++f)
-    {
-        for (size_t c = 0; c < 2; ++c)
-            peak = std::max(peak, std::llabs(int64_t{samples[f * 2 + c]}));
-    }
-    ToneFigures figures;
-    figures.dfFrequency = RisingCrossingFrequency(left, first, end, rate);
-    figures.dfPeakLevelDb = 20.0 * std::log10(static_cast<double>(peak) / 2147483647.0);
-    return figures;
 }

@@ -53,12 +53,3 @@ PlayComparison ComparePlayedTone(const std::vector<int32_t>& captured, const std
 // Frequency from the interpolated rising zero crossings of samples [begin, end); 0 with fewer
 // than two crossings.
 double RisingCrossingFrequency(const std::vector<double>& samples, size_t begin, size_t end, double rate);
-
-struct ToneFigures
-{
-    double dfFrequency = 0.0;   // Hz, from the left channel's rising zero crossings
-    double dfPeakLevelDb = 0.0; // dB of full scale (2^31 - 1), largest magnitude of both channels
-};
-
-// Measures `frames` interleaved stereo frames from frame `first` on.
-ToneFigures MeasureTone(const std::vector<int32_t>& samples, size_t first, size_t frames, double rate);

@@ -66,11 +66,6 @@ FakeEndpointConfig HdmiOutput()
 
 void StreamTest::TearDown()
 {
-    ExpectEverythingReleased();
-}
-
-void StreamTest::ExpectEverythingReleased()
-{
     stream.Close();
     EXPECT_EQ(system.OutstandingReferences(), 0);
     EXPECT_EQ(system.Misuses(), 0);

@@ -41,9 +41,6 @@ class StreamTest : public ::testing::Test
 protected:
     void TearDown() override;
 
-    // Closes the stream and checks the references.
-    void ExpectEverythingReleased();
-
     FakeAudioSystem system;
     CSoundStreamWASAPI stream;
 };

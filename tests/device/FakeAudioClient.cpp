@@ -47,7 +47,6 @@ public:
         NoteCall();
         FakeCall call(FakeMethod::ReleaseBuffer);
         call.frames = frames;
-        call.flags = flags;
         const HRESULT hr = m_Endpoint.Record(call);
         return FAILED(hr) ? hr : m_Endpoint.CommitBuffer(frames, flags);
     }
@@ -147,13 +146,12 @@ public:
         NoteCall();
         if (closest != nullptr)
             *closest = nullptr;
-        FakeCall call = FormatCall(FakeMethod::IsFormatSupported, mode, format);
-        call.closest = closest != nullptr;
-        const HRESULT scripted = m_Endpoint.Record(call);
+        const HRESULT scripted = m_Endpoint.Record(FormatCall(FakeMethod::IsFormatSupported, mode, format));
         if (FAILED(scripted))
             return scripted;
-        if (mode == AUDCLNT_SHAREMODE_SHARED && closest == nullptr)
-            return E_POINTER;
+        // A closest match is asked for in shared mode only, as the platform documents.
+        if ((mode == AUDCLNT_SHAREMODE_SHARED) != (closest != nullptr))
+            return mode == AUDCLNT_SHAREMODE_SHARED ? E_POINTER : E_INVALIDARG;
         const HRESULT answer = m_Endpoint.CheckFormat(mode, format, 0, false);
         if (answer == S_FALSE)
             *closest = m_Endpoint.MakeMixFormat();
@@ -208,9 +206,7 @@ public:
     HRESULT STDMETHODCALLTYPE SetEventHandle(HANDLE event) override
     {
         NoteCall();
-        FakeCall call(FakeMethod::SetEventHandle);
-        call.event = event != nullptr;
-        const HRESULT hr = m_Endpoint.Record(call);
+        const HRESULT hr = m_Endpoint.Record(FakeMethod::SetEventHandle);
         if (FAILED(hr))
             return hr;
         return m_bEventDriven && event != nullptr ? S_OK : AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED;

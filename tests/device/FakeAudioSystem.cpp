@@ -28,19 +28,11 @@ wchar_t* CopyToTaskMemory(const std::wstring& text)
 class FakePropertyStore final : public FakeComObject<IPropertyStore>
 {
 public:
-    FakePropertyStore(FakeComRegistry& registry, FakeEndpoint& endpoint)
-        : FakeComObject(registry), m_Endpoint(endpoint), m_Config(endpoint.Config())
+    FakePropertyStore(FakeComRegistry& registry, FakeEndpoint& endpoint) : FakeComObject(registry), m_Endpoint(endpoint)
     {
     }
 
-    HRESULT STDMETHODCALLTYPE GetCount(DWORD* count) override
-    {
-        NoteCall();
-        if (count == nullptr)
-            return E_POINTER;
-        *count = 1;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetCount(DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetAt(DWORD, PROPERTYKEY*) override { return E_NOTIMPL; }
 
     HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override
@@ -53,13 +45,13 @@ public:
             return GetDeviceFormat(value);
         if (!IsEqualPropertyKey(key, PKEY_Device_FriendlyName))
             return S_OK;
-        if (!m_Config.friendlyNameIsText)
+        if (!m_Endpoint.Config().friendlyNameIsText)
         {
             value->vt = VT_UI4;
             value->ulVal = 7;
             return S_OK;
         }
-        value->pwszVal = CopyToTaskMemory(m_Config.friendlyName);
+        value->pwszVal = CopyToTaskMemory(m_Endpoint.Config().friendlyName);
         if (value->pwszVal == nullptr)
             return E_OUTOFMEMORY;
         value->vt = VT_LPWSTR;
@@ -72,14 +64,13 @@ private:
     // A blob from the task allocator, as PropVariantClear frees it; VT_EMPTY when not configured.
     HRESULT GetDeviceFormat(PROPVARIANT* value)
     {
-        const std::vector<uint8_t>& format = m_Config.engineDeviceFormat;
+        const std::vector<uint8_t>& format = m_Endpoint.Config().engineDeviceFormat;
         if (format.empty())
             return S_OK;
         void* blob = CoTaskMemAlloc(format.size());
         if (blob == nullptr)
             return E_OUTOFMEMORY;
         std::memcpy(blob, format.data(), format.size());
-        m_Endpoint.NoteTaskMemoryBlock(blob);
         value->vt = VT_BLOB;
         value->blob.cbSize = static_cast<ULONG>(format.size());
         value->blob.pBlobData = static_cast<BYTE*>(blob);
@@ -87,7 +78,6 @@ private:
     }
 
     FakeEndpoint& m_Endpoint;
-    const FakeEndpointConfig& m_Config;
 };
 
 class FakeDevice final : public FakeComObject<IMMDevice>
@@ -95,18 +85,18 @@ class FakeDevice final : public FakeComObject<IMMDevice>
 public:
     FakeDevice(FakeComRegistry& registry, FakeEndpoint& endpoint) : FakeComObject(registry), m_Endpoint(endpoint) {}
 
-    HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD context, PROPVARIANT* parameters, void** out) override
+    HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD, PROPVARIANT* parameters, void** out) override
     {
         NoteCall();
         if (out == nullptr)
             return E_POINTER;
         *out = nullptr;
-        FakeCall call(FakeMethod::Activate);
-        call.context = context;
-        call.activation = parameters != nullptr;
-        const HRESULT hr = m_Endpoint.Record(call);
+        const HRESULT hr = m_Endpoint.Record(FakeMethod::Activate);
         if (FAILED(hr))
             return hr;
+        // The platform asks for no activation parameters for an audio client.
+        if (parameters != nullptr)
+            return E_INVALIDARG;
         // An endpoint unplugged after it was looked up.
         if (m_Endpoint.State() != DEVICE_STATE_ACTIVE)
             return AUDCLNT_E_DEVICE_INVALIDATED;
@@ -134,14 +124,7 @@ public:
         return *id != nullptr ? S_OK : E_OUTOFMEMORY;
     }
 
-    HRESULT STDMETHODCALLTYPE GetState(DWORD* state) override
-    {
-        NoteCall();
-        if (state == nullptr)
-            return E_POINTER;
-        *state = m_Endpoint.State();
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD*) override { return E_NOTIMPL; }
 
 private:
     FakeEndpoint& m_Endpoint;
@@ -193,7 +176,6 @@ public:
         if (devices == nullptr)
             return E_POINTER;
         *devices = nullptr;
-        m_System.enumerations.emplace_back(flow, mask);
         if (FAILED(m_System.enumerateFailure))
             return m_System.enumerateFailure;
         std::vector<FakeEndpoint*> matching;
@@ -225,7 +207,6 @@ public:
         if (device == nullptr || id == nullptr)
             return E_POINTER;
         *device = nullptr;
-        m_System.idLookups.emplace_back(id);
         for (const auto& endpoint : m_System.Endpoints())
         {
             if (endpoint->Config().id == id)
@@ -250,7 +231,7 @@ public:
 private:
     static bool Matches(const FakeEndpoint& endpoint, EDataFlow flow, DWORD mask)
     {
-        return (endpoint.Config().flow == flow || flow == eAll) && (endpoint.State() & mask) != 0;
+        return endpoint.Config().flow == flow && (endpoint.State() & mask) != 0;
     }
 
     FakeAudioSystem& m_System;

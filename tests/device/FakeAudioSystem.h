@@ -32,17 +32,13 @@ public:
     HRESULT enumerateFailure = S_OK;
     HRESULT registerFailure = S_OK;
 
-    FakeComRegistry& Registry() { return m_Registry; }
     // References still held by the code under test (and not by this system), and misuses
     // (over-release, use after release).
     long OutstandingReferences() const { return m_Registry.OutstandingReferences(); }
     long Misuses() const { return m_Registry.Misuses(); }
 
-    // (flow, state mask) of every EnumAudioEndpoints call; (flow, role) of every default lookup.
-    std::vector<std::pair<int, DWORD>> enumerations;
+    // (flow, role) of every default lookup.
     std::vector<std::pair<int, int>> defaultLookups;
-    // The ID of every GetDevice call.
-    std::vector<std::wstring> idLookups;
 
     // Notification clients registered and not unregistered. As Windows does, the system holds a
     // reference to each; a client is unregistered only through the enumerator it registered with

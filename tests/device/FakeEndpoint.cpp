@@ -89,7 +89,6 @@ WAVEFORMATEX* FakeEndpoint::MakeMixFormat()
     mix->Samples.wValidBitsPerSample = 32;
     mix->dwChannelMask = m_Config.mixChannels == 6 ? DWORD{KSAUDIO_SPEAKER_5POINT1} : DWORD{KSAUDIO_SPEAKER_STEREO};
     mix->SubFormat = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
-    NoteTaskMemoryBlock(mix);
     return &mix->Format;
 }
 
@@ -115,7 +114,7 @@ HRESULT FakeEndpoint::NextPadding(UINT32* padding)
         m_Padding.pop_front();
     }
     else if (m_Config.keepAnsweringPadding)
-        *padding = m_Config.paddingAfterScript;
+        *padding = 0;
     else
         return AUDCLNT_E_DEVICE_INVALIDATED;
     m_uiLastPadding = *padding;
@@ -206,18 +205,6 @@ size_t FakeEndpoint::RenderedFrames() const
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
     return m_uiBlockAlign == 0 ? 0 : m_Rendered.size() / m_uiBlockAlign;
-}
-
-std::vector<void*> FakeEndpoint::TaskMemoryBlocks() const
-{
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    return m_TaskMemoryBlocks;
-}
-
-void FakeEndpoint::NoteTaskMemoryBlock(void* block)
-{
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    m_TaskMemoryBlocks.push_back(block);
 }
 
 DWORD FakeEndpoint::State() const

@@ -42,16 +42,12 @@ struct FakeCall
 
     FakeMethod method;
     int64_t mode = 0;                   // IsFormatSupported, Initialize: AUDCLNT_SHAREMODE
-    int64_t closest = 0;                // IsFormatSupported: a pointer for the closest match
-    int64_t flags = 0;                  // Initialize: stream flags; ReleaseBuffer: buffer flags
+    int64_t flags = 0;                  // Initialize: stream flags
     int64_t duration = 0;               // Initialize: buffer duration, 100 ns
     int64_t periodicity = 0;            // Initialize
     int64_t session = 0;                // Initialize: a session GUID
     int64_t raw = 0;                    // Initialize: raw processing was set on the client before it
     int64_t frames = 0;                 // GetBuffer, ReleaseBuffer
-    int64_t event = 0;                  // SetEventHandle: an event handle
-    int64_t context = 0;                // Activate: CLSCTX
-    int64_t activation = 0;             // Activate: activation parameters
     AudioClientProperties properties{}; // SetClientProperties
     WAVEFORMATEXTENSIBLE format{};      // IsFormatSupported, Initialize
 };
@@ -128,11 +124,10 @@ struct FakeEndpointConfig
     // Endpoint buffer; 0 means the initialised duration's worth of frames, rounded up.
     UINT32 bufferFrames = 0;
 
-    // GetCurrentPadding answers these in turn; afterwards `paddingAfterScript` when
+    // GetCurrentPadding answers these in turn; afterwards 0 (an empty buffer) when
     // `keepAnsweringPadding` is set, else AUDCLNT_E_DEVICE_INVALIDATED.
     std::deque<UINT32> padding;
     bool keepAnsweringPadding = false;
-    UINT32 paddingAfterScript = 0;
     // Instead, the endpoint plays what is written at the real rate from Start to Stop, as a
     // device does: the padding is what is written and not played yet; where the buffer runs
     // dry, the device plays silence until more comes.
@@ -174,9 +169,6 @@ public:
     // An endpoint that plays in real time: the frames the device has played so far (after
     // Stop, before it), the silence of a dry buffer included.
     uint64_t PlayedFrames() const;
-    // Every block handed out by MakeMixFormat and the property store.
-    std::vector<void*> TaskMemoryBlocks() const;
-    void NoteTaskMemoryBlock(void* block);
 
     // DEVICE_STATE_*: starts as configured; a test unplugs or plugs the endpoint in with it.
     DWORD State() const;
@@ -204,7 +196,6 @@ private:
     bool m_bRunning = false;
     uint64_t m_uiPlayedAtStop = 0;
     uint64_t m_uiOutputFrames = 0;
-    std::vector<void*> m_TaskMemoryBlocks;
     DWORD m_uiState;
 };
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
+#include <string>
 #include <thread>
 
 namespace
@@ -75,8 +76,9 @@ protected:
     int64_t Run()
     {
         stream.TerminationEvent.Create(true);
+        stream.RenderFailure.Clear();
         CWorkerThread worker;
-        EXPECT_GE(stream.PublishRenderParameters(worker, ScriptedSource::Callback, &source), 0);
+        EXPECT_EQ(stream.PublishRenderParameters(worker, ScriptedSource::Callback, &source), kStatusAdded);
         CWorkerContext context{0, 1, &worker, 0};
         return RenderThreadProc(&context);
     }
@@ -95,11 +97,6 @@ protected:
         return bytes;
     }
 
-    std::vector<int64_t> FramesRendered() const
-    {
-        return ArgumentsOf(*endpoint, FakeMethod::ReleaseBuffer, &FakeCall::frames);
-    }
-
     // What the thread recorded as the reason it ended by itself.
     void ExpectEndedBecause(HRESULT hr, const wchar_t* site) const
     {
@@ -112,71 +109,67 @@ protected:
 };
 }
 
-TEST_F(RenderThreadTest, FullEndpointMovesNothing)
-{
-    Open({kBufferFrames, kBufferFrames}, 24);
-    EXPECT_EQ(Run(), 0) << "ends when the scripted endpoint stops answering";
-    EXPECT_EQ(source.calls, 0u);
-    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 3u);
-    EXPECT_TRUE(endpoint->CallsOf(FakeMethod::GetBuffer).empty());
-    EXPECT_TRUE(endpoint->CallsOf(FakeMethod::Stop).empty());
-    ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, L"IAudioClient::GetCurrentPadding");
-}
-
-TEST_F(RenderThreadTest, RefillsWithSeveralPacketsAndKeepsTheLeftovers)
-{
-    Open({0, kBufferFrames - 10, kBufferFrames - 30}, 24);
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(FramesRendered(), (std::vector<int64_t>{64, 10, 30}));
-    EXPECT_EQ(ArgumentsOf(*endpoint, FakeMethod::GetBuffer, &FakeCall::frames), (std::vector<int64_t>{64, 10, 30}));
-    EXPECT_EQ(source.calls, 5u) << "3 packets for 64 frames, 1 for 10 (8 left), 1 for 30 (22 left)";
-    EXPECT_EQ(endpoint->Rendered(), Expected(104));
-}
-
-// A packet adds its valid frames, but no more than the local buffer (200 values for packets of
-// 100 frames) or the packet holds; one without any adds nothing, and the refill goes on.
-TEST_F(RenderThreadTest, PacketAddsItsValidFramesWithinTheLocalBufferAndItsCapacity)
+// Each pass takes as many packets as its room needs (none when the endpoint is full) and keeps
+// what is left of the last for the next. A packet adds its valid frames, but no more than the
+// local buffer (200 values for packets of 100 frames) or the packet holds; one without any adds
+// nothing, and the refill goes on.
+TEST_F(RenderThreadTest, PassesTakeWhatTheirRoomNeedsFromThePacketsValidFrames)
 {
     const struct
     {
         std::deque<UINT32> padding;
         uint64_t packetFrames;
         uint64_t validFrames; // of the first two packets
+        std::vector<int64_t> released;
         size_t calls;
         uint64_t rendered;
-    } rows[] = {{{0, 0}, 100, 1000, 2, 128}, {{0}, 24, 40, 3, 64}, {{0}, 24, 0, 5, 64}};
+    } rows[] = {
+        {{0, kBufferFrames, kBufferFrames - 10, kBufferFrames - 30}, 24, kAllFrames, {64, 10, 30}, 5, 104},
+        {{0, 0}, 100, 1000, {64, 64}, 2, 128},
+        {{0}, 24, 40, {64}, 3, 64},
+        {{0}, 24, 0, {64}, 5, 64},
+    };
     for (const auto& row : rows)
     {
+        SCOPED_TRACE("row " + std::to_string(&row - rows));
         Open(row.padding, row.packetFrames);
         source = ScriptedSource{};
         source.steps = {{1, row.validFrames, nullptr}, {1, row.validFrames, nullptr}};
         EXPECT_EQ(Run(), 0);
-        EXPECT_EQ(source.calls, row.calls) << row.validFrames << " valid frames";
-        EXPECT_EQ(endpoint->Rendered(), Expected(row.rendered)) << row.validFrames << " valid frames";
+        EXPECT_EQ(ArgumentsOf(*endpoint, FakeMethod::ReleaseBuffer, &FakeCall::frames), row.released);
+        EXPECT_EQ(source.calls, row.calls);
+        EXPECT_EQ(endpoint->Rendered(), Expected(row.rendered));
+        ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, L"IAudioClient::GetCurrentPadding");
     }
 }
 
-TEST_F(RenderThreadTest, EndOfDataRendersWhatIsStoredThenSilenceAndEnds)
+// The source's end or the stream's termination, met while the second pass refills: that pass
+// renders what is stored, then silence (none of the first pass's frames). The end stops the
+// thread at once, leaving the client running; the termination stops it at the next wait.
+TEST_F(RenderThreadTest, EndOfDataOrTerminationDuringARefillRendersWhatIsStoredThenSilence)
 {
-    Open({0, 0}, 24);
-    source.steps = {{}, {0, 0, nullptr}};
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(FramesRendered(), (std::vector<int64_t>{64}));
-    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u) << "no pass after the last";
-    EXPECT_EQ(endpoint->Rendered(), Expected(24, 40));
-    EXPECT_TRUE(endpoint->CallsOf(FakeMethod::Stop).empty()) << "the client keeps running";
-    ExpectEndedBecause(HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), RenderThreadInput::kBufferCallbackFunction);
-}
-
-TEST_F(RenderThreadTest, TerminationDuringARefillRendersOnceMoreAndEndsAtTheNextWait)
-{
-    Open({0, 0}, 24);
-    source.steps = {{}, {1, kAllFrames, [this] { stream.TerminationEvent.Set(); }}};
-    EXPECT_EQ(Run(), 1);
-    EXPECT_EQ(source.calls, 2u);
-    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 1u);
-    EXPECT_EQ(endpoint->Rendered(), Expected(48, 16));
-    ExpectEndedBecause(S_OK, nullptr);
+    const struct
+    {
+        ScriptedSource::Step fourth;
+        int64_t result;
+        uint64_t stored;
+        HRESULT hr;
+        const wchar_t* pszSite;
+    } rows[] = {
+        {{0, 0, nullptr}, 0, 72, HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), RenderThreadInput::kBufferCallbackFunction},
+        {{1, kAllFrames, [this] { stream.TerminationEvent.Set(); }}, 1, 96, S_OK, nullptr},
+    };
+    for (const auto& row : rows)
+    {
+        Open({0, 0, 0}, 24);
+        source = ScriptedSource{};
+        source.steps = {{}, {}, {}, row.fourth};
+        EXPECT_EQ(Run(), row.result);
+        EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), 2u) << "no pass after it";
+        EXPECT_EQ(endpoint->Rendered(), Expected(row.stored, 2 * kBufferFrames - row.stored));
+        EXPECT_TRUE(endpoint->CallsOf(FakeMethod::Stop).empty());
+        ExpectEndedBecause(row.hr, row.pszSite);
+    }
 }
 
 // A failing endpoint call ends the thread at once (no pass after it), recorded under its name.
@@ -201,14 +194,15 @@ TEST_F(RenderThreadTest, FailingEndpointCallEndsTheThreadAtOnce)
         Open({0, 0, 0}, 64, config);
         EXPECT_EQ(Run(), 0) << row.pszSite;
         EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetCurrentPadding).size(), row.passes) << row.pszSite;
-        EXPECT_EQ(FramesRendered(), row.released) << row.pszSite;
+        EXPECT_EQ(ArgumentsOf(*endpoint, FakeMethod::ReleaseBuffer, &FakeCall::frames), row.released) << row.pszSite;
         ExpectEndedBecause(AUDCLNT_E_DEVICE_INVALIDATED, row.pszSite);
     }
 }
 
 // Each input as the stream publishes it; without it the thread ends before it touches the client
-// and names it (in the stream's record unless that record is what is missing).
-TEST_F(RenderThreadTest, EachMissingInputIsNamedAndEndsTheThread)
+// and names it (in the stream's record unless that record is what is missing). A thread that
+// cannot enter its apartment ends as early, and tells the stream's owner through its termination.
+TEST_F(RenderThreadTest, MissingInputOrApartmentEndsTheThreadBeforeItTouchesTheClient)
 {
     using namespace RenderThreadInput;
     Open({0}, 64);
@@ -235,7 +229,7 @@ TEST_F(RenderThreadTest, EachMissingInputIsNamedAndEndsTheThread)
         {kRenderFailure, &stream.RenderFailure},
     };
     CWorkerThread published;
-    ASSERT_GE(stream.PublishRenderParameters(published, ScriptedSource::Callback, &source), 0);
+    ASSERT_EQ(stream.PublishRenderParameters(published, ScriptedSource::Callback, &source), kStatusAdded);
     for (const auto& missing : inputs)
     {
         CWorkerThread worker;
@@ -258,25 +252,16 @@ TEST_F(RenderThreadTest, EachMissingInputIsNamedAndEndsTheThread)
     EXPECT_EQ(Run(), 0);
     ExpectEndedBecause(E_INVALIDARG, kChannelCount);
     EXPECT_EQ(RenderThreadProc(nullptr), 0);
-    EXPECT_EQ(endpoint->CallsOf(FakeMethod::GetBufferSize).size(), 1u) << "only the open's";
-}
 
-TEST_F(RenderThreadTest, ComRefusedSignalsTerminationAndTouchesNothing)
-{
-    Open({0}, 64);
-    stream.TerminationEvent.Create(true);
-    CWorkerThread worker;
-    ASSERT_GE(stream.PublishRenderParameters(worker, ScriptedSource::Callback, &source), 0);
+    stream.uiRenderChannelCount = 2;
     int64_t result = -1;
-    std::thread thread([&] {
+    std::thread([&] {
         // A thread of the multithreaded apartment cannot enter a single-threaded one.
         const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        CWorkerContext context{0, 1, &worker, 0};
-        result = RenderThreadProc(&context);
+        result = Run();
         if (SUCCEEDED(hr))
             CoUninitialize();
-    });
-    thread.join();
+    }).join();
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(stream.TerminationEvent.IsSignaled());
     ExpectEndedBecause(RPC_E_CHANGED_MODE, L"CoInitializeEx");

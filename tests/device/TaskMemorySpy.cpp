@@ -11,12 +11,6 @@ TaskMemorySpy::~TaskMemorySpy()
         CoRevokeMallocSpy();
 }
 
-bool TaskMemorySpy::WasFreed(void* block) const
-{
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    return m_Freed.count(block) != 0;
-}
-
 HRESULT TaskMemorySpy::QueryInterface(REFIID iid, void** out)
 {
     if (out == nullptr)
@@ -30,9 +24,17 @@ HRESULT TaskMemorySpy::QueryInterface(REFIID iid, void** out)
     return E_NOINTERFACE;
 }
 
-void* TaskMemorySpy::PreFree(void* request, BOOL)
+void* TaskMemorySpy::PostAlloc(void* actual)
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Freed.insert(request);
+    if (actual != nullptr)
+        ++m_iOutstanding;
+    return actual;
+}
+
+// `spied`: the block was handed out while this spy watched.
+void* TaskMemorySpy::PreFree(void* request, BOOL spied)
+{
+    if (request != nullptr && spied)
+        --m_iOutstanding;
     return request;
 }

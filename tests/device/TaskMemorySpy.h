@@ -3,11 +3,11 @@
 #include <windows.h>
 #include <objidl.h>
 
-#include <mutex>
-#include <set>
+#include <atomic>
 
-// Watches the COM task allocator while it exists, so that a test can tell whether a block
-// handed out by a test double (a closest-match format) was given back with CoTaskMemFree.
+// Watches the COM task allocator while it exists and counts the blocks handed out meanwhile and
+// not given back, so that a test can tell that every block a double handed out (a closest
+// match, a mix format, a property blob, an ID) went back through CoTaskMemFree.
 class TaskMemorySpy final : public IMallocSpy
 {
 public:
@@ -17,14 +17,14 @@ public:
     TaskMemorySpy& operator=(const TaskMemorySpy&) = delete;
 
     bool IsRegistered() const { return m_bRegistered; }
-    bool WasFreed(void* block) const;
+    long Outstanding() const { return m_iOutstanding; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
     SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return size; }
-    void* STDMETHODCALLTYPE PostAlloc(void* actual) override { return actual; }
+    void* STDMETHODCALLTYPE PostAlloc(void* actual) override;
     void* STDMETHODCALLTYPE PreFree(void* request, BOOL spied) override;
     void STDMETHODCALLTYPE PostFree(BOOL) override {}
     SIZE_T STDMETHODCALLTYPE PreRealloc(void* request, SIZE_T size, void** newRequest, BOOL) override
@@ -41,7 +41,6 @@ public:
     void STDMETHODCALLTYPE PostHeapMinimize() override {}
 
 private:
-    mutable std::mutex m_Mutex;
-    std::set<void*> m_Freed;
+    std::atomic<long> m_iOutstanding{0};
     bool m_bRegistered = false;
 };

@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -28,32 +27,14 @@ constexpr double kFrequency = 1000.0;
 constexpr double kLevelDb = -6.0;
 constexpr uint32_t kEffectiveBits = 16;
 
-// Queues the whole tone at once and marks the stream buffer as stopping, so that it drains the
-// tone block by block regardless of its watermarks: what reaches the endpoint then does not
-// depend on how a loaded machine schedules a producer thread.
-void QueueWholeTone(CSoundStreamBuffer& buffer, const std::vector<double>& tone)
-{
-    uint64_t count = tone.size() / 2;
-    ASSERT_EQ(buffer.Write(tone.data(), &count), kStatusSuccess);
-    ASSERT_EQ(count, tone.size() / 2);
-    ASSERT_EQ(buffer.RequestStop(), kStatusSuccess);
-}
-
+// Polls every `periodMs` for up to `tries` times: Wine's mixer carries what the endpoint holds
+// to the file at its own pace, slower still on a loaded machine.
 template <class Condition>
-bool WaitUntil(Condition condition)
+bool WaitUntil(Condition condition, DWORD periodMs, int tries)
 {
-    for (int i = 0; i < 10000 && !condition(); ++i)
-        Sleep(1);
+    for (int i = 0; i < tries && !condition(); ++i)
+        Sleep(periodMs);
     return condition();
-}
-
-// Index just past the last non-zero sample, 0 when all are zero.
-size_t EndOfSound(const std::vector<int32_t>& samples)
-{
-    size_t end = samples.size();
-    while (end > 0 && samples[end - 1] == 0)
-        --end;
-    return end;
 }
 
 // True when the capture file holds at least `soundSamples` from its first to its last non-zero
@@ -64,50 +45,28 @@ bool CaptureHoldsSoundThenSilence(const std::wstring& path, size_t soundSamples,
     if (!wav.Load(path))
         return false;
     const std::vector<int32_t> samples = wav.Samples32();
-    const size_t end = EndOfSound(samples);
+    size_t end = samples.size();
+    while (end > 0 && samples[end - 1] == 0)
+        --end;
     return end > 0 && end - FirstNonZero(samples) >= soundSamples && samples.size() - end >= silenceSamples;
 }
 
-// Wine's mixer carries what the endpoint holds to the file at its own pace, slower still on a
-// loaded machine: poll the file rather than guess a time.
-bool WaitForCapturedSound(const std::wstring& path, size_t soundSamples, size_t silenceSamples)
+// The file ctest names, as a Windows path through Wine's Z: drive, deleted before the test.
+std::wstring FreshCapturePath()
 {
-    constexpr ULONGLONG kTimeoutMs = 30000;
-    const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
-    while (!CaptureHoldsSoundThenSilence(path, soundSamples, silenceSamples))
-    {
-        if (GetTickCount64() >= deadline)
-            return false;
-        Sleep(50);
-    }
-    return true;
-}
-
-std::wstring WindowsPath(const char* unixPath)
-{
+    const char* wav = std::getenv("CORVANE_CAPTURE_WAV");
     std::wstring path = L"Z:";
-    for (const char* c = unixPath; *c != '\0'; ++c)
+    for (const char* c = wav != nullptr ? wav : ""; *c != '\0'; ++c)
         path += *c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    DeleteFileW(path.c_str());
     return path;
 }
-
-class WineCaptureTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        const char* wav = std::getenv("CORVANE_CAPTURE_WAV");
-        ASSERT_NE(wav, nullptr) << "run through ctest, which sets the capture file";
-        capturePath = WindowsPath(wav);
-        DeleteFileW(capturePath.c_str());
-    }
-
-    std::wstring capturePath;
-};
 }
 
-TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
+TEST(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
 {
+    ASSERT_NE(std::getenv("CORVANE_CAPTURE_WAV"), nullptr) << "run through ctest, which sets the capture file";
+    const std::wstring capturePath = FreshCapturePath();
     const double level = std::pow(10.0, kLevelDb / 20.0);
     const std::vector<double> tone = GenerateSteadyTone(kRate, level, level, kFrequency, 0.0, kToneFrames);
 
@@ -116,7 +75,12 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
     ASSERT_EQ(buffer.Initialize(kRate, &blockDuration), kStatusSuccess);
     const uint64_t blockFrames = buffer.GetBlockFrames();
     ASSERT_EQ(kToneFrames % blockFrames, 0u);
-    QueueWholeTone(buffer, tone);
+    // Queued at once, with the stop requested, the tone drains block by block whatever the
+    // watermarks: what reaches the endpoint does not depend on how a producer thread is scheduled.
+    uint64_t count = kToneFrames;
+    ASSERT_EQ(buffer.Write(tone.data(), &count), kStatusSuccess);
+    ASSERT_EQ(count, kToneFrames);
+    ASSERT_EQ(buffer.RequestStop(), kStatusSuccess);
     pSoundBuffer = &buffer;
     std::vector<double> packetBuffer(blockFrames * 2, 0.0);
     CNamedValueList list;
@@ -133,8 +97,11 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
     ASSERT_EQ(stream.uiBitCount, 32u) << "Wine takes the deepest container in shared mode";
     ASSERT_EQ(stream.StartRender(BufferCallbackFunction, &list), kStatusSuccess);
     ASSERT_EQ(stream.Start(), kStatusSuccess);
-    EXPECT_TRUE(WaitUntil([&] { return buffer.GetQueueStatus().uiFillLevel == 0; })) << "the tone was not drained";
-    EXPECT_TRUE(WaitForCapturedSound(capturePath, (kToneFrames - 2 * blockFrames) * 2, kRate / 10 * 2))
+    EXPECT_TRUE(WaitUntil([&] { return buffer.GetQueueStatus().uiFillLevel == 0; }, 1, 10000))
+        << "the tone was not drained";
+    EXPECT_TRUE(WaitUntil(
+        [&] { return CaptureHoldsSoundThenSilence(capturePath, (kToneFrames - 2 * blockFrames) * 2, kRate / 10 * 2); },
+        50, 600))
         << "the tone and 100 ms of silence after it did not reach the capture file";
     EXPECT_EQ(stream.Stop(), kStatusSuccess);
     pSoundBuffer = nullptr;
@@ -142,24 +109,13 @@ TEST_F(WineCaptureTest, ToneReachesTheEndpointExactlyAsQuantized)
     WavFile wav;
     ASSERT_TRUE(wav.Load(capturePath)) << "no capture file";
     EXPECT_EQ(wav.uiSampleRate, kRate);
-    EXPECT_EQ(wav.uiChannels, 2u);
     EXPECT_EQ(wav.uiBitsPerSample, 32u);
-    const std::vector<int32_t> captured = wav.Samples32();
-    ASSERT_FALSE(captured.empty());
-    for (size_t i = 0; i < captured.size(); ++i)
-        ASSERT_EQ(captured[i] & 0xFFFF, 0) << "sample " << i << " uses more than 16 bits";
-
-    // Exactly the quantized tone, faded in over its first block and out over its last as the
-    // queue runs dry, with nothing missing: not one silent period within it.
+    // Exactly the tone quantized to 16 bits, faded in over its first block and out over its last
+    // as the queue runs dry, with nothing missing: not one silent period within it.
     CQuantizer quantizer;
     ASSERT_EQ(quantizer.Initialize(kEffectiveBits, 32, 0), kStatusSuccess);
-    const PlayComparison comparison = ComparePlayedTone(captured, tone, blockFrames, quantizer, 32);
+    const PlayComparison comparison = ComparePlayedTone(wav.Samples32(), tone, blockFrames, quantizer, 32);
     EXPECT_TRUE(comparison.bExact) << "the capture departs from the tone at frame " << comparison.uiMatched;
     EXPECT_EQ(comparison.uiEnd, kToneFrames) << "the tone ends faded out at its last frame";
     EXPECT_GE(comparison.uiOffset, blockFrames * 2) << "the held silent block comes first";
-
-    const ToneFigures figures =
-        MeasureTone(captured, comparison.uiOffset / 2 + blockFrames, kToneFrames - 2 * blockFrames, kRate);
-    EXPECT_NEAR(figures.dfFrequency, kFrequency, 0.05);
-    EXPECT_NEAR(figures.dfPeakLevelDb, kLevelDb, 0.01);
 }
