@@ -132,7 +132,7 @@ TEST_F(SoundStreamTest, CloseAndDestructionEndARunningThreadFirst)
         CSoundStreamWASAPI playing;
         StartPlaying(playing);
     }
-    EXPECT_EQ(boxes.Count(), 0);
+    EXPECT_EQ(boxes.iCount, 0);
 }
 
 // A device that drains in real time behind an endpoint buffer far larger than the stream
